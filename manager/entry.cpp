@@ -1,0 +1,149 @@
+#include "manager/entry.h"
+
+#include <memory>
+
+#include "manager/manager.h"
+#include "manager/messages.h"
+
+namespace qz {
+
+namespace {
+
+constexpr wchar_t kMain[] = L"QZVRN:Main";
+// The command line is converted into 255 characters with its terminator.
+constexpr std::size_t kTokenLimit = 254;
+
+// Which mode a token selects; -1 for none.
+int LaunchModeOf(const std::wstring& token) {
+  if (token == L"QZSU" || token == L"QZU") return kUpdateToolMode;
+  if (token == kWebSiteToken) return kWebSiteMode;
+  return -1;
+}
+
+class Run {
+ public:
+  Run(port::Platform& os, CVRNManager& m) : os_(os), m_(m) {}
+
+  // Steps 5 to 13; each early return is the normal end of the run.
+  void Steps(const std::string& commandLine) {
+    std::wstring token = os_.system.MultiByteToWideChar(commandLine);
+    const int mode = token.size() > kTokenLimit ? -1 : LaunchModeOf(token);
+    if (mode < 0) {
+      m_.WriteLog(kMain, L"Update not required:",
+                  std::wstring(L"Not QZSU/") + kWebSiteToken);
+      Show(kMsgUpdateFailed);
+      return;
+    }
+    m_.m_launchMode = mode;
+
+    if (!m_.IsSupportedOS()) return Report(L"OS Not Supported:", kMsgNotApplicable);
+    if (!m_.ReadConditions()) return Log(L"Read Conditions:");
+    if (!m_.ReadConfiguration()) return Log(L"Read Configuration:");
+    if (!m_.ReadJSFromXml()) return Log(L"Read Java Script:");
+    if (!m_.CheckOS()) return Report(L"CheckOS:", kMsgNotApplicable);
+    if (!m_.LocateAndVerifyInstallPath())
+      return Report(L"LocateAndVerifyInstallPath:", kMsgNotApplicable);
+    if (!m_.VerifySourceFilesPath())
+      return Report(L"VerifySourceFilesPath:", kMsgUpdateFailed);
+
+    if (m_.m_launchMode == kUpdateToolMode) {
+      if (!m_.DoUpdate()) return Log(L"DoUpdate:");
+      if (m_.m_rebootFlag != 0) m_.SystemShutdown();
+      return;
+    }
+    WebSiteUpdate();
+  }
+
+ private:
+  void WebSiteUpdate() {
+    const int rule = m_.CallJScript(L"TestCode_Main.js");
+    if (rule == 0) {
+      m_.WriteLog(kMain, L"Update not required:", L"Java script returned false");
+      Show(kMsgNotApplicable);
+      return;
+    }
+    if (rule != -1) return Report(L"JavaScript Error:", kMsgUpdateFailed);
+
+    if (!m_.DoUpdate()) return Report(L"DoUpdate:", kMsgUpdateFailed);
+    if (m_.m_rebootFlag != 0) {
+      m_.SystemShutdown();
+      return;
+    }
+    if (m_.m_runFinalRule) {
+      if (m_.CallJScript(L"TestCode_Main.js") == 0) {
+        m_.WriteLog(kMain, L"DoUpdate:Update completed successfully.", L"Success");
+        Show(kMsgUpdateCompleted, m_.m_ruleFinalSuccessMsg != 0);
+      } else {
+        m_.WriteLog(kMain, L"DoUpdate:Update failed while running the Final Rule again.",
+                    L"Failed");
+        Show(kMsgUpdateFailed, m_.m_ruleFinalFailedMsg != 0);
+      }
+      return;
+    }
+    m_.WriteLog(kMain, L"DoUpdate:Update completed successfully.", L"Success");
+    Show(kMsgUpdateCompleted, m_.m_showFinalSuccessMsg != 0);
+  }
+
+  // Messages are always loaded, also when the box is then suppressed.
+  void Show(unsigned id, bool show = true) {
+    std::wstring message;
+    LoadMessage(id, message);
+    if (show) {
+      m_.ShowMessage(os_.ui.GetDesktopWindow(), message, L"QZ",
+                     port::kMbOk | port::kMbIconInformation);
+    }
+  }
+  void Report(const wchar_t* text, unsigned id) {
+    m_.WriteLog(kMain, text, L"Failed");
+    Show(id);
+  }
+  void Log(const wchar_t* text) { m_.WriteLog(kMain, text, L"Failed"); }
+
+  port::Platform& os_;
+  CVRNManager& m_;
+};
+
+}  // namespace
+
+int RunPatchManager(port::Platform& os, const std::string& commandLine) {
+  const std::wstring startFolder = os.system.GetCurrentDirectoryW().value_or(L"");
+
+  std::unique_ptr<CVRNManager> manager;
+  try {
+    manager = std::make_unique<CVRNManager>(os);
+  } catch (...) {
+    // No manager, so no log to write to and nothing to clean up with.
+    return -1;
+  }
+  g_pManager = manager.get();
+  CVRNManager& m = *manager;
+
+  auto finish = [&](int exitCode) {
+    m.Cleanup(startFolder, 1);
+    os.com.CoUninitialize();
+    if (exitCode == 0) m.LogEnded(L"QZVRN", L"Main");
+    manager.reset();
+    g_pManager = nullptr;
+    return exitCode;
+  };
+
+  try {
+    m.LogStarted(L"QZVRN", L"Main");
+    if (os.com.CoInitialize() < 0) return finish(0);
+    Run(os, m).Steps(commandLine);
+  } catch (_error e) {
+    m.WriteLog(kMain, L"Exception:", L"failed");
+    ParseVRNError(e, &m);
+    return finish(-1);
+  } catch (...) {
+    m.WriteLog(kMain, L"Unknown Exception:", L"failed");
+    std::wstring message;
+    LoadMessage(kMsgUpdateFailed, message);
+    m.ShowMessage(os.ui.GetDesktopWindow(), message, L"QZ",
+                  port::kMbOk | port::kMbIconInformation);
+    return finish(-1);
+  }
+  return finish(0);
+}
+
+}  // namespace qz

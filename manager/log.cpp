@@ -1,0 +1,44 @@
+// The log file and the return-code file.
+#include "manager/manager.h"
+
+namespace qz {
+
+namespace {
+// Each field is held in a 256-character buffer: longer texts are cut.
+constexpr std::size_t kFieldLimit = 255;
+
+std::wstring Field(const std::wstring& text) {
+  return text.size() <= kFieldLimit ? text : text.substr(0, kFieldLimit);
+}
+}  // namespace
+
+void CVRNManager::WriteLog(const std::wstring& source, const std::wstring& text,
+                           const std::wstring& status) {
+  // One write per entry, so a reader of the open log sees whole lines.
+  m_log.Write(Field(source) + L"  " + Field(text) + L"  " + Field(status) +
+              L"\n");
+}
+
+void CVRNManager::LogStarted(const std::wstring& className,
+                             const std::wstring& method) {
+  WriteLog(className, method, L"Started");
+}
+
+void CVRNManager::LogEnded(const std::wstring& className,
+                           const std::wstring& method) {
+  WriteLog(className, method, L"Ended");
+}
+
+int CVRNManager::WriteReturnCode(int value) {
+  try {
+    // Opened by its relative name: it lands in the current directory.
+    m_returnCodeFile.Open(L"QZVRN_Returncode.txt");
+    m_returnCodeFile.Write(std::to_wstring(value));
+    m_returnCodeFile.Close();
+    return 1;
+  } catch (...) {
+    return 0;
+  }
+}
+
+}  // namespace qz

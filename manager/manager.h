@@ -1,0 +1,111 @@
+// CVRNManager: the patch manager's one central object. It owns the log,
+// the configuration read from the XML files and every flag that outlives a
+// step; every step of the run is one of its methods, each in the file
+// named after it.
+#pragma once
+#include <cstdint>
+#include <list>
+#include <string>
+#include <vector>
+
+#include "manager/errors.h"
+#include "manager/records.h"
+#include "manager/text_file.h"
+#include "platform/platform.h"
+
+namespace qz {
+
+class CVRNManager {
+ public:
+  // Reads the current directory and opens the log (replacing the previous
+  // one). Throws errManagerSetup when the set-up fails; a log that cannot
+  // be opened is not a failure (entries are then dropped).
+  explicit CVRNManager(port::Platform& os);
+  // Writes its own Started entry as the log's last line and closes the log.
+  ~CVRNManager();
+  CVRNManager(const CVRNManager&) = delete;
+  CVRNManager& operator=(const CVRNManager&) = delete;
+
+  port::Platform& Os() { return os_; }
+
+  // os_check.cpp
+  bool IsSupportedOS();
+  bool CheckOS();
+  std::int32_t QZIsWow64Process();
+  bool QZIsVistaOS();
+
+  // config_reader.cpp, conditions_reader.cpp, rule_scripts.cpp
+  bool ReadConfiguration();
+  bool ReadConditions();
+  bool ReadJSFromXml();
+  // The rule script writer: "TestCode_" + name + ".js" in the current
+  // directory with the current header and footer. Reports nothing.
+  void WriteRuleScript(const std::wstring& name, const std::wstring& body);
+
+  // script_runner.cpp
+  int CallJScript(std::wstring scriptName);
+  bool RunProcess(std::wstring applicationPath, std::wstring commandLine,
+                  port::DWORD creationFlags);
+
+  // control_check.cpp
+  void CheckControl();
+  bool RegisterDll(const std::wstring& path);
+
+  // install_path.cpp
+  bool LocateAndVerifyInstallPath();
+  bool VerifySourceFilesPath();
+
+  // update.cpp
+  bool DoUpdate();
+
+  // restart.cpp
+  int SystemShutdown();
+
+  // cleanup.cpp
+  int Cleanup(std::wstring folder, int topLevel);
+
+  // log.cpp
+  void WriteLog(const std::wstring& source, const std::wstring& text,
+                const std::wstring& status);
+  void LogStarted(const std::wstring& className, const std::wstring& method);
+  void LogEnded(const std::wstring& className, const std::wstring& method);
+  int WriteReturnCode(int value);
+
+  // messages.cpp
+  int ShowMessage(port::Handle owner, const std::wstring& text,
+                  const std::wstring& caption, unsigned style);
+
+  // Fields, in declaration order.
+  std::int32_t m_rebootFlag = 0;
+  std::wstring m_ruleFileName;
+  EightBitTextFile m_log;
+  EightBitTextFile m_returnCodeFile;
+  std::int32_t m_launchMode = 2;
+  std::int32_t m_silentMode = 0;
+  std::int32_t m_showFinalSuccessMsg = 1;
+  std::int32_t m_runFinalRule = 0;
+  std::int32_t m_ruleFinalSuccessMsg = 1;
+  std::int32_t m_ruleFinalFailedMsg = 0;
+  std::int32_t m_cleanupRecursive = 0;
+  std::int32_t m_installFailed = 0;
+  std::list<std::wstring> m_osList;
+  std::wstring m_scriptHeader;
+  std::wstring m_scriptFooter;
+  std::vector<UpdateEntry> m_updateEntries;
+  std::wstring m_sourceFolder;
+  std::wstring m_backupFolder;
+
+ private:
+  port::Platform& os_;
+};
+
+// The process-wide manager: set by the entry right after construction, read
+// by free functions such as LoadMessage that log through it.
+extern CVRNManager* g_pManager;
+
+// Launch modes kept in m_launchMode.
+inline constexpr std::int32_t kWebSiteMode = 0;
+inline constexpr std::int32_t kUpdateToolMode = 1;
+inline constexpr std::int32_t kLaunchModeNotSet = 2;
+
+}  // namespace qz

@@ -1,0 +1,25 @@
+// Loaded libraries: the kernel32 probes and in-process self-registration.
+#pragma once
+#include <optional>
+#include <string>
+
+#include "platform/types.h"
+
+namespace qz::port {
+
+class Modules {
+ public:
+  virtual ~Modules() = default;
+  // 0 when the library cannot be loaded.
+  virtual Handle LoadLibraryW(const std::wstring& path) = 0;
+  // Whether the module exports `name` (looked up, never called).
+  virtual bool GetProcAddress(Handle module, const std::string& name) = 0;
+  // Calls the module's IsWow64Process for the current process; nullopt
+  // when the export is missing, false also when the call fails.
+  virtual std::optional<bool> IsWow64Process(Handle kernel32) = 0;
+  // Calls the module's DllRegisterServer; nullopt when it has none.
+  virtual std::optional<HRESULT> DllRegisterServer(Handle module) = 0;
+  virtual bool FreeLibrary(Handle module) = 0;
+};
+
+}  // namespace qz::port

@@ -1,0 +1,48 @@
+// Plain value types shared by every port interface. No Windows header is
+// included here: the portable core sees only these.
+#pragma once
+#include <cstdint>
+
+namespace qz::port {
+
+using DWORD = std::uint32_t;
+using LONG = std::int32_t;
+using HRESULT = std::int32_t;
+using LANGID = std::uint16_t;
+
+// An opaque handle as the adapter hands it out; 0 is never a valid one.
+using Handle = std::uintptr_t;
+
+// Values the core compares against, under names that cannot collide with
+// the macros of the Windows headers.
+inline constexpr HRESULT kSOk = 0;
+inline constexpr HRESULT kEPointer = static_cast<HRESULT>(0x80004003u);
+inline constexpr HRESULT kEFail = static_cast<HRESULT>(0x80004005u);
+inline constexpr HRESULT kENoInterface = static_cast<HRESULT>(0x80004002u);
+inline constexpr HRESULT kEInvalidArg = static_cast<HRESULT>(0x80070057u);
+inline constexpr HRESULT kClassNotReg = static_cast<HRESULT>(0x80040154u);
+
+inline constexpr LONG kErrorSuccess = 0;
+inline constexpr LONG kErrorFileNotFound = 2;
+inline constexpr LONG kErrorMoreData = 234;
+
+inline constexpr DWORD kStillActive = 259;
+inline constexpr DWORD kWaitObject0 = 0;
+inline constexpr DWORD kWaitTimeout = 258;
+inline constexpr DWORD kWaitFailed = 0xFFFFFFFFu;
+inline constexpr DWORD kInfinite = 0xFFFFFFFFu;
+
+inline constexpr DWORD kCreateNoWindow = 0x08000000u;
+inline constexpr DWORD kKeyRead = 0x20019u;
+
+inline constexpr DWORD kRegSz = 1;
+inline constexpr DWORD kRegExpandSz = 2;
+inline constexpr DWORD kRegDword = 4;
+
+inline constexpr unsigned kMbOk = 0x0;
+inline constexpr unsigned kMbIconInformation = 0x40;
+
+inline constexpr DWORD kVerPlatformWin32Windows = 1;
+inline constexpr DWORD kVerPlatformWin32Nt = 2;
+
+}  // namespace qz::port
