@@ -90,4 +90,13 @@ private:
 std::wstring formatVersion(DWORD ms, DWORD ls);
 bool sameText(const std::wstring& a, const std::wstring& b);  // case-insensitive
 
+// A function newer than Windows 2000, looked up in an already loaded system
+// DLL; nullptr where the system lacks it.
+template <typename Fn>
+Fn systemFunction(const wchar_t* module, const char* name) {
+    HMODULE m = GetModuleHandleW(module);
+    FARPROC p = m ? GetProcAddress(m, name) : nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(p));
+}
+
 }  // namespace qzk

@@ -5,6 +5,7 @@
 
 #include "classes.h"
 #include "dispatch.h"
+#include "version_info.h"
 
 namespace qzk {
 namespace {
@@ -12,23 +13,6 @@ namespace {
 bool attributes(const std::wstring& path, WIN32_FILE_ATTRIBUTE_DATA* data) {
     if (path.empty()) return false;
     return GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, data) != 0;
-}
-
-// The fixed part of the version resource; false when the file has none.
-bool fixedInfo(const std::wstring& path, VS_FIXEDFILEINFO* out) {
-    if (path.empty()) return false;
-    DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
-    if (size == 0) return false;
-    std::vector<BYTE> block(size);
-    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data())) return false;
-    VS_FIXEDFILEINFO* info = nullptr;
-    UINT len = 0;
-    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &len) || !info ||
-        len < sizeof(VS_FIXEDFILEINFO) || info->dwSignature != 0xFEEF04BD)
-        return false;
-    *out = *info;
-    return true;
 }
 
 // "1.10.2" -> {1, 10, 2}; a part's leading digits count, the rest is ignored.
@@ -92,12 +76,12 @@ public:
         });
         member(L"GetFileVersion", 1, 1, [](const Args& a, Result& r) {
             VS_FIXEDFILEINFO fi;
-            r.str(fixedInfo(a.str(0), &fi) ? formatVersion(fi.dwFileVersionMS, fi.dwFileVersionLS)
+            r.str(fixedFileInfo(a.str(0), &fi) ? formatVersion(fi.dwFileVersionMS, fi.dwFileVersionLS)
                                            : std::wstring());
         });
         member(L"GetProductVersion", 1, 1, [](const Args& a, Result& r) {
             VS_FIXEDFILEINFO fi;
-            r.str(fixedInfo(a.str(0), &fi)
+            r.str(fixedFileInfo(a.str(0), &fi)
                       ? formatVersion(fi.dwProductVersionMS, fi.dwProductVersionLS)
                       : std::wstring());
         });

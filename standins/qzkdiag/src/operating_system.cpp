@@ -10,10 +10,7 @@ namespace {
 bool isWow64() {
     // Newer than Windows 2000: look it up.
     typedef BOOL(WINAPI * IsWow64ProcessFn)(HANDLE, PBOOL);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    IsWow64ProcessFn fn =
-        kernel ? reinterpret_cast<IsWow64ProcessFn>(GetProcAddress(kernel, "IsWow64Process"))
-               : nullptr;
+    IsWow64ProcessFn fn = systemFunction<IsWow64ProcessFn>(L"kernel32.dll", "IsWow64Process");
     BOOL wow = FALSE;
     return fn && fn(GetCurrentProcess(), &wow) && wow;
 }

@@ -12,9 +12,7 @@ SYSTEM_INFO nativeSystemInfo() {
     ZeroMemory(&si, sizeof(si));
     // GetNativeSystemInfo is newer than Windows 2000; it differs only under WOW64.
     typedef void(WINAPI * NativeFn)(LPSYSTEM_INFO);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    NativeFn fn =
-        kernel ? reinterpret_cast<NativeFn>(GetProcAddress(kernel, "GetNativeSystemInfo")) : nullptr;
+    NativeFn fn = systemFunction<NativeFn>(L"kernel32.dll", "GetNativeSystemInfo");
     if (fn)
         fn(&si);
     else
