@@ -1,0 +1,59 @@
+// Loaded libraries over kernel32. IsWow64Process and DllRegisterServer
+// are found with GetProcAddress at run time: the first is missing on
+// Windows 2000, which must still load the program.
+#include <windows.h>
+
+#include "platform/win32/win32_platform.h"
+
+namespace qz::win32 {
+
+namespace {
+
+
+HMODULE ToModule(port::Handle h) { return reinterpret_cast<HMODULE>(h); }
+
+// GetProcAddress answers a generic function pointer; the detour through
+// void* states that the real type is known to us, not to the compiler.
+template <typename Function>
+Function Lookup(port::Handle module, const char* name) {
+  if (module == 0) return nullptr;
+  return reinterpret_cast<Function>(
+      reinterpret_cast<void*>(::GetProcAddress(ToModule(module), name)));
+}
+
+class Win32Modules : public port::Modules {
+ public:
+  port::Handle LoadLibraryW(const std::wstring& path) override {
+    return reinterpret_cast<port::Handle>(::LoadLibraryW(path.c_str()));
+  }
+
+  bool GetProcAddress(port::Handle module, const std::string& name) override {
+    return Lookup<void (*)()>(module, name.c_str()) != nullptr;
+  }
+
+  std::optional<bool> IsWow64Process(port::Handle kernel32) override {
+    using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
+    const auto isWow64 = Lookup<IsWow64ProcessFn>(kernel32, "IsWow64Process");
+    if (isWow64 == nullptr) return std::nullopt;
+    BOOL wow64 = FALSE;
+    if (!isWow64(::GetCurrentProcess(), &wow64)) return false;
+    return wow64 != FALSE;
+  }
+
+  std::optional<port::HRESULT> DllRegisterServer(port::Handle module) override {
+    using DllRegisterServerFn = HRESULT(STDAPICALLTYPE*)();
+    const auto registerServer = Lookup<DllRegisterServerFn>(module, "DllRegisterServer");
+    if (registerServer == nullptr) return std::nullopt;
+    return registerServer();
+  }
+
+  bool FreeLibrary(port::Handle module) override {
+    return ::FreeLibrary(ToModule(module)) != FALSE;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<port::Modules> MakeModules() { return std::make_unique<Win32Modules>(); }
+
+}  // namespace qz::win32

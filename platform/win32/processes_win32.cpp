@@ -1,0 +1,63 @@
+// Child processes over kernel32. The process and thread handles go to
+// the core, which waits for the child and closes both.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/win32_platform.h"
+
+namespace qz::win32 {
+
+namespace {
+
+
+HANDLE ToHandle(port::Handle h) { return reinterpret_cast<HANDLE>(h); }
+
+class Win32Processes : public port::Processes {
+ public:
+  bool CreateProcessW(const std::wstring& applicationName,
+                      const std::wstring& commandLine, port::DWORD creationFlags,
+                      port::ProcessInformation& info,
+                      port::DWORD& lastError) override {
+    // CreateProcessW may write into its command line, so it gets a copy of
+    // its own; an empty one is still a (terminated) buffer.
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    const BOOL ok = ::CreateProcessW(
+        applicationName.empty() ? nullptr : applicationName.c_str(), line.data(),
+        nullptr, nullptr, FALSE, creationFlags, nullptr, nullptr, &startup, &started);
+    if (!ok) {
+      lastError = ::GetLastError();
+      return false;
+    }
+    info.process = reinterpret_cast<port::Handle>(started.hProcess);
+    info.thread = reinterpret_cast<port::Handle>(started.hThread);
+    return true;
+  }
+
+  bool GetExitCodeProcess(port::Handle process, port::DWORD& exitCode) override {
+    DWORD code = 0;
+    if (!::GetExitCodeProcess(ToHandle(process), &code)) return false;
+    exitCode = code;
+    return true;
+  }
+
+  port::DWORD WaitForSingleObject(port::Handle object, port::DWORD milliseconds) override {
+    return ::WaitForSingleObject(ToHandle(object), milliseconds);
+  }
+
+  bool CloseHandle(port::Handle object) override {
+    return ::CloseHandle(ToHandle(object)) != FALSE;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<port::Processes> MakeProcesses() {
+  return std::make_unique<Win32Processes>();
+}
+
+}  // namespace qz::win32

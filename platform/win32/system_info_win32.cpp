@@ -1,0 +1,118 @@
+// SystemInfo over kernel32: folders whatever their length, the version
+// record, languages and text conversion.
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/win32/unique_handles.h"
+#include "platform/win32/win32_platform.h"
+
+namespace qz::win32 {
+
+namespace {
+
+
+// Calls an API of the GetTempPathW kind, which answers the length without
+// the terminator when the text fits and the size it needs otherwise. The
+// buffer grows until the text fits, so a path of any length comes back
+// whole; nullopt when the call fails.
+template <typename Call>
+std::optional<std::wstring> ReadGrowing(Call call, std::size_t firstSize) {
+  std::vector<wchar_t> buffer(firstSize);
+  for (int attempt = 0; attempt < 8; ++attempt) {
+    const UINT length = call(static_cast<UINT>(buffer.size()), buffer.data());
+    if (length == 0) return std::nullopt;
+    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    // The value may change between calls; ask again with its new size.
+    buffer.resize(static_cast<std::size_t>(length) + 1);
+  }
+  return std::nullopt;
+}
+
+class Win32SystemInfo : public port::SystemInfo {
+ public:
+  std::optional<std::wstring> GetCurrentDirectoryW() override {
+    // Sized by a first call without a buffer, which answers the size
+    // with the terminator.
+    return ReadGrowing(
+        [](UINT size, wchar_t* buffer) {
+          return static_cast<UINT>(
+              ::GetCurrentDirectoryW(static_cast<DWORD>(size), buffer));
+        },
+        0);
+  }
+
+  std::optional<std::wstring> GetTempPathW() override {
+    return ReadGrowing(
+        [](UINT size, wchar_t* buffer) {
+          return static_cast<UINT>(::GetTempPathW(static_cast<DWORD>(size), buffer));
+        },
+        MAX_PATH + 1);
+  }
+
+  std::optional<std::wstring> GetSystemDirectoryW() override {
+    return ReadGrowing(
+        [](UINT size, wchar_t* buffer) { return ::GetSystemDirectoryW(buffer, size); },
+        MAX_PATH + 1);
+  }
+
+  port::DWORD GetTickCount() override { return ::GetTickCount(); }
+
+  void Sleep(port::DWORD milliseconds) override { ::Sleep(milliseconds); }
+
+  bool GetVersionExW(port::OsVersionInfo& info) override {
+    // Always the extended record's room, zeroed, so that a basic request
+    // leaves the product type 0.
+    OSVERSIONINFOEXW record{};
+    if (info.size > sizeof record) return false;
+    record.dwOSVersionInfoSize = info.size;
+    if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&record))) return false;
+    info.majorVersion = record.dwMajorVersion;
+    info.minorVersion = record.dwMinorVersion;
+    info.buildNumber = record.dwBuildNumber;
+    info.platformId = record.dwPlatformId;
+    info.productType = record.wProductType;
+    return true;
+  }
+
+  port::LANGID GetSystemDefaultLangID() override { return ::GetSystemDefaultLangID(); }
+
+  port::LANGID GetThreadLangID() override { return LANGIDFROMLCID(::GetThreadLocale()); }
+
+  port::LANGID GetUserDefaultUILanguage() override { return ::GetUserDefaultUILanguage(); }
+
+  std::wstring MultiByteToWideChar(const std::string& ansi) override {
+    if (ansi.empty()) return {};
+    const int bytes = static_cast<int>(ansi.size());
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    const int written =
+        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, &wide[0], length);
+    wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
+    return wide;
+  }
+
+  std::optional<std::wstring> FormatMessageW(port::DWORD code) override {
+    UniqueLocalString text;
+    const DWORD length = ::FormatMessageW(
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
+            FORMAT_MESSAGE_ALLOCATE_BUFFER,
+        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
+        reinterpret_cast<wchar_t*>(text.Put()), 0, nullptr);
+    if (length == 0 || !text.Valid()) return std::nullopt;
+    std::wstring message(text.Get(), length);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
+      message.pop_back();
+    }
+    return message;
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<port::SystemInfo> MakeSystemInfo() {
+  return std::make_unique<Win32SystemInfo>();
+}
+
+}  // namespace qz::win32
