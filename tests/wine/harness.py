@@ -46,6 +46,7 @@ class WineTestCase(unittest.TestCase)
   self.reg_query(key, name, view=32) -> str data or None
   self.unique_key(root='HKLM\\Software\\QZTests') -> unique key name for the test
   self.set_windows_version('winxp')   HKCU\\Software\\Wine Version, restored
+  self.system_lang_id(lang=None) -> GetSystemDefaultLangID under that LANG
   self.run_manager(tail, cwd=None, env=None, press='ok', exe=None,
                    copy=True, lang=None, timeout=60) -> Run
       copies exe (default BIN/QZVRN.exe) into cwd (default: a fresh
@@ -110,7 +111,7 @@ MSG3_EN = 'Update failed. Contact QZ helpdesk for further assistance.'
 LOCALES = ('en_US', 'de_DE', 'de_CH', 'fr_FR', 'es_ES', 'it_IT', 'nl_NL',
            'nb_NO', 'pt_BR', 'sv_SE', 'da_DK', 'fi_FI', 'cs_CZ', 'hu_HU',
            'pl_PL', 'ru_RU', 'tr_TR', 'el_GR', 'he_IL', 'ar_SA', 'zh_HK',
-           'zh_TW', 'zh_CN', 'ja_JP', 'ko_KR')
+           'zh_TW', 'zh_CN', 'ja_JP', 'ko_KR', 'en_GB', 'ro_RO')
 # Dialog-free prefix creation (no Mono/Gecko installers) and no menu entries.
 DLL_OVERRIDES = 'mscoree,mshtml=d;winemenubuilder.exe=d'
 SERVER_PERSIST = 300  # s the wineserver outlives its last client
@@ -486,6 +487,9 @@ class Run:
 
 # ------------------------------------------------------------ test case ---
 
+_lang_ids = {}
+
+
 class WineTestCase(unittest.TestCase):
     prefix32 = False
     lang = DEFAULT_LANG
@@ -575,6 +579,15 @@ class WineTestCase(unittest.TestCase):
 
     def unique_key(self, root='HKLM\\Software\\QZTests'):
         return f'{root}\\{self.id().split(".")[-1]}-{os.getpid()}'
+
+    def system_lang_id(self, lang=None):
+        """GetSystemDefaultLangID of a process started with LANG=lang."""
+        lang = lang or self.lang
+        key = (self.prefix.name, lang)
+        if key not in _lang_ids:
+            r = self.wine([robot_exe(), '--info'], env={'LANG': lang})
+            _lang_ids[key] = int(_parse_info(r.stdout)['system_lang'])
+        return _lang_ids[key]
 
     def set_windows_version(self, version):
         old = self.reg_query('HKCU\\Software\\Wine', 'Version', view=None)
