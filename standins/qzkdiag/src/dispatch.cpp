@@ -170,7 +170,11 @@ std::wstring formatVersion(DWORD ms, DWORD ls) {
 }
 
 bool sameText(const std::wstring& a, const std::wstring& b) {
-    return CompareStringW(LOCALE_INVARIANT, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
+    if (a == b) return true;
+    // English rules rather than the user's (a Turkish "i" would not match
+    // "I"); LOCALE_INVARIANT is newer than Windows 2000.
+    const LCID english = MAKELCID(MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), SORT_DEFAULT);
+    return CompareStringW(english, NORM_IGNORECASE, a.c_str(), static_cast<int>(a.size()),
                           b.c_str(), static_cast<int>(b.size())) == CSTR_EQUAL;
 }
 
