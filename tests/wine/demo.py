@@ -1,0 +1,171 @@
+"""The demo behind `make demo`: installs a sample product in the test prefix,
+runs the patch manager on the sample patch (samples/demo-patch) and shows
+what a user and an administrator would see: the message boxes and the
+restart dialog, the exit code, the log, and what changed on the machine.
+
+  python3 tests/wine/demo.py [--token QZSU] [--press later] [--lang de_DE.UTF-8]
+                             [--keep]
+
+Exit code 0 when the program ran to its end (whatever it decided), 1 when
+the test bed or the run itself failed (missing program, timeout).
+"""
+
+import argparse
+import hashlib
+import shutil
+import sys
+import traceback
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+
+SAMPLE = harness.ROOT / 'samples' / 'demo-patch'
+PRODUCT_KEY = 'HKLM\\SOFTWARE\\QZ\\QZ Demo Driver'
+PENDING_KEY = 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager'
+OLD_INI = b'[QZ Demo Driver]\r\nVersion=1.0\r\n'
+
+
+def snapshot(folder):
+    """name -> (size, sha1, text if small) for every file below folder."""
+    files = {}
+    for p in sorted(folder.rglob('*')):
+        if p.is_file():
+            data = p.read_bytes()
+            text = data.decode('latin-1') if len(data) < 400 else None
+            files[str(p.relative_to(folder))] = (
+                len(data), hashlib.sha1(data).hexdigest()[:12], text)
+    return files
+
+
+def print_changes(title, before, after):
+    print(f'\n== {title}')
+    changed = False
+    for name in sorted(set(before) | set(after)):
+        old, new = before.get(name), after.get(name)
+        if old == new:
+            continue
+        changed = True
+        if old is None:
+            print(f'  added    {name} ({new[0]} bytes)')
+        elif new is None:
+            print(f'  removed  {name}')
+        else:
+            print(f'  changed  {name} ({old[0]} -> {new[0]} bytes)')
+        if new is not None and new[2] is not None:
+            for line in new[2].splitlines():
+                print(f'           | {line}')
+    if not changed:
+        print('  (nothing changed)')
+
+
+class Demo(harness.WineTestCase):
+    options = None
+
+    def runTest(self):
+        o = self.options
+        if not (harness.BIN / harness.PRODUCT).exists():
+            self.fail(f'{harness.BIN / harness.PRODUCT} is missing: run make build')
+        # The installed product: a folder with the old file, named by the
+        # registry value the configuration points at (32-bit view).
+        program_files = self.prefix / 'drive_c' / 'Program Files (x86)'
+        if not program_files.exists():
+            program_files = self.prefix / 'drive_c' / 'Program Files'
+        install = program_files / 'QZ Demo Driver'
+        shutil.rmtree(install, ignore_errors=True)
+        install.mkdir(parents=True)
+        self.addCleanup(shutil.rmtree, install, True)
+        (install / 'QZZdemo.ini').write_bytes(OLD_INI)
+        self.reg_add(PRODUCT_KEY, 'InstallDir', 'REG_SZ', self.win_path(install))
+
+        patch = self.patch_dir('demo-patch')
+        for f in SAMPLE.iterdir():
+            shutil.copyfile(f, patch / f.name)
+        dll = harness.BIN / 'qzkdiag.dll'
+        if dll.exists():
+            shutil.copyfile(dll, patch / dll.name)
+        else:
+            print(f'note: {dll} is missing; the rules cannot use the control')
+        shutil.copyfile(harness.BIN / harness.PRODUCT, patch / harness.PRODUCT)
+
+        print(f'== installed product: {self.win_path(install)} '
+              f'(registry {PRODUCT_KEY} InstallDir, 32-bit view)')
+        print(f'== patch folder: {self.win_path(patch)}')
+        for name in sorted(p.name for p in patch.iterdir()):
+            print(f'  {name}')
+        before_install, before_patch = snapshot(install), snapshot(patch)
+        pending_before = self.reg_query(PENDING_KEY, 'PendingFileRenameOperations',
+                                        view=64)
+
+        run = self.run_manager(o.token, cwd=patch, copy=False,
+                               exe=patch / harness.PRODUCT, press=o.press,
+                               lang=o.lang, timeout=o.timeout)
+        cmdline = next((r[1] for r in run.transcript if r[0] == 'cmdline'), '')
+        print(f'\n== ran: {cmdline}  (cwd {self.win_path(patch)}, LANG {o.lang})')
+        print('\n== message boxes')
+        for caption, text, buttons in run.box_records:
+            print(f'  [{caption}] {text!r}  buttons: {buttons}')
+        if not run.box_records:
+            print('  (none)')
+        print('\n== restart dialog')
+        for caption, question, now, later in run.dialogs:
+            print(f'  [{caption}] {question!r}  buttons: {now!r} / {later!r}')
+        if run.dialogs:
+            print(f'  pressed: {run.presses[-1]}')
+        else:
+            print('  (not shown)')
+        for cls, caption in run.windows:
+            print(f'  other window: {cls} {caption!r}')
+        if run.timed_out:
+            self.fail(f'the program did not end within {o.timeout} s{run.describe()}')
+        exit_text = ('none: every process of the prefix was ended'
+                     if run.exit_code is None else str(run.exit_code))
+        print(f'\n== exit code: {exit_text}')
+        print(f'\n== log {self.win_path(self.log_path)}')
+        if run.log_bytes is None:
+            print('  (no log written)')
+        else:
+            for source, text, status in run.log_lines:
+                print(f'  {source:<34} {text!r:<44} {status}')
+        print_changes('install folder', before_install, snapshot(install))
+        print_changes('patch folder', before_patch, snapshot(patch))
+        rc = patch / 'QZVRN_Returncode.txt'
+        print('\n== return-code file: ' +
+              (repr(rc.read_bytes()) if rc.exists() else '(none)'))
+        pending = self.reg_query(PENDING_KEY, 'PendingFileRenameOperations',
+                                 view=64)
+        if pending != pending_before:
+            print(f'== replacements queued for the restart: {pending}')
+        if o.keep:
+            self._cleanups.clear()
+            print(f'\n(kept {self.win_path(patch)} and {self.win_path(install)})')
+
+
+def main():
+    ap = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    ap.add_argument('--token', default='QZSU')
+    ap.add_argument('--press', default='later',
+                    choices=('ok', 'now', 'later', 'close', 'none'))
+    ap.add_argument('--lang', default=harness.DEFAULT_LANG)
+    ap.add_argument('--timeout', type=float, default=60)
+    ap.add_argument('--keep', action='store_true',
+                    help='leave the folders and the registry value behind')
+    Demo.options = ap.parse_args()
+    demo = Demo()
+    try:
+        Demo.setUpClass()
+        demo.setUp()
+        demo.runTest()
+    except Exception as e:  # noqa: BLE001 - report any failure of the bed
+        if isinstance(e, AssertionError):
+            print(f'\ndemo failed: {e}', file=sys.stderr)
+        else:
+            traceback.print_exc()
+        return 1
+    finally:
+        demo.doCleanups()
+    return 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# make demo: runs the patch manager on samples/demo-patch under Wine and shows
+# what it did. Options go to demo.py (--token, --press, --lang, --keep).
+# A hard time limit keeps a stuck Wine from holding the terminal.
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+timeout --kill-after=10 600 python3 tests/wine/demo.py "$@"
