@@ -22,7 +22,8 @@ int LaunchModeOf(const std::wstring& token) {
 
 class Run {
  public:
-  Run(port::Platform& os, CVRNManager& m) : os_(os), m_(m) {}
+  Run(port::Platform& os, CVRNManager& m, ManagerSteps& steps)
+      : os_(os), m_(m), s_(steps) {}
 
   // Steps 5 to 13; each early return is the normal end of the run.
   void Steps(const std::string& commandLine) {
@@ -36,19 +37,19 @@ class Run {
     }
     m_.m_launchMode = mode;
 
-    if (!m_.IsSupportedOS()) return Report(L"OS Not Supported:", kMsgNotApplicable);
-    if (!m_.ReadConditions()) return Log(L"Read Conditions:");
-    if (!m_.ReadConfiguration()) return Log(L"Read Configuration:");
-    if (!m_.ReadJSFromXml()) return Log(L"Read Java Script:");
-    if (!m_.CheckOS()) return Report(L"CheckOS:", kMsgNotApplicable);
-    if (!m_.LocateAndVerifyInstallPath())
+    if (!s_.IsSupportedOS()) return Report(L"OS Not Supported:", kMsgNotApplicable);
+    if (!s_.ReadConditions()) return Log(L"Read Conditions:");
+    if (!s_.ReadConfiguration()) return Log(L"Read Configuration:");
+    if (!s_.ReadJSFromXml()) return Log(L"Read Java Script:");
+    if (!s_.CheckOS()) return Report(L"CheckOS:", kMsgNotApplicable);
+    if (!s_.LocateAndVerifyInstallPath())
       return Report(L"LocateAndVerifyInstallPath:", kMsgNotApplicable);
-    if (!m_.VerifySourceFilesPath())
+    if (!s_.VerifySourceFilesPath())
       return Report(L"VerifySourceFilesPath:", kMsgUpdateFailed);
 
     if (m_.m_launchMode == kUpdateToolMode) {
-      if (!m_.DoUpdate()) return Log(L"DoUpdate:");
-      if (m_.m_rebootFlag != 0) m_.SystemShutdown();
+      if (!s_.DoUpdate()) return Log(L"DoUpdate:");
+      if (m_.m_rebootFlag != 0) s_.SystemShutdown();
       return;
     }
     WebSiteUpdate();
@@ -56,7 +57,7 @@ class Run {
 
  private:
   void WebSiteUpdate() {
-    const int rule = m_.CallJScript(L"TestCode_Main.js");
+    const int rule = s_.CallJScript(L"TestCode_Main.js");
     if (rule == 0) {
       m_.WriteLog(kMain, L"Update not required:", L"Java script returned false");
       Show(kMsgNotApplicable);
@@ -64,13 +65,13 @@ class Run {
     }
     if (rule != -1) return Report(L"JavaScript Error:", kMsgUpdateFailed);
 
-    if (!m_.DoUpdate()) return Report(L"DoUpdate:", kMsgUpdateFailed);
+    if (!s_.DoUpdate()) return Report(L"DoUpdate:", kMsgUpdateFailed);
     if (m_.m_rebootFlag != 0) {
-      m_.SystemShutdown();
+      s_.SystemShutdown();
       return;
     }
     if (m_.m_runFinalRule) {
-      if (m_.CallJScript(L"TestCode_Main.js") == 0) {
+      if (s_.CallJScript(L"TestCode_Main.js") == 0) {
         m_.WriteLog(kMain, L"DoUpdate:Update completed successfully.", L"Success");
         Show(kMsgUpdateCompleted, m_.m_ruleFinalSuccessMsg != 0);
       } else {
@@ -101,11 +102,13 @@ class Run {
 
   port::Platform& os_;
   CVRNManager& m_;
+  ManagerSteps& s_;
 };
 
 }  // namespace
 
-int RunPatchManager(port::Platform& os, const std::string& commandLine) {
+int RunPatchManager(port::Platform& os, const std::string& commandLine,
+                    const StepsFactory& makeSteps) {
   const std::wstring startFolder = os.system.GetCurrentDirectoryW().value_or(L"");
 
   std::unique_ptr<CVRNManager> manager;
@@ -130,7 +133,9 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine) {
   try {
     m.LogStarted(L"QZVRN", L"Main");
     if (os.com.CoInitialize() < 0) return finish(0);
-    Run(os, m).Steps(commandLine);
+    std::unique_ptr<ManagerSteps> steps =
+        makeSteps ? makeSteps(m) : std::make_unique<ManagerSteps>(m);
+    Run(os, m, *steps).Steps(commandLine);
   } catch (_error e) {
     m.WriteLog(kMain, L"Exception:", L"failed");
     ParseVRNError(e, &m);
