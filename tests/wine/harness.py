@@ -63,6 +63,8 @@ class Run
   exit_code   signed exit code, or None (timed out, or every process of the
               prefix was ended, as "Restart Now" does)
   timed_out   the robot killed the program after its timeout
+  ended_by_shutdown  no exit and no timeout: every process of the prefix
+              was ended, the robot too (ExitWindowsEx, "Restart Now")
   boxes       list of message-box texts in order of appearance
   box_records list of (caption, text, buttons) tuples; buttons "OK" etc. by |
   dialogs     list of (caption, question, button 1000, button 1001) tuples
@@ -183,17 +185,23 @@ def _start_xvfb():
     """Starts Xvfb on the first free display from :40 on (clear of the
     usual :0 and :99 that other tools pick); -displayfd tells when it is
     ready to take clients."""
+    attempts = 0
     for num in range(40, 200):
         if Path(f'/tmp/.X{num}-lock').exists() or \
                 Path(f'/tmp/.X11-unix/X{num}').exists():
             continue
+        attempts += 1
+        if attempts > 5:
+            break
         r, w = os.pipe()
         logf = open(WINE_ROOT / 'xvfb.log', 'ab')
-        proc = subprocess.Popen(
-            ['Xvfb', f':{num}', '-displayfd', str(w), '-nolisten', 'tcp',
-             '-screen', '0', '1024x768x24'],
-            pass_fds=(w,), stdin=subprocess.DEVNULL, stdout=logf, stderr=logf,
-            start_new_session=True)
+        # setsid -f: the server outlives this process and is nobody's child
+        # here (no lock file with -displayfd: find its PID by its arguments).
+        args = ['Xvfb', f':{num}', '-displayfd', str(w), '-nolisten', 'tcp',
+                '-screen', '0', '1024x768x24']
+        subprocess.run(['setsid', '-f'] + args, pass_fds=(w,),
+                       stdin=subprocess.DEVNULL, stdout=logf, stderr=logf,
+                       check=True)
         os.close(w)
         logf.close()
         data = b''
@@ -205,14 +213,25 @@ def _start_xvfb():
                 if not chunk:
                     break
                 data += chunk
-            elif proc.poll() is not None:
-                break
         os.close(r)
-        if data.strip() == str(num).encode():
-            return f':{num}', proc.pid
-        proc.kill()
-        proc.wait()
+        pid = _find_pid(args)
+        if data.strip() == str(num).encode() and pid:
+            return f':{num}', pid
+        if pid:
+            os.kill(pid, signal.SIGTERM)
     raise RuntimeError('Xvfb did not start; see out/wine/xvfb.log')
+
+
+def _find_pid(argv):
+    want = '\0'.join(argv).encode()
+    for d in Path('/proc').iterdir():
+        if d.name.isdigit():
+            try:
+                if (d / 'cmdline').read_bytes().rstrip(b'\0') == want:
+                    return int(d.name)
+            except OSError:
+                pass
+    return None
 
 
 def _xvfb_alive(state):
@@ -473,6 +492,13 @@ class Run:
         self.log_text = (log_bytes.decode('latin-1')
                          if log_bytes is not None else '<no log>')
 
+    @property
+    def ended_by_shutdown(self):
+        """Every process of the prefix was ended (ExitWindowsEx under Wine):
+        no exit record and no timeout."""
+        return self.exit_code is None and not self.timed_out \
+            and self.error is None
+
     def __repr__(self):
         return (f'Run(exit={self.exit_code}, timed_out={self.timed_out}, '
                 f'boxes={self.boxes!r}, dialogs={self.dialogs!r})')
@@ -679,7 +705,8 @@ def main():
     elif cmd == 'cleanup':
         cleanup()
     elif cmd == 'env':
-        state = environment()
+        # No clean-up at exit: the caller runs `harness.py cleanup`.
+        state, _ = setup()
         for k, v in base_env(state['display'], PREFIX64, 'win64').items():
             if k.startswith(('WINE', 'DISPLAY', 'LOCPATH', 'LANG')):
                 print(f"export {k}='{v}'")
