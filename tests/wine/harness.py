@@ -20,12 +20,17 @@ Environment (created once per test run, reused by every test module)
   `python3 harness.py info`     facts of the prefix (temp folder, languages)
   ctest runs setup and cleanup as a fixture (tests/wine/CMakeLists.txt). A
   test module started by hand (`python3 tests/wine/test_entry.py`) sets the
-  environment up itself when the state is missing and removes the Xvfb and
-  wineserver it started when it ends. Tests share one prefix and one log
-  file, so they run one at a time (a file lock; RESOURCE_LOCK under ctest).
+  environment up itself when the state is missing; the last process using
+  such an environment removes its Xvfb and wineserver when it ends (every
+  user holds a shared lock on out/wine/users.lock; cleanup leaves a busy
+  environment alone). Tests share one prefix and one log file, so they run
+  one at a time (out/wine/run.lock per test; RESOURCE_LOCK under ctest).
+  Timings here: prefix creation 22 s (once; kept in out/wine), locales 15 s
+  (once), set-up with both present 0.6 s, a run with a message box 0.2-0.5 s.
 
 Module constants
-  ROOT, BIN (out/bin: the product), TOOLS (out/test-bin: qzrobot.exe),
+  ROOT, BIN (out/bin: the product), TOOLS (out/test-bin: qzrobot.exe,
+  qzprobe.exe; tool_exe(name) builds a private copy when they are missing),
   PRODUCT ("QZVRN.exe"), LOG_NAME ("QZZqzvrn.log"), WEB_TOKEN ("QZWEB"),
   DEFAULT_LANG, LOCALES (the locales generated), MSG3_EN (message 3, English).
 
@@ -39,7 +44,7 @@ class WineTestCase(unittest.TestCase)
   self.unix_path(w)          Windows path -> Unix path
   self.wine(args, cwd=None, env=None, timeout=60) -> CompletedProcess (text)
   self.reg_add(key, name, type='REG_SZ', data='', view=32, cleanup=True)
-      value under key; view 32 is what a 32-bit program sees (Wow6432Node
+      value under key (name None: the default value); view 32 is what a 32-bit program sees (Wow6432Node
       in the 64-bit prefix); with cleanup the whole key is deleted after
       the test, so give each test a key of its own (self.unique_key()).
   self.reg_delete(key, name=None, view=32)   a value, or the whole key
@@ -55,9 +60,19 @@ class WineTestCase(unittest.TestCase)
       every message box with OK and the restart dialog per press
       (ok|now|later|close|none). Fails the test (not skip) when the
       program is missing.
-  self.run_program(exe, tail='', cwd=None, ...)  the same for any program,
-      run in place, without the log handling.
-  self.assertLogHas(run, (source, text, status))  with the log in the message
+  self.run_program(exe, tail='', cwd=None, env=None, press='ok', lang=None,
+                   timeout=60) -> Run   the same for any program, run in
+      place, without the log (log_bytes None).
+  self.temp_dir, self.log_path   the user's temp folder and the log in it
+      (C:\\users\\<user>\\Temp under Wine 8, not AppData\\Local\\Temp)
+  self.assertLogHas(run, (source, text, status)), self.assertLogLacks(...)
+      fail with the transcript and the whole log in the message
+
+Functions
+  parse_log(bytes) -> [(source, text, status)]; log_line_bytes(s, t, st)
+  -> the bytes of one entry; tool_exe('qzrobot'|'qzprobe'); win_path,
+  unix_path (for the 64-bit prefix unless given); setup(), cleanup(),
+  environment(prefix32=False) for scripts outside unittest (demo.py).
 
 class Run
   exit_code   signed exit code, or None (timed out, or every process of the
@@ -77,6 +92,7 @@ class Run
   log_text    the log as str (latin-1), for messages
   cwd         pathlib.Path the program ran in
   robot       CompletedProcess of the wine run
+  describe()  transcript, log and robot output as one text for messages
 """
 
 import atexit
@@ -102,8 +118,7 @@ PREFIX64 = WINE_ROOT / 'prefix'
 PREFIX32 = WINE_ROOT / 'prefix32'
 LOCALE_DIR = WINE_ROOT / 'locales'
 STATE_FILE = WINE_ROOT / 'state.json'
-ROBOT_SRC = Path(__file__).resolve().parent / 'tools' / 'qzrobot.cpp'
-PRIVATE_ROBOT = OUT / 'h2-robot' / 'qzrobot.exe'
+PRIVATE_TOOLS = OUT / 'h2-robot'
 
 PRODUCT = 'QZVRN.exe'
 LOG_NAME = 'QZZqzvrn.log'
@@ -282,24 +297,50 @@ def base_env(display, prefix, arch, lang=DEFAULT_LANG):
     return env
 
 
-def robot_exe():
-    """qzrobot.exe of the cross build, or a private build when that is
-    missing or older than its source (so a test run by hand still works)."""
-    built = TOOLS / 'qzrobot.exe'
-    src_time = ROBOT_SRC.stat().st_mtime
+TOOL_DIR = Path(__file__).resolve().parent / 'tools'
+# name -> (sources, libraries, GUI program)
+TOOL_SOURCES = {
+    'qzrobot': (('qzrobot.cpp',), ('-luser32', '-lshell32'), False),
+    'qzprobe': (('qzprobe.cpp', 'qzprobe.rc'), ('-luser32', '-ladvapi32'), True),
+}
+
+
+def tool_exe(name):
+    """A test tool of the cross build (out/test-bin), or a private build in
+    out/h2-robot when that is missing or older than its sources, so that a
+    test run by hand works without the cross tree."""
+    sources, libs, gui = TOOL_SOURCES[name]
+    src_time = max((TOOL_DIR / s).stat().st_mtime for s in sources)
+    built = TOOLS / f'{name}.exe'
     if built.exists() and built.stat().st_mtime >= src_time:
         return built
-    if PRIVATE_ROBOT.exists() and PRIVATE_ROBOT.stat().st_mtime >= src_time:
-        return PRIVATE_ROBOT
-    PRIVATE_ROBOT.parent.mkdir(parents=True, exist_ok=True)
+    private = PRIVATE_TOOLS / f'{name}.exe'
+    if private.exists() and private.stat().st_mtime >= src_time:
+        return private
+    PRIVATE_TOOLS.mkdir(parents=True, exist_ok=True)
+    objs = []
+    for s in sources:
+        if s.endswith('.rc'):
+            obj = PRIVATE_TOOLS / (s + '.o')
+            r = subprocess.run(['i686-w64-mingw32-windres', str(TOOL_DIR / s),
+                                '-o', str(obj)], capture_output=True, text=True)
+            if r.returncode != 0:
+                raise RuntimeError(f'cannot build {name}.exe:\n{r.stderr}')
+            objs.append(str(obj))
+        else:
+            objs.append(str(TOOL_DIR / s))
     cmd = ['i686-w64-mingw32-g++', '-std=c++17', '-DUNICODE', '-D_UNICODE',
            '-DWIN32_LEAN_AND_MEAN', '-D_WIN32_WINNT=0x0500', '-Os', '-static',
-           '-s', '-o', str(PRIVATE_ROBOT), str(ROBOT_SRC), '-luser32',
-           '-lshell32']
+           '-s'] + (['-mwindows'] if gui else []) + \
+        ['-o', str(private)] + objs + list(libs)
     r = subprocess.run(cmd, capture_output=True, text=True)
     if r.returncode != 0:
-        raise RuntimeError(f'cannot build qzrobot.exe:\n{r.stderr}')
-    return PRIVATE_ROBOT
+        raise RuntimeError(f'cannot build {name}.exe:\n{r.stderr}')
+    return private
+
+
+def robot_exe():
+    return tool_exe('qzrobot')
 
 
 def _parse_info(text):
@@ -344,18 +385,21 @@ def _ensure_prefix(state, prefix, arch):
     return state['prefixes'][key]
 
 
-def setup(prefix32=False):
+def setup(prefix32=False, owner='fixture'):
     """Starts what is missing (Xvfb, locales, prefix, wineserver). Returns
-    (state, started_xvfb)."""
+    (state, started_xvfb). owner 'fixture': stays up until `cleanup`;
+    'session': the last process using it removes it when it ends."""
     with _flock('setup.lock'):
         state = _read_state()
         started = False
         if not _xvfb_alive(state):
             display, pid = _start_xvfb()
             state = {'display': display, 'xvfb_pid': pid,
-                     'started': time.time()}
+                     'started': time.time(), 'owner': owner}
             started = True
             _log(f'Xvfb {display} pid {pid}')
+        elif owner == 'fixture':
+            state['owner'] = 'fixture'
         _write_state(state)
         ensure_locales()
         _ensure_prefix(state, PREFIX64, 'win64')
@@ -365,9 +409,34 @@ def setup(prefix32=False):
         return state, started
 
 
-def cleanup():
-    """Ends only what the tests started: their wineservers and their Xvfb."""
+def cleanup(force=True):
+    """Ends only what the tests started: their wineservers and their Xvfb.
+    Every process using the environment holds a shared lock on users.lock;
+    while another one does, the environment is left running."""
+    _release_use()
+    users = open(WINE_ROOT / 'users.lock', 'w')
+    try:
+        fcntl.flock(users, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except OSError:
+        # The last process still using it removes it when it ends.
+        _log('environment still in use by another process: left running')
+        with _flock('setup.lock'):
+            state = _read_state()
+            if state:
+                state['owner'] = 'session'
+                _write_state(state)
+        users.close()
+        return
+    try:
+        _cleanup_locked(force)
+    finally:
+        users.close()
+
+
+def _cleanup_locked(force):
     state = _read_state()
+    if not force and state.get('owner') != 'session':
+        return
     for prefix in (PREFIX64, PREFIX32):
         if (prefix / 'system.reg').exists():
             env = base_env(state.get('display', ':0'), prefix,
@@ -387,17 +456,35 @@ def cleanup():
 _session = {}
 
 
+def _hold_use():
+    if 'users' not in _session:
+        WINE_ROOT.mkdir(parents=True, exist_ok=True)
+        f = open(WINE_ROOT / 'users.lock', 'w')
+        fcntl.flock(f, fcntl.LOCK_SH)
+        _session['users'] = f
+        # Started by hand, not under the ctest fixture: the last process
+        # that used the environment removes it.
+        atexit.register(cleanup, False)
+
+
+def _release_use():
+    f = _session.pop('users', None)
+    if f:
+        f.close()
+
+
 def environment(prefix32=False):
-    """The state for this process: set up when missing; what is started here
-    is removed again when the process ends."""
+    """The state for this process, set up when missing. Environments that
+    a process set up for itself (no ctest fixture) are removed by the last
+    process using them when it ends."""
+    _hold_use()
     key = 'prefix32' if prefix32 else 'prefix'
     state = _read_state()
     if _xvfb_alive(state) and key in state.get('prefixes', {}):
         return state
-    state, started = setup(prefix32=prefix32)
-    if started and not _session.get('atexit'):
-        _session['atexit'] = True
-        atexit.register(cleanup)
+    state, _ = setup(prefix32=prefix32,
+                     owner=state.get('owner', 'session')
+                     if _xvfb_alive(state) else 'session')
     return state
 
 
@@ -632,7 +719,7 @@ class WineTestCase(unittest.TestCase):
     def run_program(self, exe, tail='', cwd=None, env=None, press='ok',
                     lang=None, timeout=60):
         """Starts exe (Unix or Windows path) with the exact tail through
-        qzrobot.exe and returns a Run (log_bytes: the current log, if any)."""
+        qzrobot.exe and returns a Run (without log: log_bytes is None)."""
         return self._run(exe, tail, cwd, env, press, lang, timeout, False)
 
     def run_manager(self, tail, cwd=None, env=None, press='ok', exe=None,
@@ -675,10 +762,10 @@ class WineTestCase(unittest.TestCase):
             text = transcript.read_text(encoding='utf-8', errors='replace')
         except FileNotFoundError:
             text = ''
-        try:
-            log = self.log_path.read_bytes()
-        except FileNotFoundError:
-            log = None
+        log = None
+        if fresh_log:
+            with contextlib.suppress(FileNotFoundError):
+                log = self.log_path.read_bytes()
         run = Run(cwd, robot, text, log)
         if run.error:
             self.fail(f'qzrobot: {run.error}{run.describe()}')
@@ -700,13 +787,13 @@ def main():
     cmd = sys.argv[1] if len(sys.argv) > 1 else 'setup'
     if cmd == 'setup':
         t0 = time.time()
-        state, _ = setup(prefix32='--prefix32' in sys.argv)
+        state, _ = setup(prefix32='--prefix32' in sys.argv, owner='fixture')
         _log(f'ready in {time.time() - t0:.1f} s: display {state["display"]}')
     elif cmd == 'cleanup':
         cleanup()
     elif cmd == 'env':
         # No clean-up at exit: the caller runs `harness.py cleanup`.
-        state, _ = setup()
+        state, _ = setup(owner='fixture')
         for k, v in base_env(state['display'], PREFIX64, 'win64').items():
             if k.startswith(('WINE', 'DISPLAY', 'LOCPATH', 'LANG')):
                 print(f"export {k}='{v}'")
