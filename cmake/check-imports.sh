@@ -1,19 +1,27 @@
 #!/usr/bin/env bash
-# check-imports.sh <exe-or-dll>...
+# check-imports.sh [-q] <exe-or-dll>...
 #
 # Lists what each Windows binary imports (DLL and function) and fails when
 # one would not load on a clean Windows 2000: a DLL that is not part of
 # Windows, or a function that Windows 2000's system DLLs do not export.
 # The deny list holds only functions known to have come later; anything
 # found at run time with GetProcAddress does not show up here and is fine.
+# -q prints only the failures (for a post-build step).
 set -euo pipefail
 
 OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
 
+quiet=0
+if [ "${1:-}" = "-q" ]; then
+  quiet=1
+  shift
+fi
 if [ $# -eq 0 ]; then
-  echo "usage: $0 <exe-or-dll>..." >&2
+  echo "usage: $0 [-q] <exe-or-dll>..." >&2
   exit 2
 fi
+
+say() { [ "$quiet" -eq 1 ] || echo "$@"; }
 
 # DLLs that every supported Windows has in its system folder.
 SYSTEM_DLLS="kernel32.dll user32.dll advapi32.dll ole32.dll oleaut32.dll
@@ -196,20 +204,20 @@ for binary in "$@"; do
     status=1
     continue
   fi
-  echo "$binary:"
+  say "$binary:"
   current=""
   while IFS=$'\t' read -r dll function; do
     [ -z "$dll" ] && continue
     if [ "$dll" != "$current" ]; then
       current=$dll
-      echo "  $dll"
+      say "  $dll"
       case " $(echo $SYSTEM_DLLS) " in
         *" $dll "*) ;;
         *) echo "check-imports: $binary imports $dll, which is not a Windows system DLL" >&2
            status=1 ;;
       esac
     fi
-    echo "    $function"
+    say "    $function"
     denied=$(printf '%s\n' "$DENIED_FUNCTIONS" | awk -v key="$dll:$function" '
       $1 == key { $1 = ""; sub(/^ +/, ""); print; exit }')
     if [ -n "$denied" ]; then
