@@ -1,8 +1,75 @@
-// Placeholder: this step succeeds without effect until it is built.
+// ReadConditions: every condition of "QZVRN_Conditions.config" straight
+// into its rule script "TestCode_<ID>.js".
 #include "manager/manager.h"
+#include "manager/xml_reading.h"
 
 namespace qz {
 
-bool CVRNManager::ReadConditions() { return true; }
+namespace {
+
+using port::XmlNode;
+
+constexpr wchar_t kSource[] = L"CVRNManager:ReadConditions";
+
+// The ID becomes part of a file name: anything that could leave the
+// current directory or that Windows refuses in a name is not taken.
+bool IsSafeScriptName(const std::wstring& id) {
+  if (id.find(L"..") != std::wstring::npos) return false;
+  for (wchar_t ch : id) {
+    if (static_cast<std::uint32_t>(ch) < 0x20) return false;
+    switch (ch) {
+      case L'\\': case L'/': case L':': case L'<': case L'>':
+      case L'"': case L'|': case L'?': case L'*':
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CVRNManager::ReadConditions() {
+  LogStarted(L"CVRNManager", L"ReadConditions");
+  const xml::GuardTexts texts{kSource,           L"Com error: ",
+                              L"Unknown error: ", L"Failed",
+                              L"Unknown error: ", L"Failed"};
+  return xml::RunGuarded(*this, texts, [&] {
+    const std::wstring path = m_sourceFolder + L"\\" + L"QZVRN_Conditions.config";
+    if (!os_.files.FindFirstFileW(path)) {
+      WriteLog(kSource, L"QZVRN_Conditions Config file not found: ", L"Info");
+      return true;
+    }
+    auto document = xml::Need(os_.xml.CreateDocument());
+    if (!document->load(path)) {
+      WriteLog(kSource, L"Could not load Config file", L"Error");
+      throw errConditionsNotLoaded;
+    }
+    auto details = xml::FirstElement(*document, L"CONDITION_DETAILS");
+    xml::ForEachChildNamed(*details, L"CONDITION", [&](XmlNode& condition) {
+      std::wstring name;
+      auto attributes = xml::Need(condition.attributes());
+      const long count = attributes->length();
+      for (long i = 0; i < count; ++i) {
+        auto attribute = xml::Need(attributes->item(i));
+        if (attribute->nodeName() == L"ID") name = attribute->text();
+      }
+      bool refused = false;
+      xml::ForEachChildNamed(condition, L"JSCRIPT", [&](XmlNode&) {
+        if (name.empty()) return;
+        if (!IsSafeScriptName(name)) {
+          if (!refused) WriteLog(kSource, L"Condition ID refused: ", name);
+          refused = true;
+          return;
+        }
+        // The whole condition's text, not only the JSCRIPT element's.
+        WriteRuleScript(name, condition.text());
+      });
+    });
+    LogEnded(L"CVRNManager", L"ReadConditions");
+    return true;
+  });
+}
 
 }  // namespace qz

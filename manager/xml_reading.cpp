@@ -1,0 +1,84 @@
+#include "manager/xml_reading.h"
+
+#include <cstdint>
+
+#include "manager/manager.h"
+
+namespace qz::xml {
+
+namespace {
+std::wstring Hex(std::uint32_t value) {
+  static const wchar_t kDigits[] = L"0123456789ABCDEF";
+  std::wstring out;
+  do {
+    out.insert(out.begin(), kDigits[value & 0xF]);
+    value >>= 4;
+  } while (value != 0);
+  return out;
+}
+}  // namespace
+
+std::wstring ComErrorMessage(port::SystemInfo& system, port::HRESULT code) {
+  const auto value = static_cast<std::uint32_t>(code);
+  if (auto message = system.FormatMessageW(value)) {
+    // The port already drops the line end; a stray one is dropped here too
+    // so that the log line stays one line.
+    while (!message->empty() &&
+           (message->back() == L'\n' || message->back() == L'\r')) {
+      message->pop_back();
+    }
+    return *message;
+  }
+  if (value >= 0x80040200u && value <= 0x8004FFFFu) {
+    return L"IDispatch error #" + std::to_wstring(value - 0x80040200u);
+  }
+  return L"Unknown error 0x" + Hex(value);
+}
+
+_error ErrorForComFailure(port::HRESULT code) {
+  if (code == port::kClassNotReg || code == port::kEInvalidArg ||
+      code == port::kENoInterface) {
+    return errConfigurationNotProper;
+  }
+  return errGeneralFailure;
+}
+
+std::unique_ptr<port::XmlNode> FirstElement(port::XmlDocument& document,
+                                            const std::wstring& name) {
+  return Need(Need(document.getElementsByTagName(name))->item(0));
+}
+
+std::wstring ValueOf(port::XmlNode& node) {
+  return Need(node.firstChild())->text();
+}
+
+bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    wchar_t x = a[i];
+    wchar_t y = b[i];
+    if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - L'a' + L'A');
+    if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - L'a' + L'A');
+    if (x != y) return false;
+  }
+  return true;
+}
+
+bool IsTrue(const std::wstring& value) {
+  return EqualsIgnoringCase(value, L"TRUE");
+}
+
+std::wstring AttributeText(port::XmlNode& node, long index) {
+  return Need(Need(node.attributes())->item(index))->text();
+}
+
+void LogEntry(CVRNManager& manager, const std::wstring& source,
+              const std::wstring& text, const std::wstring& status) {
+  manager.WriteLog(source, text, status);
+}
+
+port::SystemInfo& SystemOf(CVRNManager& manager) {
+  return manager.Os().system;
+}
+
+}  // namespace qz::xml
