@@ -1,9 +1,166 @@
-// Placeholder: this step succeeds without effect until it is built.
+// CallJScript runs one rule script under the console script host and turns
+// its exit code into the rule result; RunProcess runs a patch program to
+// its end. Both wait for their child and close its handles on every path.
+#include <cstdio>
+#include <optional>
+#include <string>
+
 #include "manager/manager.h"
 
 namespace qz {
 
-int CVRNManager::CallJScript(std::wstring) { return 1; }
-bool CVRNManager::RunProcess(std::wstring, std::wstring, port::DWORD) { return true; }
+namespace {
+
+constexpr wchar_t kClass[] = L"CVRNManager";
+constexpr wchar_t kCallJScript[] = L"CVRNManager:CallJScript";
+constexpr wchar_t kRunProcess[] = L"CVRNManager:RunProcess";
+
+// Both texts were built in buffers of 255 characters with the terminator;
+// longer ones are refused rather than cut into another command.
+constexpr std::size_t kPathLimit = 254;
+
+// The host is checked at most this far apart, but waited for on its
+// handle in between, so a rule that ends early costs no idle time.
+constexpr port::DWORD kPollMilliseconds = 500;
+// An exit-code query that fails this many times in a row is given up.
+constexpr int kQueryRetries = 5;
+constexpr port::DWORD kQueryRetryPause = 20;
+
+// The result of a rule that cannot be evaluated.
+constexpr int kNoAnswer = 1;
+
+// Owns a started child's two handles.
+class ChildHandles {
+ public:
+  explicit ChildHandles(port::Processes& processes) : processes_(processes) {}
+  ~ChildHandles() {
+    if (info.thread != 0) processes_.CloseHandle(info.thread);
+    if (info.process != 0) processes_.CloseHandle(info.process);
+  }
+  ChildHandles(const ChildHandles&) = delete;
+  ChildHandles& operator=(const ChildHandles&) = delete;
+
+  port::ProcessInformation info;
+
+ private:
+  port::Processes& processes_;
+};
+
+// Waits for the script host to end and returns its exit code, or nothing
+// when the code cannot be read.
+//
+// A code of 259 (STILL_ACTIVE) is ambiguous: the host may run on, or may
+// have ended with that very code. The handle tells them apart: once it is
+// signalled the process has ended, and a 259 read after that is its code.
+std::optional<port::DWORD> WaitForExitCode(port::Processes& processes,
+                                           port::SystemInfo& system,
+                                           port::Handle process) {
+  int failedInARow = 0;
+  bool ended = false;
+  for (;;) {
+    port::DWORD code = 0;
+    if (!processes.GetExitCodeProcess(process, code)) {
+      if (++failedInARow > kQueryRetries) return std::nullopt;
+      system.Sleep(kQueryRetryPause);
+      continue;
+    }
+    failedInARow = 0;
+    if (code != port::kStillActive || ended) return code;
+    const port::DWORD wait = processes.WaitForSingleObject(process, kPollMilliseconds);
+    if (wait == port::kWaitObject0) {
+      ended = true;
+    } else if (wait != port::kWaitTimeout) {
+      // The handle cannot be waited on: poll as the plain loop would.
+      system.Sleep(kPollMilliseconds);
+    }
+  }
+}
+
+}  // namespace
+
+int CVRNManager::CallJScript(std::wstring scriptName) {
+  LogStarted(kClass, L"CallJScript");
+  int result = kNoAnswer;
+  try {
+    CheckControl();
+
+    const std::wstring systemDirectory = os_.system.GetSystemDirectoryW().value_or(L"");
+    const std::wstring host = systemDirectory + L"\\cscript.exe";
+    // The host gets no options of its own, only the quoted script name.
+    const std::wstring commandLine = host + L" \"" + scriptName + L"\"";
+    if (host.size() > kPathLimit) {
+      WriteLog(kCallJScript, L"Script host path too long",
+               std::to_wstring(host.size()));
+      return kNoAnswer;
+    }
+    if (commandLine.size() > kPathLimit) {
+      WriteLog(kCallJScript, L"Command line too long",
+               std::to_wstring(commandLine.size()));
+      return kNoAnswer;
+    }
+
+    ChildHandles child(os_.processes);
+    port::DWORD lastError = 0;
+    if (!os_.processes.CreateProcessW(host, commandLine, port::kCreateNoWindow,
+                                      child.info, lastError)) {
+      std::printf("CreateProcess failed (%d).\n", static_cast<int>(lastError));
+      std::fflush(stdout);
+      WriteLog(kCallJScript, L"cannot run Java script", L"CreateProcess failed");
+      return kNoAnswer;
+    }
+
+    const auto code = WaitForExitCode(os_.processes, os_.system, child.info.process);
+    if (!code) {
+      WriteLog(kCallJScript, L"Exit code not readable", L"GetExitCodeProcess failed");
+    } else if (*code == 0xFFFFFFFFu) {
+      result = -1;
+    } else if (*code == 0) {
+      result = 0;
+    }
+  } catch (...) {
+    WriteLog(kCallJScript, L"Exception occured", L"failed");
+    result = kNoAnswer;
+  }
+  LogEnded(kClass, L"CallJScript");
+  return result;
+}
+
+bool CVRNManager::RunProcess(std::wstring applicationPath, std::wstring commandLine,
+                             port::DWORD creationFlags) {
+  try {
+    LogStarted(kClass, L"RunProcess");
+    WriteLog(kRunProcess,
+             L"Runprocess File= " + applicationPath + L", Cmdline = " + commandLine,
+             L"Info");
+    if (applicationPath.size() > kPathLimit) {
+      WriteLog(kRunProcess, L"Application path too long",
+               std::to_wstring(applicationPath.size()));
+      return false;
+    }
+    if (commandLine.size() > kPathLimit) {
+      WriteLog(kRunProcess, L"Command line too long",
+               std::to_wstring(commandLine.size()));
+      return false;
+    }
+
+    ChildHandles child(os_.processes);
+    port::DWORD lastError = 0;
+    if (!os_.processes.CreateProcessW(applicationPath, commandLine, creationFlags,
+                                      child.info, lastError)) {
+      WriteLog(kRunProcess,
+               L"CreateProcess failed (GetLastError = " +
+                   std::to_wstring(static_cast<int>(lastError)) + L")",
+               L"failed");
+      return false;
+    }
+    // Patch programs get all the time they need; their exit code is theirs.
+    os_.processes.WaitForSingleObject(child.info.process, port::kInfinite);
+  } catch (...) {
+    WriteLog(kRunProcess, L"Exception occured", L"Error");
+    return false;
+  }
+  LogEnded(kClass, L"RunProcess");
+  return true;
+}
 
 }  // namespace qz
