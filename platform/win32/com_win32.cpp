@@ -12,7 +12,6 @@ namespace qz::win32 {
 
 namespace {
 
-
 static_assert(sizeof(CLSID) == sizeof(port::Clsid), "a CLSID is 16 bytes");
 
 class Win32Com : public port::Com {

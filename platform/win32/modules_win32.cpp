@@ -9,7 +9,6 @@ namespace qz::win32 {
 
 namespace {
 
-
 HMODULE ToModule(port::Handle h) { return reinterpret_cast<HMODULE>(h); }
 
 // GetProcAddress answers a generic function pointer; the detour through

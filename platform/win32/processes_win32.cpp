@@ -10,7 +10,6 @@ namespace qz::win32 {
 
 namespace {
 
-
 HANDLE ToHandle(port::Handle h) { return reinterpret_cast<HANDLE>(h); }
 
 class Win32Processes : public port::Processes {

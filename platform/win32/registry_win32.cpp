@@ -8,7 +8,6 @@ namespace qz::win32 {
 
 namespace {
 
-
 HKEY ToKey(port::Handle key) { return reinterpret_cast<HKEY>(key); }
 
 class Win32Registry : public port::Registry {

@@ -11,7 +11,6 @@ namespace qz::win32 {
 
 namespace {
 
-
 // Calls an API of the GetTempPathW kind, which answers the length without
 // the terminator when the text fits and the size it needs otherwise. The
 // buffer grows until the text fits, so a path of any length comes back
