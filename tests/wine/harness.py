@@ -132,6 +132,12 @@ LOCALES = ('en_US', 'de_DE', 'de_CH', 'fr_FR', 'es_ES', 'it_IT', 'nl_NL',
 # Dialog-free prefix creation (no Mono/Gecko installers) and no menu entries.
 DLL_OVERRIDES = 'mscoree,mshtml=d;winemenubuilder.exe=d'
 SERVER_PERSIST = 300  # s the wineserver outlives its last client
+# Settings of every prefix: no window manager to wait for when a window is
+# hidden; no crash dialog that would hold a crashed program until timeout.
+PREFIX_SETTINGS = (
+    ('HKCU\\Software\\Wine\\X11 Driver', 'Managed', 'REG_SZ', 'N'),
+    ('HKCU\\Software\\Wine\\WineDbg', 'ShowCrashDialog', 'REG_DWORD', '0'),
+)
 
 
 def _log(msg):
@@ -365,12 +371,15 @@ def _ensure_prefix(state, prefix, arch):
         run_quiet(['wineserver', '-w'], env, timeout=120)
         if r.returncode != 0 or not (prefix / 'system.reg').exists():
             raise RuntimeError(f'wineboot failed for {prefix}:\n{r.stderr}')
-        r = run_quiet(['wine', 'reg', 'add', 'HKCU\\Software\\Wine\\X11 Driver',
-                       '/v', 'Managed', '/d', 'N', '/f'], env, timeout=120)
-        if r.returncode != 0:
-            raise RuntimeError(f'cannot set Managed=N:\n{r.stderr}')
-        marker.write_text(f'created in {time.time() - t0:.1f} s\n')
         _log(f'created {arch} prefix {prefix} in {time.time() - t0:.1f} s')
+    settings = json.dumps(PREFIX_SETTINGS)
+    if not marker.exists() or marker.read_text() != settings:
+        for key_, name, type_, data in PREFIX_SETTINGS:
+            r = run_quiet(['wine', 'reg', 'add', key_, '/v', name, '/t', type_,
+                           '/d', data, '/f'], env, timeout=120)
+            if r.returncode != 0:
+                raise RuntimeError(f'cannot set {key_} {name}:\n{r.stderr}')
+        marker.write_text(settings)
     # A lingering server saves its start-up on every run; it ends by itself
     # SERVER_PERSIST seconds after the last client, cleanup kills it sooner.
     run_quiet(['wineserver', f'-p{SERVER_PERSIST}'], env, timeout=60)

@@ -73,6 +73,13 @@ class RobotTests(harness.WineTestCase):
         run, _ = self.probe('BOX')
         self.assertEqual(run.exit_code, -1, run.describe())
 
+    def test_crash_ends_the_run_without_a_dialog(self):
+        # The prefix has Wine's crash dialog switched off; otherwise a crash
+        # would wait for a click until the timeout.
+        run, _ = self.probe('CRASH', timeout=20)
+        self.assertFalse(run.timed_out, run.describe())
+        self.assertEqual(run.exit_code & 0xFFFFFFFF, 0xC0000005, run.describe())
+
     def test_log_parsing(self):
         data = (b'QZVRN  Main  Started\r\n'
                 b'CVRNManager:ParseVRNError  Rule file:   Not found\r\n'

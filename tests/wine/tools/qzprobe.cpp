@@ -6,6 +6,7 @@
 //   DLG     dialog 168 with controls 1002/1000/1001; exits with the id pressed
 //   HANG    sleeps for 100 s
 //   REBOOT  ExitWindowsEx(EWX_REBOOT | EWX_FORCE)
+//   CRASH   writes through a null pointer
 // and exits with -1.
 #include <windows.h>
 
@@ -66,5 +67,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int) {
                                 GetDesktopWindow(), DialogProc, 0);
   if (Has(cmd, "HANG")) Sleep(100000);
   if (Has(cmd, "REBOOT")) Reboot();
+  if (Has(cmd, "CRASH")) *(volatile int*)nullptr = 1;
   return -1;
 }
