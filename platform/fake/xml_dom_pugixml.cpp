@@ -310,17 +310,27 @@ class Node : public XmlNode {
 // --- document ---------------------------------------------------------------
 
 // What MSXML refuses and pugixml lets through: anything but exactly one
-// element and blank text at the top level.
-bool HasOneDocumentElement(const pugi::xml_document& doc) {
+// element and blank text at the top level (parsed as a fragment so that
+// such text is kept to be seen), and an attribute named twice.
+bool IsWellFormed(const pugi::xml_document& doc) {
   int elements = 0;
   for (pugi::xml_node c = doc.first_child(); c; c = c.next_sibling()) {
     if (c.type() == pugi::node_element) ++elements;
-    if ((c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) &&
-        !(c.type() == pugi::node_pcdata && IsBlank(c.value()))) {
+    if (c.type() == pugi::node_cdata ||
+        (c.type() == pugi::node_pcdata && !IsBlank(c.value()))) {
       return false;
     }
   }
-  return elements == 1;
+  if (elements != 1) return false;
+  const pugi::xml_node root = doc;
+  for (pugi::xml_node n = NextInOrder(root, root); n; n = NextInOrder(n, root)) {
+    for (pugi::xml_attribute a = n.first_attribute(); a; a = a.next_attribute()) {
+      for (pugi::xml_attribute b = a.next_attribute(); b; b = b.next_attribute()) {
+        if (std::strcmp(a.name(), b.name()) == 0) return false;
+      }
+    }
+  }
+  return true;
 }
 
 class Document : public port::XmlDocument {
@@ -333,10 +343,11 @@ class Document : public port::XmlDocument {
     if (!bytes) return false;
     const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata |
                              pugi::parse_comments | pugi::parse_pi |
-                             pugi::parse_declaration | pugi::parse_doctype;
+                             pugi::parse_declaration | pugi::parse_doctype |
+                             pugi::parse_fragment;
     const pugi::xml_parse_result result =
         doc_->load_buffer(bytes->data(), bytes->size(), options);
-    if (!result || !HasOneDocumentElement(*doc_)) {
+    if (!result || !IsWellFormed(*doc_)) {
       doc_ = std::make_shared<pugi::xml_document>();
       return false;
     }
