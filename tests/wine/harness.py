@@ -53,15 +53,19 @@ class WineTestCase(unittest.TestCase)
   self.set_windows_version('winxp')   HKCU\\Software\\Wine Version, restored
   self.system_lang_id(lang=None) -> GetSystemDefaultLangID under that LANG
   self.run_manager(tail, cwd=None, env=None, press='ok', exe=None,
-                   copy=True, lang=None, timeout=60) -> Run
+                   copy=True, lang=None, timeout=60, any_process=False,
+                   wait_all=False) -> Run
       copies exe (default BIN/QZVRN.exe) into cwd (default: a fresh
       patch_dir()), deletes the old log, starts it through qzrobot.exe with
       the command line '"<exe>"' + (' ' + tail if tail else ''), answers
       every message box with OK and the restart dialog per press
       (ok|now|later|close|none). Fails the test (not skip) when the
-      program is missing.
+      program is missing. any_process=True answers the windows of every
+      process (programs the manager starts), not only the manager's;
+      wait_all=True also waits for the programs it started and left running
+      (regsvr32); a timeout ends them all.
   self.run_program(exe, tail='', cwd=None, env=None, press='ok', lang=None,
-                   timeout=60) -> Run   the same for any program, run in
+                   timeout=60, any_process=False, wait_all=False) -> Run   the same for any program, run in
       place, without the log (log_bytes None).
   self.temp_dir, self.log_path   the user's temp folder and the log in it
       (C:\\users\\<user>\\Temp under Wine 8, not AppData\\Local\\Temp)
@@ -77,6 +81,8 @@ Functions
 class Run
   exit_code   signed exit code, or None (timed out, or every process of the
               prefix was ended, as "Restart Now" does)
+  child_pid   process id of the started program; box_pids, dialog_pids:
+              the process of each box and dialog (see any_process)
   timed_out   the robot killed the program after its timeout
   ended_by_shutdown  no exit and no timeout: every process of the prefix
               was ended, the robot too (ExitWindowsEx, "Restart Now")
@@ -565,13 +571,19 @@ class Run:
         self.exit_code = None
         self.timed_out = False
         self.error = None
+        self.child_pid = None
         self.box_records, self.dialogs, self.presses, self.windows = [], [], [], []
+        self.box_pids, self.dialog_pids = [], []
         for rec in self.transcript:
-            kind, fields = rec[0], rec[1:] + [''] * 4
-            if kind == 'box':
+            kind, fields = rec[0], rec[1:] + [''] * 5
+            if kind == 'child':
+                self.child_pid = int(fields[0])
+            elif kind == 'box':
                 self.box_records.append(tuple(fields[:3]))
+                self.box_pids.append(int(fields[3] or 0))
             elif kind == 'dialog':
                 self.dialogs.append(tuple(fields[:4]))
+                self.dialog_pids.append(int(fields[4] or 0))
             elif kind == 'press':
                 self.presses.append(fields[0])
             elif kind == 'window':
@@ -726,13 +738,15 @@ class WineTestCase(unittest.TestCase):
 
     # runs
     def run_program(self, exe, tail='', cwd=None, env=None, press='ok',
-                    lang=None, timeout=60):
+                    lang=None, timeout=60, any_process=False, wait_all=False):
         """Starts exe (Unix or Windows path) with the exact tail through
         qzrobot.exe and returns a Run (without log: log_bytes is None)."""
-        return self._run(exe, tail, cwd, env, press, lang, timeout, False)
+        return self._run(exe, tail, cwd, env, press, lang, timeout, False,
+                         any_process, wait_all)
 
     def run_manager(self, tail, cwd=None, env=None, press='ok', exe=None,
-                    copy=True, lang=None, timeout=60):
+                    copy=True, lang=None, timeout=60, any_process=False,
+                    wait_all=False):
         exe = Path(exe) if exe is not None else BIN / PRODUCT
         if not exe.exists():
             self.fail(f'{exe} is missing: build it first (make build)')
@@ -743,9 +757,11 @@ class WineTestCase(unittest.TestCase):
             target = cwd / exe.name
             shutil.copyfile(exe, target)
             exe = target
-        return self._run(exe, tail, cwd, env, press, lang, timeout, True)
+        return self._run(exe, tail, cwd, env, press, lang, timeout, True,
+                         any_process, wait_all)
 
-    def _run(self, exe, tail, cwd, env, press, lang, timeout, fresh_log):
+    def _run(self, exe, tail, cwd, env, press, lang, timeout, fresh_log,
+             any_process, wait_all):
         if cwd is None:
             cwd = self.patch_dir()
         cwd = Path(cwd)
@@ -765,7 +781,9 @@ class WineTestCase(unittest.TestCase):
             [robot_exe(), '--exe', exe_w, '--cwd', self.win_path(cwd),
              '--tail-hex', tail.encode('utf-8').hex(), '--transcript',
              self.win_path(transcript), '--press', press, '--timeout-ms',
-             str(int(timeout * 1000))],
+             str(int(timeout * 1000))] +
+            (['--any-process'] if any_process else []) +
+            (['--wait-all'] if wait_all else []),
             cwd=cwd, env=e, timeout=timeout + 60)
         try:
             text = transcript.read_text(encoding='utf-8', errors='replace')

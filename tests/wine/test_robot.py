@@ -43,6 +43,7 @@ class RobotTests(harness.WineTestCase):
 
     def test_boxes_are_read_and_answered_in_order(self):
         run, _ = self.probe('TWO')
+        self.assertEqual(run.box_pids, [run.child_pid] * 2)
         self.assertEqual(run.box_records, [('QZ', BOX_TEXT, 'OK'),
                                            ('QZ', 'second', 'OK')])
         self.assertEqual(run.boxes, [BOX_TEXT, 'second'])
@@ -58,11 +59,11 @@ class RobotTests(harness.WineTestCase):
                 self.assertEqual(run.exit_code, code, run.describe())
 
     def test_timeout_kills_the_program(self):
-        run, _ = self.probe('HANG', timeout=2)
+        run, _ = self.probe('HANG', timeout=1.5)
         self.assertTrue(run.timed_out, run.describe())
         self.assertIsNone(run.exit_code)
         # press none leaves the box open: the same end.
-        run, _ = self.probe('BOX', press='none', timeout=2)
+        run, _ = self.probe('BOX', press='none', timeout=1.5)
         self.assertTrue(run.timed_out, run.describe())
         self.assertEqual(run.boxes, [BOX_TEXT])
 
@@ -72,6 +73,26 @@ class RobotTests(harness.WineTestCase):
         self.assertEqual(run.boxes, [BOX_TEXT])
         run, _ = self.probe('BOX')
         self.assertEqual(run.exit_code, -1, run.describe())
+
+    def test_windows_of_started_programs_with_any_process(self):
+        run, _ = self.probe('SPAWN', any_process=True, timeout=20)
+        self.assertEqual(run.exit_code, -1, run.describe())
+        self.assertEqual(run.boxes, [BOX_TEXT])
+        self.assertNotEqual(run.box_pids, [run.child_pid])
+        # Without it only the started program's own windows are answered;
+        # the timeout ends the program and the one it started.
+        run, _ = self.probe('SPAWN', timeout=1.5)
+        self.assertTrue(run.timed_out, run.describe())
+        self.assertEqual(run.boxes, [])
+        run, _ = self.probe('BOX', any_process=True)
+        self.assertEqual(run.boxes, [BOX_TEXT], 'a box left over')
+
+    def test_wait_all_waits_for_programs_left_running(self):
+        run, _ = self.probe('DETACH', wait_all=True)
+        self.assertEqual(run.exit_code, 0, run.describe())
+        self.assertTrue((run.cwd / 'late.txt').exists())
+        run, _ = self.probe('DETACH')
+        self.assertFalse((run.cwd / 'late.txt').exists())
 
     def test_crash_ends_the_run_without_a_dialog(self):
         # The prefix has Wine's crash dialog switched off; otherwise a crash

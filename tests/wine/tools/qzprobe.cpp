@@ -7,6 +7,9 @@
 //   HANG    sleeps for 100 s
 //   REBOOT  ExitWindowsEx(EWX_REBOOT | EWX_FORCE)
 //   CRASH   writes through a null pointer
+//   SPAWN   starts another qzprobe with BOX, waits and exits with its code
+//   DETACH  starts another qzprobe with LATE and exits at once
+//   LATE    sleeps 1 s, then writes late.txt beside itself
 // and exits with -1.
 #include <windows.h>
 
@@ -26,11 +29,11 @@ INT_PTR CALLBACK DialogProc(HWND dlg, UINT msg, WPARAM wp, LPARAM) {
 
 bool Has(const char* cmd, const char* word) { return std::strstr(cmd, word); }
 
-void SaveTail(const char* cmd) {
+void SaveTail(const char* cmd, const wchar_t* name = L"cmdline.hex") {
   wchar_t path[MAX_PATH];
   DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
   while (n && path[n - 1] != L'\\') --n;
-  lstrcpyW(path + n, L"cmdline.hex");
+  lstrcpyW(path + n, name);
   FILE* f = _wfopen(path, L"wb");
   if (!f) return;
   for (const unsigned char* p = (const unsigned char*)cmd; *p; ++p)
@@ -54,9 +57,40 @@ void Reboot() {
   Sleep(10000);
 }
 
+int Spawn(const wchar_t* word, bool wait) {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  wchar_t cmd[MAX_PATH + 16];
+  wsprintfW(cmd, L"\"%s\" %s", path, word);
+  STARTUPINFOW si = {};
+  si.cb = sizeof(si);
+  PROCESS_INFORMATION pi = {};
+  if (!CreateProcessW(path, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &si, &pi))
+    return 3;
+  if (!wait) {
+    CloseHandle(pi.hProcess);
+    CloseHandle(pi.hThread);
+    return 0;
+  }
+  WaitForSingleObject(pi.hProcess, INFINITE);
+  DWORD code = 0;
+  GetExitCodeProcess(pi.hProcess, &code);
+  CloseHandle(pi.hProcess);
+  CloseHandle(pi.hThread);
+  return (int)code;
+}
+
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int) {
+  if (Has(cmd, "SPAWN")) return Spawn(L"BOX", true);
+  if (Has(cmd, "DETACH")) return Spawn(L"LATE", false);
+  if (Has(cmd, "LATE")) {
+    Sleep(1000);
+    SaveTail("late", L"late.txt");
+    return 0;
+  }
   SaveTail(cmd);
   if (Has(cmd, "BOX") || Has(cmd, "TWO"))
     MessageBoxW(GetDesktopWindow(), L"Hello\nw\u00f6rld \u65e5\u672c", L"QZ",

@@ -8,10 +8,11 @@
 // Transcript (UTF-8, one record a line, fields split by tabs, \ \t \n \r
 // escaped as \\ \t \n \r):
 //   cmdline  <command line given to CreateProcessW>
-//   box      <caption> <text of control 0xFFFF> <button texts joined by |>
-//   dialog   <caption> <text of 1002> <text of 1000> <text of 1001>
+//   child    <process id of the program>
+//   box      <caption> <text of control 0xFFFF> <button texts joined by |> <pid>
+//   dialog   <caption> <text of 1002> <text of 1000> <text of 1001> <pid>
 //   press    <what was pressed>
-//   window   <class> <caption>          (any other visible top-level window)
+//   window   <class> <caption> <pid>    (any other visible top-level window)
 //   timeout                             (child killed after --timeout-ms)
 //   error    <message>                  (the robot itself failed)
 //   exit     <signed exit code of the child>
@@ -20,6 +21,12 @@
 //
 // Exit code: the child's, 124 on timeout, 125 on bad arguments, 126 when the
 // child could not be started.
+//
+// Only windows of the started program are answered, or with --any-process
+// those of every process but the robot (programs that the program starts).
+// The program runs in a job: a timeout ends the programs it started too,
+// and --wait-all waits after its end for those (regsvr32 and the like) to
+// end as well, within the same timeout.
 //
 // --info prints facts of the Wine prefix as key=value lines instead (temp
 // folder, language ids, Windows version, WOW64).
@@ -34,6 +41,7 @@
 namespace {
 
 HANDLE g_transcript = INVALID_HANDLE_VALUE;
+bool g_anyProcess = false;
 
 std::string ToUtf8(const std::wstring& w) {
   if (w.empty()) return std::string();
@@ -145,8 +153,17 @@ BOOL CALLBACK CollectWindows(HWND h, LPARAM lp) {
   Scan* scan = reinterpret_cast<Scan*>(lp);
   DWORD pid = 0;
   GetWindowThreadProcessId(h, &pid);
-  if (pid == scan->pid && IsWindowVisible(h)) scan->found.push_back(h);
+  bool wanted = g_anyProcess ? pid != GetCurrentProcessId() : pid == scan->pid;
+  if (wanted && IsWindowVisible(h)) scan->found.push_back(h);
   return TRUE;
+}
+
+std::wstring PidOf(HWND h) {
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  wchar_t buf[16];
+  wsprintfW(buf, L"%lu", pid);
+  return buf;
 }
 
 BOOL CALLBACK CollectButtons(HWND h, LPARAM lp) {
@@ -167,12 +184,12 @@ void Click(HWND dlg, int id) {
 void Handle(HWND h, const std::wstring& press) {
   std::wstring cls = ClassOf(h);
   if (cls != L"#32770") {
-    Record({L"window", cls, WindowText(h)});
+    Record({L"window", cls, WindowText(h), PidOf(h)});
     return;
   }
   if (GetDlgItem(h, 1002)) {
     Record({L"dialog", WindowText(h), ItemText(h, 1002), ItemText(h, 1000),
-            ItemText(h, 1001)});
+            ItemText(h, 1001), PidOf(h)});
     Record({L"press", press});
     if (press == L"now") Click(h, 1000);
     else if (press == L"later") Click(h, 1001);
@@ -181,7 +198,7 @@ void Handle(HWND h, const std::wstring& press) {
   }
   std::wstring buttons;
   EnumChildWindows(h, CollectButtons, (LPARAM)&buttons);
-  Record({L"box", WindowText(h), ItemText(h, 0xFFFF), buttons});
+  Record({L"box", WindowText(h), ItemText(h, 0xFFFF), buttons, PidOf(h)});
   if (press == L"none") return;
   Record({L"press", L"ok"});
   Click(h, IDOK);
@@ -221,11 +238,22 @@ int Info() {
   return 0;
 }
 
+// True while a process of the job still runs.
+bool JobBusy(HANDLE job) {
+  if (!job) return false;
+  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
+  if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation,
+                                 &info, sizeof(info), nullptr))
+    return false;
+  return info.ActiveProcesses > 0;
+}
+
 void Usage() {
   PrintLine(
       L"usage: qzrobot --exe <path> [--cwd <dir>] [--tail-hex <hex utf-8>]\n"
       L"               [--transcript <file>] [--press ok|now|later|close|none]\n"
-      L"               [--timeout-ms <n>] [--poll-ms <n>]\n"
+      L"               [--timeout-ms <n>] [--poll-ms <n>] [--any-process]\n"
+      L"               [--wait-all]\n"
       L"       qzrobot --info");
 }
 
@@ -236,9 +264,18 @@ int main() {
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::wstring exe, cwd, tailHex, transcript, press = L"ok";
   DWORD timeoutMs = 60000, pollMs = 25;
+  bool waitAll = false;
   for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
     if (a == L"--info") return Info();
+    if (a == L"--any-process") {
+      g_anyProcess = true;
+      continue;
+    }
+    if (a == L"--wait-all") {
+      waitAll = true;
+      continue;
+    }
     if (i + 1 >= argc) { Usage(); return 125; }
     std::wstring v = argv[++i];
     if (a == L"--exe") exe = v;
@@ -281,14 +318,26 @@ int main() {
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(exe.c_str(), cmdbuf.data(), nullptr, nullptr, FALSE, 0,
-                      nullptr, cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+  HANDLE job = CreateJobObjectW(nullptr, nullptr);
+  if (!CreateProcessW(exe.c_str(), cmdbuf.data(), nullptr, nullptr, FALSE,
+                      CREATE_SUSPENDED, nullptr,
+                      cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
     wchar_t buf[64];
     wsprintfW(buf, L"CreateProcessW failed %lu", GetLastError());
     Record({L"error", buf});
     return 126;
   }
+  if (job && !AssignProcessToJobObject(job, pi.hProcess)) {
+    CloseHandle(job);
+    job = nullptr;
+  }
+  ResumeThread(pi.hThread);
   CloseHandle(pi.hThread);
+  {
+    wchar_t buf[16];
+    wsprintfW(buf, L"%lu", pi.dwProcessId);
+    Record({L"child", buf});
+  }
 
   std::set<HWND> seen;
   DWORD start = GetTickCount();
@@ -303,14 +352,19 @@ int main() {
     for (HWND h : scan.found) {
       if (seen.insert(h).second) Handle(h, press);
     }
-    if (w == WAIT_OBJECT_0) break;
+    if (w == WAIT_OBJECT_0) {
+      if (!(waitAll && JobBusy(job))) break;
+      Sleep(pollMs);
+    }
     if (GetTickCount() - start > timeoutMs) {
+      if (job) TerminateJobObject(job, 124);
       TerminateProcess(pi.hProcess, 124);
       WaitForSingleObject(pi.hProcess, 5000);
       timedOut = true;
       break;
     }
   }
+  if (job) CloseHandle(job);
   if (timedOut) {
     Record({L"timeout"});
     CloseHandle(pi.hProcess);
