@@ -95,68 +95,58 @@ const std::string kFinalFailed =
 const Lines kOneRule = {"CVRNManager  CallJScript  Started", "CVRNManager  CheckControl  Started",
                         "CVRNManager  CallJScript  Ended"};
 
-TEST(WebSiteMode, MainRuleTrueRunsTheUpdate) {
-  const auto r = RunWeb({kTrue});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.updates, 1);
-  EXPECT_EQ(r.main, Lines{kSuccess});
-  EXPECT_EQ(r.rules, kOneRule);
-  EXPECT_EQ(r.boxes, Boxes{L"message 5"});
-  EXPECT_TRUE(r.sleeps.empty());  // the host was waited for, not slept for
-}
-
-TEST(WebSiteMode, MainRuleFalseEndsWithMessage1) {
-  const auto r = RunWeb({0u});
-  EXPECT_EQ(r.exitCode, 0);
-  EXPECT_EQ(r.updates, 0);
-  EXPECT_EQ(r.main, Lines{"QZVRN:Main  Update not required:  Java script returned false"});
-  EXPECT_EQ(r.boxes, Boxes{L"message 1"});
-}
-
-TEST(WebSiteMode, MainRuleWithoutAnAnswerIsAJavaScriptError) {
-  // Another exit code, the ambiguous 259, and a host that cannot start.
-  for (const int code : {3, 259, -1000}) {
-    testing::internal::CaptureStdout();
-    const auto r = code == -1000 ? RunWeb({}, {}, true) : RunWeb({static_cast<port::DWORD>(code)});
+// What the host's answers make of a run: the entry, the box, the update.
+TEST(WebSiteMode, HostAnswersDecideEntriesAndBoxes) {
+  const std::string notNeeded = "QZVRN:Main  Update not required:  Java script returned false";
+  const std::string noAnswer = "QZVRN:Main  JavaScript Error:  Failed";
+  Switches final;
+  final.runFinal = 1;
+  Switches finalLoud = final;
+  finalLoud.finalFailedMsg = 1;
+  Switches silent = final;
+  silent.silent = 1;
+  struct Case {
+    const char* name;
+    std::deque<port::DWORD> codes;
+    Switches sw;
+    bool hostMissing;
+    std::string main;
+    Boxes boxes;
+    int updates;
+  };
+  const std::vector<Case> cases = {
+      {"true", {kTrue}, {}, false, kSuccess, {L"message 5"}, 1},
+      {"false", {0}, {}, false, notNeeded, {L"message 1"}, 0},
+      {"other code", {3}, {}, false, noAnswer, {L"message 3"}, 0},
+      {"a real 259", {259}, {}, false, noAnswer, {L"message 3"}, 0},
+      {"host missing", {}, {}, true, noAnswer, {L"message 3"}, 0},
+      {"final rule false", {kTrue, 0}, final, false, kSuccess, {L"message 5"}, 1},
+      {"final rule true", {kTrue, kTrue}, final, false, kFinalFailed, {}, 1},
+      {"final rule no answer", {kTrue, 3}, finalLoud, false, kFinalFailed, {L"message 3"}, 1},
+      {"silent success", {kTrue, 0}, silent, false, kSuccess, {}, 1},
+      {"silent false", {0}, silent, false, notNeeded, {}, 0},
+      {"silent no answer", {4}, silent, false, noAnswer, {}, 0},
+  };
+  for (const auto& c : cases) {
+    testing::internal::CaptureStdout();  // the host-missing line
+    const auto r = RunWeb(c.codes, c.sw, c.hostMissing);
     testing::internal::GetCapturedStdout();
-    EXPECT_EQ(r.exitCode, 0);
-    EXPECT_EQ(r.updates, 0);
-    EXPECT_EQ(r.main, Lines{"QZVRN:Main  JavaScript Error:  Failed"}) << code;
-    EXPECT_EQ(r.boxes, Boxes{L"message 3"});
+    EXPECT_EQ(r.exitCode, 0) << c.name;
+    EXPECT_EQ(r.main, Lines{c.main}) << c.name;
+    EXPECT_EQ(r.boxes, c.boxes) << c.name;
+    EXPECT_EQ(r.updates, c.updates) << c.name;
+    EXPECT_TRUE(r.sleeps.empty()) << c.name;  // waited for, not slept for
   }
 }
 
-TEST(WebSiteMode, FinalRuleDecidesTheOutcome) {
+TEST(WebSiteMode, EachRuleChecksTheControlFirst) {
   Switches sw;
   sw.runFinal = 1;
-  auto r = RunWeb({kTrue, 0u}, sw);  // no longer needed: the update took
+  const auto r = RunWeb({kTrue, 0u}, sw);
   EXPECT_EQ(r.hostRuns, 2u);
-  EXPECT_EQ(r.main, Lines{kSuccess});
-  EXPECT_EQ(r.boxes, Boxes{L"message 5"});
   Lines twice = kOneRule;
   twice.insert(twice.end(), kOneRule.begin(), kOneRule.end());
   EXPECT_EQ(r.rules, twice);
-
-  r = RunWeb({kTrue, kTrue}, sw);  // still needed: failed, quietly by default
-  EXPECT_EQ(r.main, Lines{kFinalFailed});
-  EXPECT_TRUE(r.boxes.empty());
-
-  sw.finalFailedMsg = 1;
-  r = RunWeb({kTrue, 3u}, sw);  // no answer counts as failed
-  EXPECT_EQ(r.main, Lines{kFinalFailed});
-  EXPECT_EQ(r.boxes, Boxes{L"message 3"});
-}
-
-TEST(WebSiteMode, SilentRunShowsNoBox) {
-  Switches sw;
-  sw.silent = 1;
-  sw.runFinal = 1;
-  for (auto codes : {std::deque<port::DWORD>{kTrue, 0u}, std::deque<port::DWORD>{0u},
-                     std::deque<port::DWORD>{4u}}) {
-    const auto r = RunWeb(codes, sw);
-    EXPECT_EQ(r.main.size(), 1u);
-    EXPECT_TRUE(r.boxes.empty());
-  }
 }
 
 }  // namespace
