@@ -356,18 +356,6 @@ class OutcomeTests(EntryTestCase):
                 run = self.run_patch(token, updates=updates)
                 self.assertMain(run, 'VerifySourceFilesPath:', 'Failed', boxes)
 
-    def test_main_rule_false(self):
-        run = self.run_patch(WEB_TOKEN, rule='return false;')
-        self.assertMain(run, 'Update not required:',
-                        'Java script returned false', [MSG1_RE])
-        self.assertLogLacks(run, ('CVRNManager', 'DoUpdate', 'Started'))
-
-    def test_main_rule_without_an_answer(self):
-        # Neither true nor false: the host's exit code is 5.
-        run = self.run_patch(WEB_TOKEN, rule='return 5;')
-        self.assertMain(run, 'JavaScript Error:', 'Failed', [MSG3_EN])
-        self.assertLogLacks(run, ('CVRNManager', 'DoUpdate', 'Started'))
-
     def test_update_tool_mode_runs_no_rule_and_reports_nothing(self):
         run = self.run_patch('QZSU', rule=FLIP_RULE)
         self.assertEqual([e for e in run.log_lines if e[0] == 'QZVRN:Main'],
@@ -387,25 +375,19 @@ class OutcomeTests(EntryTestCase):
                 self.assertMain(run, 'DoUpdate:Update completed successfully.',
                                 'Success', boxes)
 
-    def test_final_rule(self):
-        cases = (
-            # rule, RULEFINAL_* switches, entry, boxes
-            (FLIP_RULE, {}, ('DoUpdate:Update completed successfully.',
-                             'Success'), [MSG5_EN]),
-            (FLIP_RULE, {'RULEFINAL_SUCCESSMSG': 'FALSE'},
-             ('DoUpdate:Update completed successfully.', 'Success'), []),
-            ('return true;', {},
-             ('DoUpdate:Update failed while running the Final Rule again.',
-              'Failed'), []),
-            ('return true;', {'RULEFINAL_FAILEDMSG': 'TRUE'},
-             ('DoUpdate:Update failed while running the Final Rule again.',
-              'Failed'), [MSG3_EN]),
-        )
-        for rule, extra, (text, status), boxes in cases:
-            with self.subTest(rule=rule[:12], **extra):
-                run = self.run_patch(WEB_TOKEN, rule=rule, switches=dict(
-                    {'RUNFINAL_RULE': 'TRUE'}, **extra))
-                self.assertMain(run, text, status, boxes)
+    def test_final_success_message_follows_its_own_switch(self):
+        # With the final rule, RULEFINAL_SUCCESSMSG decides, not
+        # SHOWFINAL_SUCCESSMSG. (The final rule's other outcomes are in
+        # test_web_site_mode.)
+        for switches, boxes in (
+                ({'RULEFINAL_SUCCESSMSG': 'FALSE'}, []),
+                ({'RULEFINAL_SUCCESSMSG': 'TRUE',
+                  'SHOWFINAL_SUCCESSMSG': 'FALSE'}, [MSG5_EN])):
+            with self.subTest(**switches):
+                run = self.run_patch(WEB_TOKEN, rule=FLIP_RULE, switches=dict(
+                    {'RUNFINAL_RULE': 'TRUE'}, **switches))
+                self.assertMain(run, 'DoUpdate:Update completed successfully.',
+                                'Success', boxes)
                 self.assertEqual(run.log_lines.count(
                     ('CVRNManager', 'CallJScript', 'Started')), 2,
                     run.describe())
