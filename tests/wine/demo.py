@@ -125,8 +125,9 @@ class Demo(harness.WineTestCase):
         if run.log_bytes is None:
             print('  (no log written)')
         else:
-            for source, text, status in run.log_lines:
-                print(f'  {source:<34} {text!r:<44} {status}')
+            for line in run.log_text.split('\r\n'):
+                if line:
+                    print(f'  {line}')
         print_changes('install folder', before_install, snapshot(install))
         print_changes('patch folder', before_patch, snapshot(patch))
         rc = patch / 'QZVRN_Returncode.txt'
