@@ -219,7 +219,11 @@ class AttributeNode : public XmlNode {
   AttributeNode(DocumentRef doc, pugi::xml_attribute attribute)
       : doc_(std::move(doc)), attribute_(attribute) {}
   std::wstring nodeName() override { return FromUtf8(attribute_.name()); }
-  std::wstring text() override { return FromUtf8(attribute_.value()); }
+  // Measured on Wine's MSXML: a blank value reads as empty, any other
+  // value keeps its blanks.
+  std::wstring text() override {
+    return IsBlank(attribute_.value()) ? std::wstring() : FromUtf8(attribute_.value());
+  }
   std::unique_ptr<XmlNode> firstChild() override {
     if (!*attribute_.value()) return nullptr;
     return std::make_unique<ValueNode>(text());

@@ -144,16 +144,17 @@ TEST_F(PugixmlDom, ElementsByNameInDocumentOrderExactCase) {
 }
 
 TEST_F(PugixmlDom, AttributesByPositionWithNamesAndTexts) {
-  auto doc = Load("<r z='1' a=\"two\" xmlns:q='u' m=''/>");
+  auto doc = Load("<r z='1' a=\" two \" xmlns:q='u' m='' b='  '/>");
   auto r = First(*doc, L"r");
   auto attributes = xml::Need(r->attributes());
-  ASSERT_EQ(attributes->length(), 4);
+  ASSERT_EQ(attributes->length(), 5);
   EXPECT_EQ(xml::Need(attributes->item(0))->nodeName(), L"z");
   EXPECT_EQ(xml::Need(attributes->item(2))->nodeName(), L"xmlns:q");
-  EXPECT_EQ(xml::AttributeText(*r, 1), L"two");
+  EXPECT_EQ(xml::AttributeText(*r, 1), L" two ");
   EXPECT_EQ(xml::AttributeText(*r, 3), L"");
-  EXPECT_EQ(attributes->item(4), nullptr);
-  EXPECT_THROW(xml::AttributeText(*r, 4), port::ComError);
+  EXPECT_EQ(xml::AttributeText(*r, 4), L"");
+  EXPECT_EQ(attributes->item(5), nullptr);
+  EXPECT_THROW(xml::AttributeText(*r, 5), port::ComError);
   // A text node has no attribute map at all.
   EXPECT_EQ(xml::Need(First(*Load("<r>t</r>"), L"r")->firstChild())->attributes(), nullptr);
 }
