@@ -23,6 +23,7 @@ import harness  # noqa: E402
 SAMPLE = harness.ROOT / 'samples' / 'demo-patch'
 PRODUCT_KEY = 'HKLM\\SOFTWARE\\QZ\\QZ Demo Driver'
 PENDING_KEY = 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager'
+CONTROL_PROGID = 'HKCR\\QZKelvaDiags.QZRegUtil'
 OLD_INI = b'[QZ Demo Driver]\r\nVersion=1.0\r\n'
 
 
@@ -93,7 +94,17 @@ class Demo(harness.WineTestCase):
         print(f'== patch folder: {self.win_path(patch)}')
         for name in sorted(p.name for p in patch.iterdir()):
             print(f'  {name}')
+        # Where the manager copies the control when a rule needs it.
+        control_dir = program_files / 'QZ' / 'temp' / 'VRNU'
+        registered = self.wine(['reg', 'query', CONTROL_PROGID, '/reg:32'])
+        if registered.returncode != 0 and (patch / 'qzkdiag.dll').exists():
+            # Leave the shared prefix without the registration, as found.
+            spare = self.patch_dir('demo-unregister')
+            shutil.copyfile(patch / 'qzkdiag.dll', spare / 'qzkdiag.dll')
+            self.addCleanup(self.wine, ['regsvr32', '/s', '/u',
+                                        self.win_path(spare / 'qzkdiag.dll')])
         before_install, before_patch = snapshot(install), snapshot(patch)
+        before_control = snapshot(control_dir) if control_dir.exists() else {}
         pending_before = self.reg_query(PENDING_KEY, 'PendingFileRenameOperations',
                                         view=64)
 
@@ -130,6 +141,10 @@ class Demo(harness.WineTestCase):
                     print(f'  {line}')
         print_changes('install folder', before_install, snapshot(install))
         print_changes('patch folder', before_patch, snapshot(patch))
+        after_control = snapshot(control_dir) if control_dir.exists() else {}
+        if after_control != before_control:
+            print_changes(f'control folder {self.win_path(control_dir)}',
+                          before_control, after_control)
         rc = patch / 'QZVRN_Returncode.txt'
         print('\n== return-code file: ' +
               (repr(rc.read_bytes()) if rc.exists() else '(none)'))
