@@ -230,6 +230,21 @@ TEST_F(ConditionsReader, LongBodiesAndManyConditionsAreWrittenWhole) {
   EXPECT_EQ(m_.files.OpenHandles(), 1u);  // only the log stays open
 }
 
+TEST_F(ConditionsReader, DeepNestingInsideAConditionIsPartOfItsBody) {
+  std::string deep;
+  for (int i = 0; i < 100000; ++i) deep += "<n>";
+  deep += "return 1;";
+  for (int i = 0; i < 100000; ++i) deep += "</n>";
+  std::string wrapped;
+  for (int i = 0; i < 50000; ++i) wrapped += "<w>";
+  wrapped += "<CONDITION_DETAILS><CONDITION ID='D'><JSCRIPT>var d;</JSCRIPT>" + deep +
+             "</CONDITION></CONDITION_DETAILS>";
+  for (int i = 0; i < 50000; ++i) wrapped += "</w>";
+  Conditions(wrapped);
+  EXPECT_EQ(Read(), -1);
+  EXPECT_EQ(ScriptFile(L"D"), Script("var d;return 1;"));
+}
+
 TEST_F(ConditionsReader, AnUnwritableFolderIsNotReported) {
   Conditions(Details("<CONDITION ID='X'><JSCRIPT>return true;</JSCRIPT></CONDITION>"));
   m_.files.unwritableFolders.insert(fake::Fold(L"C:\\patch"));
