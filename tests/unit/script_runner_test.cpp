@@ -158,6 +158,26 @@ TEST(ScriptRunnerExceptions, AreLoggedAndNoHandleIsLeft) {
   }
 }
 
+// A handle that cannot be waited on: the runner falls back to polling.
+struct UnwaitableHandles : FakeProcesses {
+  port::DWORD WaitForSingleObject(port::Handle, port::DWORD) override {
+    return port::kWaitFailed;
+  }
+};
+
+TEST(ScriptRunnerWaitFailure, FallsBackToPollingEvery500Ms) {
+  FakeMachine m;
+  m.com.Register(L"QZKelvaDiags.QZRegUtil");
+  UnwaitableHandles processes;
+  processes.programs[fake::Fold(kHost)].stillActiveQueries = 2;
+  port::Platform os{m.system, m.files,   m.registry, processes,  m.modules,
+                    m.com,    m.noXml,   m.ui,       m.resources};
+  CVRNManager manager(os);
+  EXPECT_EQ(manager.CallJScript(L"TestCode_Main.js"), 0);
+  EXPECT_EQ(m.system.sleeps, (std::vector<port::DWORD>{500, 500}));
+  EXPECT_EQ(processes.OpenHandles(), 0u);
+}
+
 class RunProcessTest : public ::testing::Test {
  protected:
   FakeMachine m;
