@@ -777,6 +777,11 @@ class WineTestCase(unittest.TestCase):
         e = dict(env or {})
         if lang:
             e['LANG'] = lang
+        name = e.get('LANG', self.env['LANG']).split('.')[0]
+        if name not in ('C', 'POSIX', '') and not (
+                LOCALE_DIR / f'{name}.UTF-8' / 'LC_CTYPE').exists():
+            # Without the locale Wine would quietly fall back to English.
+            ensure_locales([name])
         robot = self.wine(
             [robot_exe(), '--exe', exe_w, '--cwd', self.win_path(cwd),
              '--tail-hex', tail.encode('utf-8').hex(), '--transcript',
