@@ -15,8 +15,9 @@ constexpr wchar_t kClass[] = L"CVRNManager";
 constexpr wchar_t kCallJScript[] = L"CVRNManager:CallJScript";
 constexpr wchar_t kRunProcess[] = L"CVRNManager:RunProcess";
 
-// Both texts were built in buffers of 255 characters with the terminator;
-// longer ones are refused rather than cut into another command.
+// A command line or program path holds at most 254 characters (a buffer of
+// 255 with its terminator); a longer one is refused, never cut into
+// another command.
 constexpr std::size_t kPathLimit = 254;
 
 // The host is checked at most this far apart, but waited for on its
