@@ -6,6 +6,7 @@
 #include <string>
 
 #include "manager/manager.h"
+#include "manager/text_compare.h"
 
 namespace qz {
 
@@ -31,23 +32,6 @@ bool ReadVersion(port::SystemInfo& system, port::OsVersionInfo& info) {
   if (system.GetVersionExW(info)) return true;
   info.size = kBasicRecordSize;
   return system.GetVersionExW(info);
-}
-
-// lstrcmpiW's equality for the texts compared here. The table's texts are
-// all ASCII, and so are the entries an administrator writes for them, so
-// folding A-Z is enough; a non-ASCII character only ever equals itself.
-// (lstrcmpiW would also pass over characters of no weight, such as a soft
-// hyphen; such an entry is taken as no match here.)
-wchar_t FoldAscii(wchar_t c) {
-  return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c;
-}
-
-bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
 }
 
 struct Machine {

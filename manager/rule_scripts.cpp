@@ -1,6 +1,7 @@
 // The rule script writer and ReadJSFromXml, which turns the rule file's
 // matchString into "TestCode_Main.js".
 #include "manager/manager.h"
+#include "manager/text_compare.h"
 #include "manager/xml_reading.h"
 
 namespace qz {
@@ -48,7 +49,7 @@ bool CVRNManager::ReadJSFromXml() {
       if (name == L"rebootFlag") {
         const std::wstring value = xml::ValueOf(child);
         for (int flag = 0; flag <= 3; ++flag) {
-          if (xml::EqualsIgnoringCase(value, std::to_wstring(flag))) {
+          if (EqualsIgnoringCase(value, std::to_wstring(flag))) {
             m_rebootFlag = flag;
             break;
           }

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "manager/manager.h"
+#include "manager/text_compare.h"
 
 namespace qz::xml {
 
@@ -50,18 +51,6 @@ std::unique_ptr<port::XmlNode> FirstElement(port::XmlDocument& document,
 
 std::wstring ValueOf(port::XmlNode& node) {
   return Need(node.firstChild())->text();
-}
-
-bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i];
-    wchar_t y = b[i];
-    if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - L'a' + L'A');
-    if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - L'a' + L'A');
-    if (x != y) return false;
-  }
-  return true;
 }
 
 bool IsTrue(const std::wstring& value) {

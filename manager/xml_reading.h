@@ -61,10 +61,6 @@ std::wstring ValueOf(port::XmlNode& node);
 // The configuration's booleans: "TRUE" in any case, nothing else.
 bool IsTrue(const std::wstring& value);
 
-// Case-insensitive comparison of ASCII letters, as lstrcmpiW sees the
-// texts these readers compare ("TRUE", "0".."3").
-bool EqualsIgnoringCase(const std::wstring& a, const std::wstring& b);
-
 // Calls `visit(node)` for each child node in document order (elements,
 // text, comments alike). A missing list or item is E_POINTER.
 template <class Visit>
