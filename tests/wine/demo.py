@@ -4,7 +4,11 @@ what a user and an administrator would see: the message boxes and the
 restart dialog, the exit code, the log, and what changed on the machine.
 
   python3 tests/wine/demo.py [--token QZSU] [--press later] [--lang de_DE.UTF-8]
-                             [--keep]
+                             [--reboot-flag 0|1|2|3] [--keep]
+
+--reboot-flag sets the rule file's rebootFlag: 1 or 3 offer the restart
+(the robot presses --press), 2 restarts at once (under Wine that ends every
+process of the prefix).
 
 Exit code 0 when the program ran to its end (whatever it decided), 1 when
 the test bed or the run itself failed (missing program, timeout).
@@ -82,6 +86,11 @@ class Demo(harness.WineTestCase):
         patch = self.patch_dir('demo-patch')
         for f in SAMPLE.iterdir():
             shutil.copyfile(f, patch / f.name)
+        if o.reboot_flag is not None:
+            rules = patch / 'QZVRN_Rules.xml'
+            rules.write_text(rules.read_text().replace(
+                '<rebootFlag>0</rebootFlag>',
+                f'<rebootFlag>{o.reboot_flag}</rebootFlag>'))
         dll = harness.BIN / 'qzkdiag.dll'
         if dll.exists():
             shutil.copyfile(dll, patch / dll.name)
@@ -164,6 +173,7 @@ def main():
                     choices=('ok', 'now', 'later', 'close', 'none'))
     ap.add_argument('--lang', default=harness.DEFAULT_LANG)
     ap.add_argument('--timeout', type=float, default=60)
+    ap.add_argument('--reboot-flag', choices=('0', '1', '2', '3'))
     ap.add_argument('--keep', action='store_true',
                     help='leave the folders and the registry value behind')
     Demo.options = ap.parse_args()
