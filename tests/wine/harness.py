@@ -45,8 +45,9 @@ class WineTestCase(unittest.TestCase)
   self.wine(args, cwd=None, env=None, timeout=60) -> CompletedProcess (text)
   self.reg_add(key, name, type='REG_SZ', data='', view=32, cleanup=True)
       value under key (name None: the default value); view 32 is what a 32-bit program sees (Wow6432Node
-      in the 64-bit prefix); with cleanup the whole key is deleted after
-      the test, so give each test a key of its own (self.unique_key()).
+      in the 64-bit prefix; None: reg.exe's own, 64-bit); with cleanup the
+      prefix gets back what it had after the test (a new key is deleted,
+      an old value restored); self.unique_key() gives a key of its own.
   self.reg_delete(key, name=None, view=32)   a value, or the whole key
   self.reg_query(key, name, view=32) -> str data or None
   self.unique_key(root='HKLM\\Software\\QZTests') -> unique key name for the test
@@ -106,6 +107,7 @@ import contextlib
 import fcntl
 import json
 import os
+import re
 import select
 import shutil
 import signal
@@ -686,6 +688,10 @@ class WineTestCase(unittest.TestCase):
 
     def reg_add(self, key, name, type='REG_SZ', data='', view=32,
                 cleanup=True):
+        """With cleanup the prefix gets back what it had: a key that did not
+        exist is deleted, a value that existed gets its old data again, a
+        new value in an existing key is deleted."""
+        before = self._reg_values(key, view) if cleanup else None
         args = ['add', key]
         args += ['/ve'] if name is None else ['/v', name]
         args += ['/t', type, '/d', str(data), '/f']
@@ -693,23 +699,43 @@ class WineTestCase(unittest.TestCase):
         if r.returncode != 0:
             self.fail(f'reg add {key} {name} failed: {r.stdout}{r.stderr}')
         if cleanup:
-            self.addCleanup(self.reg_delete, key, None, view)
+            old = None if before is None else before.get(
+                (name or '(Default)').lower())
+            if before is None:
+                self.addCleanup(self.reg_delete, key, None, view)
+            elif old is None:
+                self.addCleanup(self._reg, ['delete', key] + (
+                    ['/ve'] if name is None else ['/v', name]) + ['/f'], view)
+            else:
+                self.addCleanup(self._reg, ['add', key] + (
+                    ['/ve'] if name is None else ['/v', name]) +
+                    ['/t', old[1], '/d', old[2], '/f'], view)
         return r
 
     def reg_delete(self, key, name=None, view=32):
         args = ['delete', key] + (['/v', name] if name else []) + ['/f']
         return self._reg(args, view)
 
-    def reg_query(self, key, name, view=32):
-        r = self._reg(['query', key, '/v', name], view)
+    def _reg_values(self, key, view):
+        """{lower-case name: (name, type, data)} of the key's own values
+        ("(Default)" for the default value), or None without the key."""
+        r = self._reg(['query', key], view)
         if r.returncode != 0:
             return None
+        values = {}
         for line in r.stdout.splitlines():
-            parts = line.strip().split(None, 2)
-            if len(parts) >= 2 and parts[0].lower() == name.lower() \
-                    and parts[1].startswith('REG_'):
-                return parts[2] if len(parts) > 2 else ''
-        return None
+            m = re.match(r'^ {4}(.*?) {4}(REG_[A-Z_]+)(?: {4}(.*))?$', line)
+            if m:
+                values[m.group(1).lower()] = (m.group(1), m.group(2),
+                                              m.group(3) or '')
+        return values
+
+    def reg_query(self, key, name, view=32):
+        values = self._reg_values(key, view)
+        if not values:
+            return None
+        hit = values.get((name or '(Default)').lower())
+        return hit[2] if hit else None
 
     def unique_key(self, root='HKLM\\Software\\QZTests'):
         return f'{root}\\{self.id().split(".")[-1]}-{os.getpid()}'
