@@ -70,10 +70,12 @@ class WineTestCase(unittest.TestCase)
       place, without the log (log_bytes None).
   self.temp_dir, self.log_path   the user's temp folder and the log in it
       (C:\\users\\<user>\\Temp under Wine 8, not AppData\\Local\\Temp)
-  self.assertLogHas(run, (source, text, status)), self.assertLogLacks(...)
+  self.assertLogHas(run, (source, text, status)), self.assertLogLacks(...),
+  self.assertInOrder(run, entries)
       fail with the transcript and the whole log in the message
 
 Functions
+  rules_xml(body, reboot_flag='0') -> a rule file with one main rule;
   parse_log(bytes) -> [(source, text, status)]; log_line_bytes(s, t, st)
   -> the bytes of one entry; tool_exe('qzrobot'|'qzprobe'); win_path,
   unix_path (for the 64-bit prefix unless given); setup(), cleanup(),
@@ -839,6 +841,24 @@ class WineTestCase(unittest.TestCase):
         if tuple(entry) in run.log_lines:
             self.fail(f'{msg + ": " if msg else ""}log has {entry!r}'
                       f'{run.describe()}')
+
+    def assertInOrder(self, run, entries):
+        """Each entry is in the log, after the one before it."""
+        pos = 0
+        for e in entries:
+            try:
+                pos = run.log_lines.index(tuple(e), pos) + 1
+            except ValueError:
+                self.fail(f'{e!r} missing or out of order{run.describe()}')
+
+
+def rules_xml(body, reboot_flag='0'):
+    """A rule file whose one matchString (as CDATA) is the main rule."""
+    return ('<?xml version="1.0"?>\n<WebUpdate>\n'
+            f'  <rebootFlag>{reboot_flag}</rebootFlag>\n'
+            '  <matches>\n    <match>\n'
+            f'      <matchString><![CDATA[{body}]]></matchString>\n'
+            '    </match>\n  </matches>\n</WebUpdate>\n')
 
 
 def main():

@@ -86,14 +86,6 @@ class EntryTestCase(harness.WineTestCase):
         self.assertEqual(run.log_lines[0], FIRST, run.describe())
         self.assertEqual(run.log_lines[-1], LAST, run.describe())
 
-    def assertInOrder(self, run, entries):
-        pos = 0
-        for e in entries:
-            try:
-                pos = run.log_lines.index(tuple(e), pos) + 1
-            except ValueError:
-                self.fail(f'{e!r} missing or out of order{run.describe()}')
-
     def assertOneBox(self, run, text=MSG3_EN):
         self.assertEqual(run.box_records, [('QZ', text, 'OK')], run.describe())
         self.assertEqual(run.dialogs, [], run.describe())
@@ -297,12 +289,6 @@ def config_xml(switches=None, updates=''):
             '</QZVRN_PARAMETERS>\n')
 
 
-def rules_xml(body):
-    return ('<WebUpdate>\n  <rebootFlag>0</rebootFlag>\n  <matches><match>'
-            f'<matchString><![CDATA[{body}]]></matchString></match></matches>\n'
-            '</WebUpdate>\n')
-
-
 class OutcomeTests(EntryTestCase):
     """One entry under "QZVRN:Main" and at most one message per outcome;
     update-tool mode shows none of the entry's messages."""
@@ -311,7 +297,7 @@ class OutcomeTests(EntryTestCase):
                   updates=''):
         d = self.patch_dir()
         (d / 'QZVRN.config').write_text(config_xml(switches, updates))
-        (d / 'rules.xml').write_text(rules_xml(rule))
+        (d / 'rules.xml').write_text(harness.rules_xml(rule))
         run = self.run_manager(token, cwd=d)
         self.assertEqual(run.exit_code, 0, run.describe())
         self.assertRunFrame(run)

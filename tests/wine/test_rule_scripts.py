@@ -84,14 +84,6 @@ class RuleScriptCase(harness.WineTestCase):
         self.assertEqual(run.exit_code is not None, True, run.describe())
         return run
 
-    def assertInOrder(self, run, entries):
-        pos = 0
-        for e in entries:
-            try:
-                pos = run.log_lines.index(tuple(e), pos) + 1
-            except ValueError:
-                self.fail(f'{e!r} missing or out of order{run.describe()}')
-
     def assertFileBytes(self, path, expected, run):
         self.assertTrue(path.exists(), f'{path.name} not written{run.describe()}')
         data = path.read_bytes()

@@ -37,23 +37,13 @@ CONFIG = '''<?xml version="1.0"?>
   </UPDATES>
 {switches}</QZVRN_PARAMETERS>
 '''
-RULES = '''<?xml version="1.0"?>
-<WebUpdate>
-  <rebootFlag>0</rebootFlag>
-  <matches>
-    <match>
-      <matchString><![CDATA[{body}]]></matchString>
-    </match>
-  </matches>
-</WebUpdate>
-'''
 
 
 def write_patch(folder, rule, silent=True, switches='', control=True):
     """A web-site patch folder whose main rule has the body `rule`."""
     (folder / 'QZVRN.config').write_text(CONFIG.format(
         silent='TRUE' if silent else 'FALSE', switches=switches))
-    (folder / 'rules.xml').write_text(RULES.format(body=rule))
+    (folder / 'rules.xml').write_text(harness.rules_xml(rule))
     if control:
         shutil.copyfile(CONTROL, folder / 'qzkdiag.dll')
 

@@ -48,16 +48,6 @@ CONFIG = '''<?xml version="1.0"?>
   </UPDATES>
 {switches}</QZVRN_PARAMETERS>
 '''
-RULES = '''<?xml version="1.0"?>
-<WebUpdate>
-  <rebootFlag>0</rebootFlag>
-  <matches>
-    <match>
-      <matchString><![CDATA[{body}]]></matchString>
-    </match>
-  </matches>
-</WebUpdate>
-'''
 # True the first time it runs, false after: the rule leaves its own marker
 # beside the update's, so the final rule's answer does not depend on what
 # the update installs.
@@ -94,8 +84,8 @@ class WebSiteModeTest(harness.WineTestCase):
         marker = self.win_path(self.marker)
         (d / 'QZVRN.config').write_text(CONFIG.format(
             marker=marker, switches=switches))
-        (d / 'rules.xml').write_text(RULES.format(
-            body=body.replace('{marker}', js_str(marker))))
+        (d / 'rules.xml').write_text(harness.rules_xml(
+            body.replace('{marker}', js_str(marker))))
         shutil.copyfile(CONTROL, d / 'qzkdiag.dll')
         # The patch program: the system's own command interpreter.
         shutil.copyfile(self.cmd, d / 'cmd.exe')
