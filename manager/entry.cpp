@@ -120,11 +120,16 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
   }
   g_pManager = manager.get();
   CVRNManager& m = *manager;
+  std::unique_ptr<ManagerSteps> steps =
+      makeSteps ? makeSteps(m) : std::make_unique<ManagerSteps>(m);
 
+  // The end of every run, outside the guard: what Cleanup throws is not
+  // reported a second time.
   auto finish = [&](int exitCode) {
-    m.Cleanup(startFolder, 1);
+    steps->Cleanup(startFolder, 1);
     os.com.CoUninitialize();
     if (exitCode == 0) m.LogEnded(L"QZVRN", L"Main");
+    steps.reset();
     manager.reset();
     g_pManager = nullptr;
     return exitCode;
@@ -132,10 +137,7 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
 
   try {
     m.LogStarted(L"QZVRN", L"Main");
-    if (os.com.CoInitialize() < 0) return finish(0);
-    std::unique_ptr<ManagerSteps> steps =
-        makeSteps ? makeSteps(m) : std::make_unique<ManagerSteps>(m);
-    Run(os, m, *steps).Steps(commandLine);
+    if (os.com.CoInitialize() >= 0) Run(os, m, *steps).Steps(commandLine);
   } catch (_error e) {
     m.WriteLog(kMain, L"Exception:", L"failed");
     ParseVRNError(e, &m);

@@ -29,6 +29,9 @@ class ManagerSteps {
   virtual bool DoUpdate() { return m_.DoUpdate(); }
   virtual int CallJScript(const std::wstring& script) { return m_.CallJScript(script); }
   virtual int SystemShutdown() { return m_.SystemShutdown(); }
+  virtual int Cleanup(const std::wstring& folder, int topLevel) {
+    return m_.Cleanup(folder, topLevel);
+  }
 
  protected:
   CVRNManager& m_;

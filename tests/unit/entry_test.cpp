@@ -21,6 +21,9 @@ struct Script {
   int rebootFlagAfterUpdate = 0;
   std::function<void()> throwIn;  // thrown from ReadConfiguration
   std::vector<std::string> calls;
+  std::vector<std::string> cleanups;  // folder and marker of each Cleanup
+  bool comOpenAtCleanup = false;
+  std::size_t logLinesAtCleanup = 0;
 };
 
 class ScriptedSteps : public ManagerSteps {
@@ -51,6 +54,14 @@ class ScriptedSteps : public ManagerSteps {
     s_.calls.push_back("SystemShutdown");
     return 0;
   }
+  int Cleanup(const std::wstring& folder, int topLevel) override {
+    s_.cleanups.push_back(fake::Narrow(folder) + " " + std::to_string(topLevel));
+    s_.comOpenAtCleanup = com_ && com_->uninitialized == 0;
+    s_.logLinesAtCleanup = log_ ? log_() : 0;
+    return 1;
+  }
+  fake::FakeCom* com_ = nullptr;
+  std::function<std::size_t()> log_;
 
  private:
   bool Note(const char* step, bool result) {
@@ -60,16 +71,19 @@ class ScriptedSteps : public ManagerSteps {
   Script& s_;
 };
 
-class EntryTest : public ::testing::Test {
- protected:
-  EntryTest() {
+// A fake machine with the three messages and a step script.
+struct EntryRig {
+  EntryRig() {
     for (unsigned id : {1u, 3u, 5u}) {
       m.resources.SetString(1024, id, L"message " + std::to_wstring(id));
     }
   }
   int RunWith(const std::string& token) {
     return RunPatchManager(m.os, token, [this](CVRNManager& manager) {
-      return std::make_unique<ScriptedSteps>(manager, s);
+      auto steps = std::make_unique<ScriptedSteps>(manager, s);
+      steps->com_ = &m.com;
+      steps->log_ = [this] { return m.LogLines().size(); };
+      return steps;
     });
   }
   // The entries under "QZVRN:Main", the ones this part of the run writes.
@@ -95,6 +109,8 @@ class EntryTest : public ::testing::Test {
   FakeMachine m;
   Script s;
 };
+
+class EntryTest : public ::testing::Test, public EntryRig {};
 
 using BoxList = std::vector<std::wstring>;
 using Lines = std::vector<std::string>;
@@ -123,7 +139,6 @@ TEST_F(EntryTest, UnrecognisedTokensEndTheRunWithMessage3) {
 }
 
 TEST_F(EntryTest, EachTokenSetsItsLaunchMode) {
-  struct Case { const char* token; std::vector<std::string> calls; };
   const std::vector<std::string> common = {"IsSupportedOS", "ReadConditions",
                                            "ReadConfiguration", "ReadJSFromXml",
                                            "CheckOS", "Locate", "Verify"};
@@ -152,6 +167,54 @@ TEST_F(EntryTest, EachTokenSetsItsLaunchMode) {
   expected.push_back("CallJScript TestCode_Main.js");
   expected.push_back("DoUpdate");
   EXPECT_EQ(s.calls, expected);
+  EXPECT_EQ(g_pManager, nullptr);
+}
+
+TEST_F(EntryTest, WebSiteTokenSetsWebSiteMode) {
+  int seenMode = -1;
+  RunPatchManager(m.os, "QZWEB", [&](CVRNManager& manager) {
+    struct Probe : ScriptedSteps {
+      Probe(CVRNManager& mm, Script& ss, int& seen) : ScriptedSteps(mm, ss), seen_(seen) {}
+      bool IsSupportedOS() override { seen_ = m_.m_launchMode; return ScriptedSteps::IsSupportedOS(); }
+      int& seen_;
+    };
+    return std::make_unique<Probe>(manager, s, seenMode);
+  });
+  EXPECT_EQ(seenMode, kWebSiteMode);
+}
+
+// Every end, normal or not, cleans up the start folder read before the
+// manager existed, then closes COM, then (normal end only) logs Main's end.
+TEST_F(EntryTest, EveryEndCleansUpTheStartFolderBeforeClosingCom) {
+  struct Case {
+    const char* name;
+    std::function<void(EntryRig&)> arrange;
+    int exitCode;
+    bool mainEnded;
+  };
+  const std::vector<Case> cases = {
+      {"normal", [](EntryRig&) {}, 0, true},
+      {"bad token", [](EntryRig&) {}, 0, true},
+      {"step false", [](EntryRig& t) { t.s.checkOs = false; }, 0, true},
+      {"com fails", [](EntryRig& t) { t.m.com.initializeResult = -1; }, 0, true},
+      {"error value", [](EntryRig& t) { t.s.throwIn = [] { throw errGeneralFailure; }; }, -1, false},
+      {"other exception", [](EntryRig& t) { t.s.throwIn = [] { throw 1; }; }, -1, false},
+  };
+  for (const auto& c : cases) {
+    EntryRig t;
+    t.m.system.currentDirectory = L"C:\\start here";
+    c.arrange(t);
+    const std::string token = std::string(c.name) == "bad token" ? "nope" : "QZSU";
+    EXPECT_EQ(t.RunWith(token), c.exitCode) << c.name;
+    EXPECT_EQ(t.s.cleanups, std::vector<std::string>{"C:\\start here 1"}) << c.name;
+    EXPECT_TRUE(t.s.comOpenAtCleanup) << c.name;
+    EXPECT_EQ(t.m.com.uninitialized, 1) << c.name;
+    const auto lines = t.m.LogLines();
+    // After Cleanup only Main's Ended entry (normal end) and the
+    // destructor's entry follow.
+    EXPECT_EQ(lines.size() - t.s.logLinesAtCleanup, c.mainEnded ? 2u : 1u) << c.name;
+    EXPECT_EQ(t.HasLine("QZVRN  Main  Ended"), c.mainEnded) << c.name;
+  }
 }
 
 TEST_F(EntryTest, FailedStepsEachWriteTheirEntryAndMessage) {
@@ -382,6 +445,10 @@ TEST_F(EntryTest, OtherExceptionEndsWithMinusOneAndMessage3) {
             }),
             -1);
   EXPECT_TRUE(quiet.ui.boxes.empty());
+  // Loaded all the same, as every message is.
+  bool loaded = false;
+  for (const auto& line : quiet.LogLines()) loaded |= line == "CVRNManager  LoadMessage  Ended";
+  EXPECT_TRUE(loaded);
 }
 
 TEST(EntrySetup, ManagerThatCannotBeBuiltEndsWithMinusOneAndNoLog) {
