@@ -7,8 +7,15 @@ namespace {
 // Each field is held in a 256-character buffer: longer texts are cut.
 constexpr std::size_t kFieldLimit = 255;
 
+// A field never breaks its line: a line end or other control character
+// that reaches the log from outside (an XML attribute, a system message)
+// is written as "?", like a character the 8-bit log cannot hold.
 std::wstring Field(const std::wstring& text) {
-  return text.size() <= kFieldLimit ? text : text.substr(0, kFieldLimit);
+  std::wstring field = text.size() <= kFieldLimit ? text : text.substr(0, kFieldLimit);
+  for (auto& ch : field) {
+    if (ch < 0x20 && ch != L'\t') ch = L'?';
+  }
+  return field;
 }
 }  // namespace
 

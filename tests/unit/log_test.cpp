@@ -53,6 +53,17 @@ TEST(Log, EightBitCharactersPassAndWiderOnesBecomeQuestionMarks) {
   EXPECT_EQ(lines[2], "C  still logging  Info");
 }
 
+TEST(Log, LineEndsInsideAFieldDoNotSplitTheEntry) {
+  FakeMachine m;
+  {
+    CVRNManager manager(m.os);
+    manager.WriteLog(L"A\nB", L"two\r\nlines", L"tab\there\x01");
+  }
+  const auto lines = m.LogLines();
+  ASSERT_EQ(lines.size(), 2u);
+  EXPECT_EQ(lines[0], "A?B  two??lines  tab\there?");
+}
+
 TEST(Log, LongFieldsAreCutAt255Characters) {
   FakeMachine m;
   {
