@@ -27,20 +27,6 @@ ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / 'tests' / 'wine'))
 import harness  # noqa: E402
 
-CONFIG = '''<?xml version="1.0"?>
-<QZVRN_PARAMETERS>
-  <FILENAME>rules.xml</FILENAME>
-  <OSVERSION>
-    <OS>Windows XP (32bit)</OS>
-    <OS>Windows Vista (32bit)</OS>
-    <OS>Windows Vista (64bit)</OS>
-  </OSVERSION>
-  <SILENT_MODE>TRUE</SILENT_MODE>
-  <UPDATES>
-  </UPDATES>
-  <RUNFINAL_RULE>TRUE</RUNFINAL_RULE>
-</QZVRN_PARAMETERS>
-'''
 # Needed until it has run once: the main rule says true, the final rule
 # (the same script, run again) false. It also asks the control something,
 # as real rules do.
@@ -98,7 +84,8 @@ class Bench:
         d = self.base / f'run{self.count}'
         shutil.rmtree(d, ignore_errors=True)
         d.mkdir(parents=True)
-        (d / 'QZVRN.config').write_text(CONFIG)
+        (d / 'QZVRN.config').write_text(harness.config_xml(
+            silent=True, switches='  <RUNFINAL_RULE>TRUE</RUNFINAL_RULE>\n'))
         (d / 'rules.xml').write_text(RULES)
         (d / 'TestCode_Main.js').write_bytes(script_text())
         shutil.copyfile(self.control, d / 'qzkdiag.dll')

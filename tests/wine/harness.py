@@ -75,7 +75,9 @@ class WineTestCase(unittest.TestCase)
       fail with the transcript and the whole log in the message
 
 Functions
-  rules_xml(body, reboot_flag='0') -> a rule file with one main rule;
+  config_xml(silent=False, updates='', switches='') -> a QZVRN.config
+  naming rules.xml; rules_xml(body, reboot_flag='0') -> a rule file with
+  one main rule;
   parse_log(bytes) -> [(source, text, status)]; log_line_bytes(s, t, st)
   -> the bytes of one entry; tool_exe('qzrobot'|'qzprobe'); win_path,
   unix_path (for the 64-bit prefix unless given); setup(), cleanup(),
@@ -850,6 +852,20 @@ class WineTestCase(unittest.TestCase):
                 pos = run.log_lines.index(tuple(e), pos) + 1
             except ValueError:
                 self.fail(f'{e!r} missing or out of order{run.describe()}')
+
+
+def config_xml(silent=False, updates='', switches=''):
+    """A QZVRN.config naming rules.xml, listing the OS rows that pass on
+    every Wine version setting, with the given PATCH_DETAILS (`updates`)
+    and further switch elements."""
+    return ('<?xml version="1.0"?>\n<QZVRN_PARAMETERS>\n'
+            '  <FILENAME>rules.xml</FILENAME>\n  <OSVERSION>\n'
+            '    <OS>Windows XP (32bit)</OS>\n'
+            '    <OS>Windows Vista (32bit)</OS>\n'
+            '    <OS>Windows Vista (64bit)</OS>\n  </OSVERSION>\n'
+            f'  <SILENT_MODE>{"TRUE" if silent else "FALSE"}</SILENT_MODE>\n'
+            f'  <UPDATES>\n{updates}  </UPDATES>\n'
+            f'{switches}</QZVRN_PARAMETERS>\n')
 
 
 def rules_xml(body, reboot_flag='0'):

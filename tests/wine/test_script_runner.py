@@ -24,25 +24,12 @@ CHECK_STARTED = ('CVRNManager', 'CheckControl', 'Started')
 COPIED = ('CVRNManager:CheckControl', 'qzkdiag.dll Copied:', 'Successfully')
 NOT_BESIDE = ('CVRNManager:CheckControl', 'qzkdiag.dll:', 'not found')
 
-CONFIG = '''<?xml version="1.0"?>
-<QZVRN_PARAMETERS>
-  <FILENAME>rules.xml</FILENAME>
-  <OSVERSION>
-    <OS>Windows XP (32bit)</OS>
-    <OS>Windows Vista (32bit)</OS>
-    <OS>Windows Vista (64bit)</OS>
-  </OSVERSION>
-  <SILENT_MODE>{silent}</SILENT_MODE>
-  <UPDATES>
-  </UPDATES>
-{switches}</QZVRN_PARAMETERS>
-'''
 
 
 def write_patch(folder, rule, silent=True, switches='', control=True):
     """A web-site patch folder whose main rule has the body `rule`."""
-    (folder / 'QZVRN.config').write_text(CONFIG.format(
-        silent='TRUE' if silent else 'FALSE', switches=switches))
+    (folder / 'QZVRN.config').write_text(
+        harness.config_xml(silent=silent, switches=switches))
     (folder / 'rules.xml').write_text(harness.rules_xml(rule))
     if control:
         shutil.copyfile(CONTROL, folder / 'qzkdiag.dll')

@@ -29,25 +29,14 @@ SUCCESS = ('QZVRN:Main', 'DoUpdate:Update completed successfully.', 'Success')
 FINAL_FAILED = ('QZVRN:Main', 'DoUpdate:Update failed while running the '
                 'Final Rule again.', 'Failed')
 RULE_ENDED = ('CVRNManager', 'CallJScript', 'Ended')
-
-CONFIG = '''<?xml version="1.0"?>
-<QZVRN_PARAMETERS>
-  <FILENAME>rules.xml</FILENAME>
-  <OSVERSION>
-    <OS>Windows XP (32bit)</OS>
-    <OS>Windows Vista (32bit)</OS>
-    <OS>Windows Vista (64bit)</OS>
-  </OSVERSION>
-  <SILENT_MODE>FALSE</SILENT_MODE>
-  <UPDATES>
-    <PATCH_DETAILS>
+# The update: the system's command interpreter leaves a marker file.
+UPDATE = '''    <PATCH_DETAILS>
       <INSTALLFILENAME>cmd.exe</INSTALLFILENAME>
       <EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED>
       <ARGUMENTS>/c echo updated&gt;"{marker}"</ARGUMENTS>
     </PATCH_DETAILS>
-  </UPDATES>
-{switches}</QZVRN_PARAMETERS>
 '''
+
 # True the first time it runs, false after: the rule leaves its own marker
 # beside the update's, so the final rule's answer does not depend on what
 # the update installs.
@@ -82,8 +71,8 @@ class WebSiteModeTest(harness.WineTestCase):
     def run_web(self, body, switches=''):
         d = self.patch_dir()
         marker = self.win_path(self.marker)
-        (d / 'QZVRN.config').write_text(CONFIG.format(
-            marker=marker, switches=switches))
+        (d / 'QZVRN.config').write_text(harness.config_xml(
+            updates=UPDATE.format(marker=marker), switches=switches))
         (d / 'rules.xml').write_text(harness.rules_xml(
             body.replace('{marker}', js_str(marker))))
         shutil.copyfile(CONTROL, d / 'qzkdiag.dll')
