@@ -159,7 +159,8 @@ Handle FakeFiles::FindFirstFileW(const std::wstring& pattern, port::FindData& fo
   }
   for (const auto& name : Names(folder)) {
     if (Matches(wanted, Fold(name))) {
-      matches.push_back({name, Find(folder + L"\\" + name)->attributes});
+      const std::wstring path = folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+      matches.push_back({name, Find(path)->attributes});
     }
   }
   if (matches.empty()) return 0;
