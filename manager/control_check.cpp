@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "manager/manager.h"
+#include "manager/registry_text.h"
 
 namespace qz {
 
@@ -28,19 +29,11 @@ constexpr port::DWORD kFirstReadBytes = 255;
 constexpr port::DWORD kMostReadBytes = 65536;
 constexpr int kReadAttempts = 4;
 
-// The text of a string value up to its first terminator or its end,
-// whichever comes first: a value stored without a terminator is never
-// read past its last byte. Other value types are no folder name.
+// Other value types than strings are no folder name.
 std::optional<std::wstring> StringValue(port::DWORD type,
                                         const std::vector<std::uint8_t>& data) {
   if (type != port::kRegSz && type != port::kRegExpandSz) return std::nullopt;
-  std::wstring text;
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    const wchar_t ch = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
-    if (ch == L'\0') break;
-    text += ch;
-  }
-  return text;
+  return RegistryText(data);
 }
 
 // ProgramFilesDir, whatever its length; nothing when it cannot be read, is

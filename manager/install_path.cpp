@@ -6,6 +6,7 @@
 
 #include "manager/manager.h"
 #include "manager/patch_names.h"
+#include "manager/registry_text.h"
 
 namespace qz {
 
@@ -19,18 +20,6 @@ constexpr wchar_t kVerify[] = L"CVRNManager:VerifySourceFilesPath";
 // The folder is read into 256 bytes with a limit of 255: a longer value
 // does not fit and counts as unreadable.
 constexpr port::DWORD kValueBytes = 255;
-
-// The value's text up to its first terminator or its end: data stored
-// without a terminator is never read past its last byte.
-std::wstring TextOf(const std::vector<std::uint8_t>& data) {
-  std::wstring text;
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    const wchar_t ch = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
-    if (ch == L'\0') break;
-    text += ch;
-  }
-  return text;
-}
 
 // The two handlers both steps guard their work with.
 template <typename Body>
@@ -90,7 +79,7 @@ bool CVRNManager::ReturnRegistryPath(const std::wstring& subKey, const std::wstr
       return false;
     }
   }
-  const std::wstring folder = TextOf(data);
+  const std::wstring folder = RegistryText(data);
   // An empty value names no folder: joined with a relative path it would
   // point at the root of the current drive.
   if (folder.empty()) {
