@@ -139,9 +139,13 @@ ROWS = [
         [('CVRNManager:CheckControl', 'registry sub key:', 'not found'),
          (MAIN, 'Update not required:', 'Java script returned false')],
         [MSG1_EN], OLD, arrange=lambda t, c: t.without_program_files()),
+    # Wine's Setup API leaves the start of the new file behind: the
+    # original has to come back from its backup copy.
     row('destination drive full',
         [('CVRNManager:DoUpdate',
           f'PatchFile = {NAME}, SetupInstallFileEx error 112', 'Failed'),
+         ('CVRNManager:DoUpdate', f'PatchFile = {NAME} : original restored',
+          'Info'),
          UPDATE_FAILED], [MSG3_EN], OLD, folder=FULL_DRIVE),
 ]
 
