@@ -3,9 +3,11 @@ patch files beside the manager, the backup, the Setup API install, the
 registration by Regsvr32, the update walk with its sub-conditions and
 program entries, the restart offer and the cleanup of the patch folder.
 
-Wine queues a destination held open without telling the program (no
-delayed-copy notification), so the in-use path is proved against the
-fakes; here the restart offer comes from the rule file's rebootFlag.
+Under Wine a destination in use never reaches the delayed-copy path: held
+without sharing it cannot be backed up, held with read sharing it is queued
+for the restart without a notification and counts as installed. That path
+is proved against the fakes; here the restart offer comes from the rule
+file's rebootFlag.
 "Restart Now" ends every process of the prefix and is never pressed here.
 
 Run by hand: python3 tests/wine/test_install_steps.py [-k pattern]
@@ -138,11 +140,9 @@ class InstallStepsCase(harness.WineTestCase):
 
     # The log as bytes: several fields end or begin with a blank, which the
     # split into fields cannot tell from the separator.
-    def assertEntry(self, run, *entry, present=True):
-        found = log_line_bytes(*entry) in (run.log_bytes or b'')
-        if found != present:
-            self.fail(f'log {"lacks" if present else "has"} {entry!r}'
-                      f'{run.describe()}')
+    def assertEntry(self, run, *entry):
+        if log_line_bytes(*entry) not in (run.log_bytes or b''):
+            self.fail(f'log lacks {entry!r}{run.describe()}')
 
     def assertEntriesInOrder(self, run, entries):
         pos = 0
@@ -152,7 +152,7 @@ class InstallStepsCase(harness.WineTestCase):
                 self.fail(f'{e!r} missing or out of order{run.describe()}')
             pos = i + 1
 
-    def installed(self, run, patch, name, folder):
+    def installed(self, patch, name, folder):
         """The normal-form install entry of one file."""
         return (INSTALL, f'SetupInstallFileEx 1: Result = 1, Filename = {name}'
                 f', sourcepath = {self.win_path(patch)}, destinationpath = '
@@ -171,27 +171,33 @@ class InstallPathTests(InstallStepsCase):
             ('CVRNManager:ReturnRegistryPath', 'Registry Key:', 'Absent'),
             ('CVRNManager:ReturnRegistryPath', 'Destination patch Path:',
              self.win_path(folder)),
-            self.installed(run, d, 'QZZa.ini', folder)])
+            self.installed(d, 'QZZa.ini', folder)])
         self.assertEqual((folder / 'QZZa.ini').read_bytes(), NEW)
 
     def test_patch_file_that_cannot_be_used_gives_message_3(self):
-        # Missing, or named outside the patch folder: nothing is installed.
+        # Missing, or named outside the patch folder (where a file of that
+        # name lies, which the run must neither install nor delete).
         for name, entry in (
                 ('QZZmissing.ini', None),
-                ('..\\QZZa.ini', ('CVRNManager:VerifySourceFilesPath',
-                                  'Patch file name not allowed: ..\\QZZa.ini',
-                                  'Failed'))):
+                ('..\\QZZoutside.ini', ('CVRNManager:VerifySourceFilesPath',
+                                        'Patch file name not allowed: '
+                                        '..\\QZZoutside.ini', 'Failed'))):
             with self.subTest(name):
-                folder, location = self.product({'QZZa.ini': OLD})
-                d = self.patch({'QZZa.ini': NEW},
-                               [patch_details(name, [location])])
+                folder, location = self.product({'QZZoutside.ini': OLD,
+                                                 'QZZmissing.ini': OLD})
+                d = self.patch({}, [patch_details(name, [location])])
+                outside = d.parent / 'QZZoutside.ini'
+                outside.write_bytes(NEW)
+                self.addCleanup(outside.unlink, True)
                 run = self.run_patch(d, WEB_TOKEN)
                 if entry:
                     self.assertEntry(run, *entry)
                 self.assertEntry(run, MAIN, 'VerifySourceFilesPath:', 'Failed')
                 self.assertEqual(run.boxes, [MSG3_EN], run.describe())
                 self.assertLogLacks(run, ('CVRNManager', 'DoUpdate', 'Started'))
-                self.assertEqual((folder / 'QZZa.ini').read_bytes(), OLD)
+                self.assertEqual((folder / name.split('\\')[-1]).read_bytes(),
+                                 OLD)
+                self.assertEqual(outside.read_bytes(), NEW)
 
 
 class MainJobTests(InstallStepsCase):
@@ -224,9 +230,9 @@ class MainJobTests(InstallStepsCase):
         dll = self.win_path(folder / 'QZZdemo.dll')
         self.assertEntriesInOrder(run, [
             ('CVRNManager:Backup', 'Destination file :', 'Absent'),
-            self.installed(run, d, 'QZZa.ini', folder),
-            self.installed(run, d, 'QZZnew.txt', folder),
-            self.installed(run, d, 'QZZdemo.dll', folder),
+            self.installed(d, 'QZZa.ini', folder),
+            self.installed(d, 'QZZnew.txt', folder),
+            self.installed(d, 'QZZdemo.dll', folder),
             ('CVRNManager:RegisterCOMDLLS', f'Regsvr32  /s "{dll}"', 'Info'),
             UPDATE_ENDED,
             ('CVRNManager:Cleanup - Delete backup folder file:',
@@ -304,11 +310,11 @@ class UpdateWalkTests(InstallStepsCase):
         folder, d = self.three_files({'no': 'return false;'}, 'no')
         run = self.run_patch(d)
         self.assertEntriesInOrder(run, [
-            self.installed(run, d, 'QZZa.txt', folder),
+            self.installed(d, 'QZZa.txt', folder),
             (SUBCONDITION, 'PatchFile = QZZb.txt, SubCondition = no : '
              'Returns FALSE', 'Failed'),
             # A condition that was never defined lets its entry apply.
-            self.installed(run, d, 'QZZc.txt', folder),
+            self.installed(d, 'QZZc.txt', folder),
             UPDATE_ENDED])
         self.assertEqual(names(folder), ['QZZa.txt', 'QZZc.txt'])
 
@@ -318,7 +324,7 @@ class UpdateWalkTests(InstallStepsCase):
                                      last_comreg=True)
         run = self.run_patch(d)
         self.assertEntriesInOrder(run, [
-            self.installed(run, d, 'QZZa.txt', folder),
+            self.installed(d, 'QZZa.txt', folder),
             (SUBCONDITION, 'Javascript Error', 'Failed'),
             (MAIN, 'DoUpdate:', 'Failed')])
         self.assertLogLacks(run, REGISTRATION)
@@ -341,10 +347,10 @@ class UpdateWalkTests(InstallStepsCase):
         one = self.win_path(d / 'one' / 'qzprobe.exe')
         two = self.win_path(d / 'two' / 'qzprobe.exe')
         self.assertEntriesInOrder(run, [
-            self.installed(run, d, 'QZZa.txt', folder),
+            self.installed(d, 'QZZa.txt', folder),
             ('CVRNManager:RunProcess',
              f'Runprocess File= {one}, Cmdline = {one} /silent', 'Info'),
-            self.installed(run, d, 'QZZb.txt', folder),
+            self.installed(d, 'QZZb.txt', folder),
             ('CVRNManager:RunProcess', f'Runprocess File= {two}, Cmdline = ',
              'Info'),
             UPDATE_ENDED])
