@@ -177,14 +177,14 @@ class InstallPathTests(InstallStepsCase):
     def test_patch_file_that_cannot_be_used_gives_message_3(self):
         # Missing, or named outside the patch folder (where a file of that
         # name lies, which the run must neither install nor delete).
+        folder, location = self.product({'QZZoutside.ini': OLD,
+                                         'QZZmissing.ini': OLD})
         for name, entry in (
                 ('QZZmissing.ini', None),
                 ('..\\QZZoutside.ini', ('CVRNManager:VerifySourceFilesPath',
                                         'Patch file name not allowed: '
                                         '..\\QZZoutside.ini', 'Failed'))):
             with self.subTest(name):
-                folder, location = self.product({'QZZoutside.ini': OLD,
-                                                 'QZZmissing.ini': OLD})
                 d = self.patch({}, [patch_details(name, [location])])
                 outside = d.parent / 'QZZoutside.ini'
                 outside.write_bytes(NEW)
@@ -263,13 +263,14 @@ class RestartTests(InstallStepsCase):
     leaves return code 2 for the caller."""
 
     def test_restart_put_off_leaves_return_code_2(self):
+        folder, location = self.product()
         for what, press, lang, silent, dialogs in (
                 ('Restart Later', 'later', None, False, [RESTART_EN]),
                 ('close box', 'close', None, False, [RESTART_EN]),
                 ('German system', 'later', 'de_DE.UTF-8', False, [RESTART_DE]),
                 ('silent', 'none', None, True, [])):
             with self.subTest(what):
-                folder, location = self.product({'QZZa.ini': OLD})
+                (folder / 'QZZa.ini').write_bytes(OLD)
                 d = self.patch({'QZZa.ini': NEW},
                                [patch_details('QZZa.ini', [location])],
                                reboot_flag='1', silent=silent)
