@@ -111,7 +111,7 @@ class InstallStepsCase(harness.WineTestCase):
         """An installed product: a folder with the given files, named by a
         registry value. Returns (folder, location for patch_details)."""
         self._products += 1
-        folder = self.patch_dir(f'product-{self._products}')
+        folder = self.patch_dir()  # named after the test: no other test's
         for name, data in (files or {}).items():
             (folder / name).write_bytes(data)
         key = f'{self.unique_key()}-{self._products}'
@@ -205,7 +205,7 @@ class MainJobTests(InstallStepsCase):
     def test_three_files_two_replaced_one_registered(self):
         folder, location = self.product({'QZZa.ini': OLD,
                                          'QZZdemo.dll': b'old server'})
-        spy = self.patch_dir('backup-seen')
+        spy = self.patch_dir()
         server = REGPROBE.read_bytes()
         d = self.patch({'QZZa.ini': NEW, 'QZZdemo.dll': server,
                         'QZZnew.txt': b'new file'},
