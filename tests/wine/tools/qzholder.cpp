@@ -1,8 +1,8 @@
-// qzholder: holds a file open without sharing, as another program that has
-// it in use would. Usage: qzholder <file> <flag file> [most ms]
-// Writes "held" to the flag file once the file is open (or "error <n>" and
-// exits 1), then keeps it open until the flag file is deleted or the time
-// is up (default 60 s), and exits 0.
+// qzholder: holds a file open for writing, as another program that has it
+// in use would. Usage: qzholder <file> <flag file> [read]
+// Shares nothing, or only reading with "read". Writes "held" to the flag
+// file once the file is open (or "error <n>" and exits 1), then keeps it
+// open until the flag file is deleted or 60 s are up, and exits 0.
 #include <windows.h>
 
 #include <cstdio>
@@ -25,8 +25,9 @@ void WriteFlag(const wchar_t* path, const char* text) {
 
 int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
-  const DWORD most = argc > 3 ? static_cast<DWORD>(_wtoi(argv[3])) : 60000;
-  HANDLE file = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  const DWORD most = 60000;
+  const DWORD share = argc > 3 && lstrcmpW(argv[3], L"read") == 0 ? FILE_SHARE_READ : 0;
+  HANDLE file = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, share, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     char text[32];
