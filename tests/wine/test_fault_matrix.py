@@ -85,11 +85,12 @@ def log_line(entry):
 # path, {dest} the destination file, {patch} the patch folder.
 
 def row(name, entries, boxes, dest, exit_code=0, arrange=None, strike=None,
-        value=None, relative='', folder=None, queued=False, mount=False):
+        value=None, relative='', folder=None, queued=False, mount=False,
+        original=True):
     return dict(name=name, entries=entries, boxes=boxes, dest=dest,
                 exit_code=exit_code, arrange=arrange, strike=strike,
                 value=value, relative=relative, folder=folder, queued=queued,
-                mount=mount)
+                mount=mount, original=original)
 
 
 INSTALLED = [(PATH_SOURCE, 'Destination patch Path:', '{install}'), SUCCESS]
@@ -160,6 +161,14 @@ ROWS = [
          ('CVRNManager:DoUpdate', f'PatchFile = {NAME} : original restored',
           'Info'),
          UPDATE_FAILED], [MSG3_EN], OLD, folder=FULL_DRIVE, mount=True),
+    row('destination drive full, no file there before',
+        [('CVRNManager:Backup', 'Destination file :', 'Absent'),
+         ('CVRNManager:DoUpdate',
+          f'PatchFile = {NAME}, SetupInstallFileEx error 112', 'Failed'),
+         ('CVRNManager:DoUpdate', f'PatchFile = {NAME} : partial copy removed',
+          'Info'),
+         UPDATE_FAILED], [MSG3_EN], None, folder=FULL_DRIVE, mount=True,
+        original=False),
 ]
 
 
@@ -300,7 +309,8 @@ class FaultMatrixTest(harness.WineTestCase):
             install = install / part
         if r['folder'] != 'absent':
             install.mkdir(parents=True, exist_ok=True)
-            (install / NAME).write_bytes(OLD)
+            if r['original']:
+                (install / NAME).write_bytes(OLD)
         win_install = win_folder + ('\\' + r['relative'] if r['relative']
                                     else '')
 
@@ -376,7 +386,9 @@ class FaultMatrixTest(harness.WineTestCase):
         # The invariant: the old bytes or the new ones, nothing in between,
         # and no other file left beside them.
         if r['dest'] is None:
-            self.assertFalse(install.exists(), run.describe())
+            left = sorted(p.name for p in install.iterdir()) \
+                if install.exists() else []
+            self.assertEqual(left, [], run.describe())
         else:
             want = new if r['dest'] is NEW else r['dest']
             self.assertEqual(sorted(p.name for p in install.iterdir()), [NAME],
