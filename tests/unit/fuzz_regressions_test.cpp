@@ -40,7 +40,7 @@ std::vector<Input> KeptInputs() {
     for (const auto& folder : fs::directory_iterator(root)) {
       if (!folder.is_directory()) continue;
       for (const auto& file : fs::directory_iterator(folder.path())) {
-        if (file.is_regular_file() && file.path().filename() != "README.md") {
+        if (file.is_regular_file() && file.path().extension() != ".md") {
           inputs.push_back({folder.path().filename().string(), file.path()});
         }
       }
