@@ -12,8 +12,11 @@ int ConditionsReaderOneInput(const std::uint8_t* data, std::size_t size) {
   machine.Put(L"C:\\patch\\QZVRN_Conditions.config", data, size);
   {
     CVRNManager manager(machine.fake.os);
-    ReadOrError([&] { return manager.ReadConditions(); },
-                {errConfigurationNotProper, errGeneralFailure, errConditionsNotLoaded});
+    const int result =
+        ReadOrError([&] { return manager.ReadConditions(); },
+                    {errConfigurationNotProper, errGeneralFailure, errConditionsNotLoaded});
+    CheckLastEntry(machine, result, "CVRNManager  ReadConditions  Ended",
+                   "CVRNManager:ReadConditions");
   }
   CheckAfterRun(machine);
   return 0;

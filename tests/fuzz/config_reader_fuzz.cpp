@@ -19,10 +19,8 @@ int ConfigReaderOneInput(const std::uint8_t* data, std::size_t size) {
       Check(entry.installPath.empty() && !entry.installed && !entry.backedUp,
             "an update entry starts with an install result");
     }
-    if (result == -1) {
-      Check(machine.fake.LogLines().back() == "CVRNManager  ReadConfiguration  Ended",
-            "a read that returned true did not end with its Ended entry");
-    }
+    CheckLastEntry(machine, result, "CVRNManager  ReadConfiguration  Ended",
+                   "CVRNManager:ReadConfiguration");
   }
   CheckAfterRun(machine);
   return 0;

@@ -82,6 +82,19 @@ void Machine::Remember() {
   for (const auto& entry : fake.files.entries) before.insert(entry.first);
 }
 
+void CheckLastEntry(const Machine& machine, int result, const std::string& success,
+                    const std::string& source) {
+  const auto lines = machine.fake.LogLines();
+  Check(!lines.empty(), "the reader wrote no log entry");
+  if (result == -1) {
+    Check(lines.back() == success, "a read that returned true ended on \"" +
+                                       lines.back() + "\"");
+  } else {
+    Check(lines.back().rfind(source + "  ", 0) == 0,
+          "a failed read did not end on its own entry");
+  }
+}
+
 void CheckAfterRun(const Machine& machine, bool builtInTexts) {
   CheckLog(machine.fake.LogBytes());
   Check(machine.fake.files.OpenHandles() == 0, "a file handle was left open");

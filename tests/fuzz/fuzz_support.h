@@ -50,6 +50,12 @@ int ReadOrError(Read&& read, std::initializer_list<int> allowed) {
   }
 }
 
+// The reader's last log entry so far: `success` when it returned true
+// (result -1), else its guard's entry, which starts with `source` and two
+// blanks.
+void CheckLastEntry(const Machine& machine, int result, const std::string& success,
+                    const std::string& source);
+
 // After the manager is gone: the log is whole CRLF-ended lines, none longer
 // than three 255-character fields and their separators; every file handle
 // is closed; the only files created are the log, the return-code file and

@@ -13,8 +13,12 @@ int RuleFileOneInput(const std::uint8_t* data, std::size_t size) {
   {
     CVRNManager manager(machine.fake.os);
     manager.m_ruleFileName = L"QZVRN_Rules.xml";
-    ReadOrError([&] { return manager.ReadJSFromXml(); },
-                {errConfigurationNotProper, errRuleFileNotFound, errGeneralFailure});
+    const int result =
+        ReadOrError([&] { return manager.ReadJSFromXml(); },
+                    {errConfigurationNotProper, errRuleFileNotFound, errGeneralFailure});
+    // This reader writes no Ended entry: a good read leaves its Started last.
+    CheckLastEntry(machine, result, "CVRNManager  ReadJSFromXml  Started",
+                   "CVRNManager:ReadJSFromXml");
     Check(manager.m_rebootFlag >= 0 && manager.m_rebootFlag <= 3,
           "the reboot flag left 0..3");
   }
