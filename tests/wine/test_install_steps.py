@@ -174,6 +174,17 @@ class InstallPathTests(InstallStepsCase):
             self.installed(d, 'QZZa.ini', folder)])
         self.assertEqual((folder / 'QZZa.ini').read_bytes(), NEW)
 
+    def test_file_with_a_folder_part_comes_from_that_subfolder(self):
+        folder, location = self.product({'QZZa.ini': OLD})
+        d = self.patch({'sub\\QZZa.ini': NEW, 'QZZa.ini': b'not this one'},
+                       [patch_details('sub\\QZZa.ini', [location])])
+        run = self.run_patch(d)
+        self.assertEntry(run, INSTALL, 'SetupInstallFileEx 1: Result = 1, '
+                         f'Filename = QZZa.ini, sourcepath = '
+                         f'{self.win_path(d / "sub")}, destinationpath = '
+                         f'{self.win_path(folder / "QZZa.ini")}', ' Info')
+        self.assertEqual((folder / 'QZZa.ini').read_bytes(), NEW)
+
     def test_patch_file_that_cannot_be_used_gives_message_3(self):
         # Missing, or named outside the patch folder (where a file of that
         # name lies, which the run must neither install nor delete).
