@@ -1,0 +1,258 @@
+// Fakes of the narrow services only the driver patch uses, each as simple
+// as its tests allow, and one fake machine that bundles them.
+#pragma once
+#include <functional>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "driverpatch/driver_patch.h"
+#include "platform/fake/fake_platform.h"
+#include "platform/fake/services.h"
+
+namespace qz::fake {
+
+// Narrow files over FakeFiles: paths are Latin-1, copies and installs are
+// recorded, a locked destination refuses a copy.
+class FakeAnsiFiles : public port::AnsiFiles {
+ public:
+  explicit FakeAnsiFiles(FakeFiles& files) : files_(files) {}
+  std::string moduleFileName = "C:\\patch\\TXLDriverPatch.exe";
+  std::optional<std::string> systemDirectory = std::string("C:\\WINDOWS\\system32");
+  std::set<unsigned char> leadBytes;  // a DBCS code page's lead bytes
+  struct Install {
+    std::string file, root, destination;
+    port::DWORD style;
+  };
+  std::vector<Install> installs;
+  std::vector<std::pair<std::string, std::string>> copies;
+
+  std::string GetModuleFileNameA() override { return moduleFileName; }
+  bool IsDBCSLeadByte(unsigned char byte) override { return leadBytes.count(byte) != 0; }
+  std::optional<std::string> GetSystemDirectoryA(std::size_t) override {
+    return systemDirectory;
+  }
+  bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override {
+    copies.emplace_back(from, to);
+    return files_.CopyFileW(W(from), W(to), failIfExists);
+  }
+  bool SetupInstallFileExA(const std::string& file, const std::string& root,
+                           const std::string& destination, port::DWORD style,
+                           bool& inUse) override {
+    installs.push_back({file, root, destination, style});
+    inUse = false;
+    return true;
+  }
+
+ private:
+  FakeFiles& files_;
+};
+
+class FakeAnsiShell : public port::AnsiShell {
+ public:
+  struct Launch {
+    std::string verb, file, parameters;
+    int show;
+  };
+  std::vector<Launch> launches;
+  std::function<void(const std::string& file)> onLaunch;
+  // Loadable libraries by path, with their exports' answers.
+  std::map<std::string, std::map<std::string, int>> libraries;
+  std::vector<std::string> loaded;
+
+  std::intptr_t ShellExecuteA(const std::string& verb, const std::string& file,
+                              const std::string& parameters, int show) override {
+    launches.push_back({verb, file, parameters, show});
+    if (onLaunch) onLaunch(file);
+    return 42;
+  }
+  port::Handle LoadLibraryA(const std::string& path) override {
+    loaded.push_back(path);
+    auto it = libraries.find(path);
+    if (it == libraries.end()) return 0;
+    return 0x700 + static_cast<port::Handle>(std::distance(libraries.begin(), it));
+  }
+  std::function<int()> GetProcAddress(port::Handle module, const std::string& name) override {
+    auto it = libraries.begin();
+    std::advance(it, static_cast<long>(module - 0x700));
+    auto proc = it->second.find(name);
+    if (proc == it->second.end()) return {};
+    const int answer = proc->second;
+    return [answer] { return answer; };
+  }
+};
+
+class FakePrinters : public port::Printers {
+ public:
+  std::optional<std::string> driverDirectory =
+      std::string("C:\\WINDOWS\\system32\\spool\\drivers\\w32x86");
+  std::optional<std::string> GetPrinterDriverDirectoryA(port::DWORD) override {
+    return driverDirectory;
+  }
+};
+
+class FakeTopWindows : public port::TopWindows {
+ public:
+  struct Sent {
+    port::Handle window;
+    unsigned message;
+    std::uintptr_t wParam;
+    std::vector<std::uint32_t> record;  // the five fields lParam points at
+    unsigned flags, timeoutMs;
+  };
+  struct Posted {
+    port::Handle window;
+    unsigned message;
+    std::uintptr_t wParam;
+    std::intptr_t lParam;
+  };
+  std::map<port::Handle, std::string> windows;  // class by window, in order
+  std::vector<Sent> sent;
+  std::vector<Posted> posted;
+  std::function<void()> onEvent;
+
+  bool EnumWindows(const std::function<bool(port::Handle)>& visit) override {
+    for (const auto& [window, cls] : windows) {
+      if (!visit(window)) return false;
+    }
+    return true;
+  }
+  std::string GetClassNameA(port::Handle window, std::size_t) override {
+    return windows[window];
+  }
+  bool PostMessageA(port::Handle window, unsigned message, std::uintptr_t wParam,
+                    std::intptr_t lParam) override {
+    posted.push_back({window, message, wParam, lParam});
+    if (onEvent) onEvent();
+    return true;
+  }
+  bool SendMessageTimeoutA(port::Handle window, unsigned message, std::uintptr_t wParam,
+                           const void* lParam, unsigned flags, unsigned timeoutMs) override {
+    const auto* fields = static_cast<const std::uint32_t*>(lParam);
+    sent.push_back({window, message, wParam, {fields, fields + 5}, flags, timeoutMs});
+    if (onEvent) onEvent();
+    return true;
+  }
+};
+
+class FakeDebugOutput : public port::DebugOutput {
+ public:
+  std::vector<std::string> lines;
+  void OutputDebugStringA(const std::string& text) override { lines.push_back(text); }
+};
+
+// Each step of RestartMachine answers as set; `calls` records the order.
+class FakeAnsiRestart : public port::AnsiRestart {
+ public:
+  bool versionFails = false;
+  port::DWORD platformId = port::kVerPlatformWin32Nt;
+  bool tokenFails = false;
+  port::Handle token = 0x900;
+  bool lookupFails = false;
+  bool adjustFails = false;
+  bool exitFails = false;
+  std::vector<std::string> calls;
+  std::vector<std::pair<unsigned, port::DWORD>> exits;
+
+  bool GetVersionExA(port::DWORD& id) override {
+    calls.push_back("GetVersionExA");
+    id = platformId;
+    return !versionFails;
+  }
+  bool OpenProcessToken(port::DWORD access, port::Handle& out) override {
+    calls.push_back("OpenProcessToken " + std::to_string(access));
+    out = tokenFails ? 0 : token;
+    return !tokenFails;
+  }
+  bool LookupPrivilegeValueA(const std::string& name, port::Luid& luid) override {
+    calls.push_back("LookupPrivilegeValueA " + name);
+    luid = {19, 0};
+    return !lookupFails;
+  }
+  bool AdjustTokenPrivileges(port::Handle, const port::Luid& luid, port::DWORD attributes) override {
+    calls.push_back("AdjustTokenPrivileges " + std::to_string(luid.lowPart) + " " +
+                    std::to_string(attributes));
+    return !adjustFails;
+  }
+  bool ExitWindowsEx(unsigned flags, port::DWORD reason) override {
+    calls.push_back("ExitWindowsEx");
+    exits.emplace_back(flags, reason);
+    return !exitFails;
+  }
+  bool CloseHandle(port::Handle handle) override {
+    calls.push_back("CloseHandle " + std::to_string(handle));
+    return true;
+  }
+};
+
+// The dialog runs the procedure with WM_INITDIALOG and then the command
+// `press` (1, 2 or another id); labels are recorded by control.
+class FakeAnsiDialogs : public port::AnsiDialogs {
+ public:
+  static constexpr port::Handle kDialog = 0xD1A;
+  int press = 2;
+  std::set<int> missingControls;
+  std::map<port::Handle, std::wstring> texts;
+  std::vector<std::intptr_t> ended;
+  int shown = 0;
+
+  std::intptr_t DialogBoxParamA(unsigned, port::Handle, const port::DialogProc& proc) override {
+    ++shown;
+    proc(kDialog, port::kWmInitDialog, 0, 0);
+    proc(kDialog, port::kWmCommand, static_cast<std::uintptr_t>(press), 0);
+    return ended.empty() ? -1 : ended.back();
+  }
+  port::Handle GetDlgItem(port::Handle, int id) override {
+    return missingControls.count(id) ? 0 : kDialog + 1 + static_cast<port::Handle>(id);
+  }
+  bool SetWindowTextW(port::Handle window, const std::wstring& text) override {
+    texts[window] = text;
+    return true;
+  }
+  bool EndDialog(port::Handle, std::intptr_t result) override {
+    ended.push_back(result);
+    return true;
+  }
+  port::DWORD GetLastError() override { return 1421; }
+  std::wstring Label(int control) { return texts[control == 0 ? kDialog : kDialog + 1 + control]; }
+};
+
+// One fake machine for the driver patch, with the patch folder
+// C:\patch holding TXLDriverPatch.exe and the new QZZipm12.exe, and the
+// service installed from C:\Program Files\QZ\QZZipm12.exe.
+struct FakeDriverPatchMachine {
+  FakeSystemInfo system;
+  FakeFiles files;
+  FakeResources resources;
+  FakeUi ui;
+  FakeAnsiFiles ansiFiles{files};
+  FakeAnsiShell shell;
+  FakeServices services;
+  FakePrinters printers;
+  FakeTopWindows windows;
+  FakeDebugOutput debug;
+  FakeAnsiRestart restart;
+  FakeAnsiDialogs dialogs;
+  driverpatch::DriverPatchPlatform os{system,   files,    resources, ui,
+                                      ansiFiles, shell,   services,  printers,
+                                      windows,  debug,    restart,   dialogs};
+
+  static constexpr char kServicePath[] = "C:\\Program Files\\QZ\\QZZipm12.exe";
+
+  FakeDriverPatchMachine() {
+    files.AddFolder(L"C:\\patch");
+    files.AddFile(L"C:\\patch\\QZZipm12.exe", "new");
+    files.AddFolder(L"C:\\Program Files\\QZ");
+    files.AddFile(W(kServicePath), "old");
+    files.AddFolder(L"C:\\WINDOWS\\system32");
+    files.AddFolder(L"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3");
+    services.services["TXL Driver QZZ12"] = {kServicePath, port::kServiceRunning, false, {}, false};
+    for (unsigned id : {1u, 2u, 5u, 6u, 7u, 9u}) {
+      resources.SetString(1024, id, L"en" + std::to_wstring(id));
+    }
+  }
+};
+
+}  // namespace qz::fake
