@@ -4,30 +4,22 @@ folder of its own, a device window (qzdevwin.exe) and the helper library
 (txlsvchlp.dll). One test per outcome a user or the caller sees: the
 replaced files and the running service, the signals to the device window,
 the exit code, the boxes, the restart dialog and the return-code file.
-
-Under Wine a service process lives only while some other program of the
-prefix runs, so every run here keeps the device window up until the
-service state has been read.
+The machine they run on is in driverpatch_bed.py.
 
 Run by hand: python3 tests/wine/test_driverpatch.py [-k pattern]
 """
 
-import contextlib
 import re
 import subprocess
 import sys
-import time
 import unittest
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 import harness  # noqa: E402
-from harness import BIN, TOOLS  # noqa: E402
-
-SERVICE = 'TXL Driver QZZ12'
-NEW_MARK = b'\0QZZIPM12-NEW-BUILD'
-RETURN_CODE = 'QZVRN_Returncode.txt'
-SESSION_MANAGER = 'HKLM\\System\\CurrentControlSet\\Control\\Session Manager'
+from harness import BIN  # noqa: E402
+from driverpatch_bed import (RETURN_CODE, SESSION_MANAGER,  # noqa: E402
+                             DriverPatchBed)
 
 MSG1 = ('This update does not support any of the QZ device\n drivers that '
         'you have on your PC. You do not need this software update.')
@@ -50,112 +42,7 @@ def text(box):
     return box.replace('\r\n', '\n')
 
 
-class DriverPatchTest(harness.WineTestCase):
-
-    def setUp(self):
-        super().setUp()
-        drive_c = self.prefix / 'drive_c' / 'windows'
-        # What a 32-bit program calls system32 is syswow64 in this prefix.
-        self.system_target = drive_c / 'syswow64' / 'qzzipm12.exe'
-        self.driver_target = (drive_c / 'system32' / 'spool' / 'drivers' /
-                              'w32x86' / '3' / 'QZZIPM12.EXE')
-        self.source = (BIN / 'QZZipm12.exe').read_bytes()
-        self.new = self.source + NEW_MARK
-        for target in (self.system_target, self.driver_target):
-            self._remove_later(target)
-        self.addCleanup(self._remove_service)
-        self._remove_service()
-        pending = self.reg_query(SESSION_MANAGER, 'PendingFileRenameOperations',
-                                 view=None)
-        if pending is None:
-            self.addCleanup(self.reg_delete, SESSION_MANAGER,
-                            'PendingFileRenameOperations', None)
-        # The driver patch with the new executable beside it.
-        self.patch = self.patch_dir('patch')
-        for name in ('TXLDriverPatch.exe', 'txlsvchlp.dll'):
-            (self.patch / name).write_bytes((BIN / name).read_bytes())
-        (self.patch / 'QZZipm12.exe').write_bytes(self.new)
-
-    def _remove_later(self, path):
-        with contextlib.suppress(FileNotFoundError):
-            path.unlink()
-        self.addCleanup(lambda: path.unlink(missing_ok=True))
-
-    def _remove_service(self):
-        self.wine(['sc', 'stop', SERVICE])
-        self.wine(['sc', 'delete', SERVICE])
-
-    # --- the machine -----------------------------------------------------
-    def install_service(self, name='QZZipm12.exe'):
-        """The stand-in service from a folder of its own, running."""
-        folder = self.patch_dir('service')
-        exe = folder / name
-        exe.write_bytes(self.source)
-        r = self.wine([self.win_path(exe), '/REGSERVER'])
-        self.assertEqual(r.returncode, 0, r.stdout + r.stderr)
-        self.wine(['sc', 'start', SERVICE])
-        self.assertTrue(self.wait_state('RUNNING'), self.service_state())
-        return exe
-
-    def service_state(self):
-        r = self.wine(['sc', 'query', SERVICE])
-        m = re.search(r'STATE\s*:\s*\d+\s+(\w+)', r.stdout)
-        return m.group(1) if m else None
-
-    def wait_state(self, state, seconds=10):
-        end = time.time() + seconds
-        while time.time() < end:
-            if self.service_state() == state:
-                return True
-            time.sleep(0.2)
-        return False
-
-    def service_log(self, exe):
-        log = exe.parent / 'QZZipm12.log'
-        return log.read_text().splitlines() if log.exists() else []
-
-    def start_device_window(self):
-        """qzdevwin.exe; returns the path of its record file."""
-        record = self.patch_dir('device') / 'record.txt'
-        p = subprocess.Popen(['wine', str(BIN / 'qzdevwin.exe'),
-                              self.win_path(record), '90'], env=self.env,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.addCleanup(p.wait, 10)
-        self.addCleanup(p.terminate)
-        end = time.time() + 20
-        while time.time() < end and not (record.exists() and
-                                         'ready' in record.read_text()):
-            time.sleep(0.1)
-        self.assertTrue(record.exists(), 'the device window did not start')
-        return record
-
-    def hold(self, path, seconds=30):
-        """Holds `path` open without sharing until the test ends."""
-        marker = Path(str(path) + '.held')
-        p = subprocess.Popen(['wine', str(TOOLS / 'qzhold.exe'),
-                              self.win_path(path), str(seconds)], env=self.env,
-                             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.addCleanup(lambda: marker.unlink(missing_ok=True))
-        self.addCleanup(p.wait, 10)
-        self.addCleanup(p.terminate)
-        end = time.time() + 20
-        while time.time() < end and not marker.exists():
-            time.sleep(0.1)
-        self.assertTrue(marker.exists(), 'qzhold did not take the file')
-
-    def run_patch(self, tail='', press='ok', env=None, lang=None):
-        """The driver patch started from another folder than its own."""
-        cwd = self.patch_dir('cwd')
-        return self.run_program(self.patch / 'TXLDriverPatch.exe', tail, cwd=cwd,
-                                press=press, env=env, lang=lang, timeout=90)
-
-    def return_code_file(self):
-        f = self.patch / RETURN_CODE
-        return f.read_bytes() if f.exists() else None
-
-    def assertNothingShown(self, run):
-        self.assertEqual((run.boxes, run.dialogs, run.windows), ([], [], []),
-                         run.describe())
+class DriverPatchTest(DriverPatchBed, harness.WineTestCase):
 
     # --- outcomes ----------------------------------------------------------
     def test_silent_direct_replacement(self):
