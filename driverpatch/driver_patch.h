@@ -9,15 +9,14 @@
 #include <string>
 
 #include "driverpatch/trace_log.h"
-#include "platform/ansi_dialogs.h"
 #include "platform/ansi_files.h"
-#include "platform/ansi_restart.h"
 #include "platform/ansi_shell.h"
 #include "platform/debug_output.h"
 #include "platform/files.h"
 #include "platform/printers.h"
 #include "platform/resources.h"
 #include "platform/services.h"
+#include "platform/shutdown.h"
 #include "platform/system_info.h"
 #include "platform/top_windows.h"
 #include "platform/ui.h"
@@ -36,8 +35,7 @@ struct DriverPatchPlatform {
   port::Printers& printers;
   port::TopWindows& windows;
   port::DebugOutput& debug;
-  port::AnsiRestart& restart;
-  port::AnsiDialogs& dialogs;
+  port::Shutdown& shutdown;
 };
 
 // The run state, set by the entry and read by every step.

@@ -11,6 +11,19 @@ constexpr unsigned kMsgUpdateCompleted = 5;
 constexpr unsigned kMsgNoAdmin = 9;
 constexpr unsigned kRestartDialog = 168;
 
+// Dialog 168's messages go to RestartDialog.
+class RestartDialogProcedure : public port::DialogProcedure {
+ public:
+  explicit RestartDialogProcedure(DriverPatch& run) : run_(run) {}
+  std::intptr_t OnMessage(port::Handle dialog, unsigned message, std::uintptr_t wParam,
+                          std::intptr_t lParam) override {
+    return RestartDialog(run_, dialog, message, wParam, lParam);
+  }
+
+ private:
+  DriverPatch& run_;
+};
+
 // The folder of the running program, without its trailing backslash.
 std::string SourceDirectory(DriverPatch& run) {
   std::string path = run.os.ansiFiles.GetModuleFileNameA();
@@ -78,12 +91,8 @@ int Run(DriverPatch& run, const std::string& commandLine) {
   if (run.state.silent) {
     WriteReturnCode(run, 2);
   } else {
-    os.dialogs.DialogBoxParamA(
-        kRestartDialog, 0,
-        [&run](port::Handle window, unsigned message, std::uintptr_t wParam,
-               std::intptr_t lParam) {
-          return RestartDialog(run, window, message, wParam, lParam);
-        });
+    RestartDialogProcedure procedure(run);
+    os.ui.DialogBoxParamW(kRestartDialog, 0, procedure);
   }
   return 0;
 }

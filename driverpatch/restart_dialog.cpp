@@ -21,16 +21,16 @@ std::intptr_t RestartDialog(DriverPatch& run, port::Handle window,
   } else if (message == port::kWmCommand) {
     switch (static_cast<int>(wParam & 0xFFFF)) {
       case kIdOk:
-        run.os.dialogs.EndDialog(window, 0);
+        run.os.ui.EndDialog(window, 0);
         RestartMachine(run);
         break;
       case kIdCancel:
         // Written before the dialog ends, so the caller finds it.
         WriteReturnCode(run, 2);
-        run.os.dialogs.EndDialog(window, 0);
+        run.os.ui.EndDialog(window, 0);
         break;
       default:
-        run.os.dialogs.EndDialog(window, 0);
+        run.os.ui.EndDialog(window, 0);
         break;
     }
     handled = 1;
@@ -40,26 +40,19 @@ std::intptr_t RestartDialog(DriverPatch& run, port::Handle window,
 }
 
 void DisplayDialog(DriverPatch& run, port::LANGID language) {
-  port::AnsiDialogs& dialogs = run.os.dialogs;
+  port::Ui& ui = run.os.ui;
   const port::Handle dialog = run.state.dialogWindow;
   Trace(run, "%s %s", "TXLDriverPatchDisplayDialog", "- Entering");
-  // The first failure ends the labelling; the rest keeps the template's text.
+  // The first failure ends the labelling; the rest keeps the template's
+  // empty text. Control 0 is the caption.
   auto label = [&](int control, unsigned stringId) {
-    port::Handle window = dialog;
-    if (control != 0) {
-      window = dialogs.GetDlgItem(dialog, control);
-      if (window == 0) {
-        Trace(run, "GetDlgItem failed for ID %d. Error = %d", control,
-              static_cast<int>(dialogs.GetLastError()));
-        return false;
-      }
+    const std::wstring text = MsgDisplayString(run, language, stringId);
+    const bool done = control == 0 ? ui.SetWindowTextW(dialog, text)
+                                   : ui.SetDlgItemTextW(dialog, control, text);
+    if (!done) {
+      Trace(run, "SetWindowText failed for ID %d.Error = %d", static_cast<int>(stringId), 0);
     }
-    if (!dialogs.SetWindowTextW(window, MsgDisplayString(run, language, stringId))) {
-      Trace(run, "SetWindowText failed for ID %d.Error = %d", static_cast<int>(stringId),
-            static_cast<int>(dialogs.GetLastError()));
-      return false;
-    }
-    return true;
+    return done;
   };
   label(0, 5) && label(kQuestionText, 2) && label(kIdOk, 6) && label(kIdCancel, 7);
   Trace(run, "%s %s", "TXLDriverPatchDisplayDialog", "- Exiting");

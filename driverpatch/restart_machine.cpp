@@ -5,15 +5,24 @@ namespace qz::driverpatch {
 
 namespace {
 
-// Enables the shutdown privilege in `token`; false (traced) when a step fails.
+constexpr port::DWORD kTokenAdjustQuery = port::kTokenAdjustPrivileges | port::kTokenQuery;
+constexpr unsigned kRebootForce = port::kEwxReboot | port::kEwxForce;
+// Planned, major reason application, minor reason maintenance.
+constexpr port::DWORD kPlannedMaintenance = 0x80040001u;
+// OSVERSIONINFOW: the basic record, all that the platform id needs.
+constexpr port::DWORD kBasicVersionRecord = 276;
+
+// Enables the shutdown privilege in `token`; false (traced) when a step
+// fails. A privilege only partly assigned counts as enabled.
 bool EnableShutdownPrivilege(DriverPatch& run, port::Handle& token) {
-  port::AnsiRestart& restart = run.os.restart;
-  if (!restart.OpenProcessToken(port::kTokenAdjustQuery, token)) {
+  port::Shutdown& shutdown = run.os.shutdown;
+  if (!shutdown.OpenProcessToken(kTokenAdjustQuery, token)) {
+    token = 0;
     Trace(run, "OpenProcessToken failed");
     return false;
   }
-  port::Luid luid;
-  if (!restart.LookupPrivilegeValueA("SeShutdownPrivilege", luid)) {
+  port::Luid luid = 0;
+  if (!shutdown.LookupPrivilegeValueW(L"SeShutdownPrivilege", luid)) {
     Trace(run, "LookupPrivilegeValue failed ");
     return false;
   }
@@ -21,7 +30,8 @@ bool EnableShutdownPrivilege(DriverPatch& run, port::Handle& token) {
     Trace(run, "Token is NULL ");
     return false;
   }
-  if (!restart.AdjustTokenPrivileges(token, luid, port::kSePrivilegeEnabled)) {
+  port::DWORD lastError = 0;
+  if (!shutdown.AdjustTokenPrivileges(token, luid, port::kSePrivilegeEnabled, lastError)) {
     Trace(run, "AdjustTokenPrivileges failed ");
     return false;
   }
@@ -31,21 +41,23 @@ bool EnableShutdownPrivilege(DriverPatch& run, port::Handle& token) {
 }  // namespace
 
 void RestartMachine(DriverPatch& run) {
-  port::AnsiRestart& restart = run.os.restart;
+  port::Shutdown& shutdown = run.os.shutdown;
   Trace(run, "%s %s", "TXLDriverPatchRestartMachine", "- Entering");
   port::Handle token = 0;
-  port::DWORD platformId = 0;
+  port::OsVersionInfo version;
+  version.size = kBasicVersionRecord;
   bool ready = false;
-  if (!restart.GetVersionExA(platformId)) {
+  if (!run.os.system.GetVersionExW(version)) {
     Trace(run, "GetVersionEx failed in RestartMachine");
   } else {
     // Windows 9x has no privileges to enable.
-    ready = platformId != port::kVerPlatformWin32Nt || EnableShutdownPrivilege(run, token);
+    ready = version.platformId != port::kVerPlatformWin32Nt ||
+            EnableShutdownPrivilege(run, token);
   }
-  if (ready && !restart.ExitWindowsEx(port::kEwxRebootForce, port::kPlannedMaintenance)) {
+  if (ready && !shutdown.ExitWindowsEx(kRebootForce, kPlannedMaintenance)) {
     Trace(run, "ExitWindowsEx failed ");
   }
-  if (token != 0) restart.CloseHandle(token);
+  if (token != 0) shutdown.CloseHandle(token);
   Trace(run, "%s %s", "TXLDriverPatchRestartMachine", "- Exiting");
 }
 

@@ -1,8 +1,156 @@
-// Placeholder: this step succeeds without effect until it is built.
+// Cleanup at the end of every run: removes what the run brought and made
+// (listed mode) or everything in the patch folder but three names
+// (recursive mode), deletes the backup copies with their folder, and moves
+// the running program file to a temporary name, since it cannot be deleted.
+#include <string>
+
 #include "manager/manager.h"
+#include "manager/patch_names.h"
+#include "common/text_compare.h"
 
 namespace qz {
 
-int CVRNManager::Cleanup(std::wstring, int) { return 1; }
+namespace {
+
+constexpr wchar_t kClass[] = L"CVRNManager";
+constexpr wchar_t kCleanup[] = L"CVRNManager:Cleanup";
+
+const wchar_t* Outcome(bool ok) { return ok ? L"Succeeded" : L"Failed"; }
+
+bool KeptByRecursiveMode(const std::wstring& name) {
+  for (const wchar_t* kept :
+       {L"QZVRN.exe", L"QZVRN_Returncode.txt", L"QZVRN.log", L".", L".."}) {
+    if (name == kept) return true;
+  }
+  return false;
+}
+
+std::wstring FolderOf(const std::wstring& path) {
+  const auto pos = path.find_last_of(L'\\');
+  if (pos == std::wstring::npos) return {};
+  return path.substr(0, pos == 2 ? 3 : pos);
+}
+
+}  // namespace
+
+bool CVRNManager::RemoveFile(const std::wstring& path) {
+  const port::DWORD attributes = os_.files.GetFileAttributesW(path);
+  if (attributes != port::kInvalidFileAttributes &&
+      (attributes & port::kFileAttributeReadOnly)) {
+    const bool writable = static_cast<bool>(
+        os_.files.SetFileAttributesW(path, attributes & ~port::kFileAttributeReadOnly));
+    WriteLog(L"CVRNManager:Cleanup - Change readonly attribute:", path, Outcome(writable));
+  }
+  const bool deleted = static_cast<bool>(os_.files.DeleteFileW(path));
+  WriteLog(L"CVRNManager:Cleanup - Delete condition config file:", path, Outcome(deleted));
+  return deleted;
+}
+
+void CVRNManager::RemoveMatchingFiles(const std::wstring& folder, const std::wstring& pattern) {
+  port::FindData found;
+  port::UniqueFind search(os_.files, os_.files.FindFirstFileW(folder + L"\\" + pattern, found));
+  if (!search.Valid()) return;
+  do {
+    RemoveFile(folder + L"\\" + found.fileName);
+  } while (os_.files.FindNextFileW(search.Get(), found));
+}
+
+int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
+  LogStarted(kClass, L"Cleanup");
+  const std::wstring temporaryName =
+      L"\\tmp" + std::to_wstring(os_.system.GetTickCount()) + L".tmp";
+  auto moveProgramFile = [&] {
+    os_.files.MoveFileW(m_sourceFolder + L"\\QZVRN.EXE", m_sourceFolder + temporaryName);
+  };
+
+  bool recursive = m_cleanupRecursive != 0;
+  if (recursive && topLevel) {
+    // Emptying a folder is safe only where the patch was unpacked, which
+    // is the folder that holds the program.
+    const std::wstring program = os_.modules.GetModuleFileNameW().value_or(L"");
+    if (program.empty() || !EqualsIgnoringCase(FolderOf(program), folder)) {
+      WriteLog(kCleanup, L"Recursive cleanup refused, the folder does not hold the program:",
+               folder);
+      recursive = false;
+    }
+  }
+
+  if (recursive) {
+    try {
+      port::FindData found;
+      port::UniqueFind search(os_.files, os_.files.FindFirstFileW(folder + L"\\*.*", found));
+      if (search.Valid()) {
+        do {
+          if (KeptByRecursiveMode(found.fileName)) continue;
+          const std::wstring path = folder + L"\\" + found.fileName;
+          // Only a plain folder is entered: one that also carries another
+          // attribute (a junction, say) is taken as a file, and stays.
+          if (found.attributes == port::kFileAttributeDirectory) {
+            Cleanup(path, 0);
+            WriteLog(L"CVRNManager:Cleanup Deletefolder:", path,
+                     Outcome(static_cast<bool>(os_.files.RemoveDirectoryW(path))));
+          } else {
+            WriteLog(L"CVRNManager:Cleanup Deletefile:", path,
+                     Outcome(static_cast<bool>(os_.files.DeleteFileW(path))));
+          }
+        } while (os_.files.FindNextFileW(search.Get(), found));
+      }
+    } catch (...) {
+      WriteLog(kCleanup, L"Error:", L"failed");
+      return 0;
+    }
+    if (!topLevel) {
+      LogEnded(kClass, L"Cleanup");
+      return 1;
+    }
+    for (const UpdateEntry& entry : m_updateEntries) {
+      if (!entry.backedUp) continue;
+      const std::wstring copy = entry.backup.backupFolder + L"\\" + entry.backup.backedUpFileName;
+      if (!os_.files.DeleteFileW(copy)) {
+        os_.files.MoveFileW(copy, entry.backup.backupFolder + temporaryName);
+      }
+    }
+    os_.files.RemoveDirectoryW(m_backupFolder);
+    m_updateEntries.clear();
+    moveProgramFile();
+    LogEnded(kClass, L"Cleanup");
+    return 1;
+  }
+
+  // Listed mode. A name that would reach outside the patch folder is not
+  // the patch's to delete.
+  auto removeInSource = [&](const std::wstring& name) {
+    if (name.empty()) return;
+    if (!StaysInsideFolder(name)) {
+      WriteLog(kCleanup, L"Not deleted, the name leaves the patch folder:", name);
+      return;
+    }
+    RemoveFile(m_sourceFolder + L"\\" + name);
+  };
+  for (const UpdateEntry& entry : m_updateEntries) removeInSource(entry.fileName);
+  removeInSource(m_ruleFileName);
+  RemoveMatchingFiles(folder, L"TestCode_*.js");
+  RemoveMatchingFiles(folder, L"*.tmp");
+  for (const UpdateEntry& entry : m_updateEntries) {
+    if (!entry.backedUp) continue;
+    const std::wstring copy = entry.backup.backupFolder + L"\\" + entry.backup.backedUpFileName;
+    if (RemoveFile(copy)) {
+      WriteLog(L"CVRNManager:Cleanup - Delete backup folder file:", copy, L"Succeeded");
+    } else {
+      const std::wstring moved = entry.backup.backupFolder + temporaryName;
+      WriteLog(L"CVRNManager:Cleanup - Backup folder Movefile:", moved,
+               Outcome(static_cast<bool>(os_.files.MoveFileW(copy, moved))));
+    }
+  }
+  WriteLog(L"CVRNManager:Cleanup - Remove backup folder:", m_backupFolder,
+           Outcome(static_cast<bool>(os_.files.RemoveDirectoryW(m_backupFolder))));
+  RemoveFile(m_sourceFolder + L"\\QZVRN.config");
+  RemoveFile(m_sourceFolder + L"\\QZVRN_Conditions.config");
+  RemoveFile(L"qzkdiag.dll");
+  m_updateEntries.clear();
+  moveProgramFile();
+  LogEnded(kClass, L"Cleanup");
+  return 1;
+}
 
 }  // namespace qz

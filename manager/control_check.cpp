@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "manager/manager.h"
+#include "manager/registry_text.h"
 
 namespace qz {
 
@@ -28,48 +29,11 @@ constexpr port::DWORD kFirstReadBytes = 255;
 constexpr port::DWORD kMostReadBytes = 65536;
 constexpr int kReadAttempts = 4;
 
-class OpenKey {
- public:
-  explicit OpenKey(port::Registry& registry) : registry_(registry) {}
-  ~OpenKey() { Close(); }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-  void Close() {
-    if (key != 0) registry_.RegCloseKey(key);
-    key = 0;
-  }
-  port::Handle key = 0;
-
- private:
-  port::Registry& registry_;
-};
-
-struct LoadedModule {
-  LoadedModule(port::Modules& modules, const std::wstring& path)
-      : modules(modules), module(modules.LoadLibraryW(path)) {}
-  ~LoadedModule() {
-    if (module != 0) modules.FreeLibrary(module);
-  }
-  LoadedModule(const LoadedModule&) = delete;
-  LoadedModule& operator=(const LoadedModule&) = delete;
-
-  port::Modules& modules;
-  const port::Handle module;  // 0 when the library did not load
-};
-
-// The text of a string value up to its first terminator or its end,
-// whichever comes first: a value stored without a terminator is never
-// read past its last byte. Other value types are no folder name.
+// Other value types than strings are no folder name.
 std::optional<std::wstring> StringValue(port::DWORD type,
                                         const std::vector<std::uint8_t>& data) {
   if (type != port::kRegSz && type != port::kRegExpandSz) return std::nullopt;
-  std::wstring text;
-  for (std::size_t i = 0; i + 1 < data.size(); i += 2) {
-    const wchar_t ch = static_cast<wchar_t>(data[i] | (data[i + 1] << 8));
-    if (ch == L'\0') break;
-    text += ch;
-  }
-  return text;
+  return RegistryText(data);
 }
 
 // ProgramFilesDir, whatever its length; nothing when it cannot be read, is
@@ -117,14 +81,14 @@ void CVRNManager::CheckControl() {
 
   std::optional<std::wstring> programFiles;
   {
-    OpenKey version(os_.registry);
-    if (os_.registry.RegOpenKeyExW(kVersionKey, port::kKeyRead, version.key) !=
+    port::UniqueKey version(os_.registry);
+    if (os_.registry.RegOpenKeyExW(kVersionKey, port::kKeyRead, version.Put()) !=
         port::kErrorSuccess) {
       WriteLog(kCheckControl, L"registry key:", L"not found");
       WriteLog(kCheckControl, L"registry sub key:", L"not found");
       return;
     }
-    programFiles = ReadProgramFilesDir(os_.registry, version.key);
+    programFiles = ReadProgramFilesDir(os_.registry, version.Get());
   }
   if (!programFiles) {
     WriteLog(kCheckControl, L"registry sub key:", L"not found");
@@ -157,10 +121,10 @@ bool CVRNManager::RegisterDll(const std::wstring& path) {
     LogStarted(kClass, L"RegisterDll");
     bool registered = false;
     {
-      LoadedModule library(os_.modules, path);
+      const port::UniqueModule library(os_.modules, os_.modules.LoadLibraryW(path));
       const std::optional<port::HRESULT> hr =
-          library.module != 0 && os_.modules.GetProcAddress(library.module, "DllRegisterServer")
-              ? os_.modules.DllRegisterServer(library.module)
+          library.Valid() && os_.modules.GetProcAddress(library.Get(), "DllRegisterServer")
+              ? os_.modules.DllRegisterServer(library.Get())
               : std::nullopt;
       if (!hr) {
         WriteLog(kRegisterDll, L"Could not find DLLRegisterServer", L"Error");

@@ -135,9 +135,17 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
     return exitCode;
   };
 
+  int exitCode = 0;
   try {
     m.LogStarted(L"QZVRN", L"Main");
-    if (os.com.CoInitialize() >= 0) Run(os, m, *steps).Steps(commandLine);
+    if (os.com.CoInitialize() < 0) {
+      // Without COM no rule and no XML file can be read: the run ends
+      // before it began, which is no success.
+      m.WriteLog(kMain, L"CoInitialize:", L"Failed");
+      exitCode = -1;
+    } else {
+      Run(os, m, *steps).Steps(commandLine);
+    }
   } catch (_error e) {
     m.WriteLog(kMain, L"Exception:", L"failed");
     ParseVRNError(e, &m);
@@ -150,7 +158,7 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
                   port::kMbOk | port::kMbIconInformation);
     return finish(-1);
   }
-  return finish(0);
+  return finish(exitCode);
 }
 
 }  // namespace qz

@@ -1,9 +1,123 @@
-// Placeholder: this step succeeds without effect until it is built.
+// Where each update entry goes (LocateAndVerifyInstallPath, from the
+// registry through ReturnRegistryPath) and that its patch file lies beside
+// the manager (VerifySourceFilesPath). Both run before anything changes.
+#include <cstdint>
+#include <vector>
+
 #include "manager/manager.h"
+#include "manager/patch_names.h"
+#include "manager/registry_text.h"
 
 namespace qz {
 
-bool CVRNManager::LocateAndVerifyInstallPath() { return true; }
-bool CVRNManager::VerifySourceFilesPath() { return true; }
+namespace {
+
+constexpr wchar_t kClass[] = L"CVRNManager";
+constexpr wchar_t kLocate[] = L"CVRNManager:LocateAndVerifyInstallPath";
+constexpr wchar_t kReturnRegistryPath[] = L"CVRNManager:ReturnRegistryPath";
+constexpr wchar_t kVerify[] = L"CVRNManager:VerifySourceFilesPath";
+
+// The folder is read into 256 bytes with a limit of 255: a longer value
+// does not fit and counts as unreadable.
+constexpr port::DWORD kValueBytes = 255;
+
+// The two handlers both steps guard their work with.
+template <typename Body>
+bool Guarded(CVRNManager& m, const wchar_t* source, Body body) {
+  try {
+    return body();
+  } catch (_error e) {
+    m.WriteLog(source, L"error :", L"failed");
+    throw;
+  } catch (...) {
+    m.WriteLog(source, L"Error:", L"failed");
+    throw errGeneralFailure;
+  }
+}
+
+}  // namespace
+
+bool CVRNManager::LocateAndVerifyInstallPath() {
+  return Guarded(*this, kLocate, [this] {
+    LogStarted(kClass, L"LocateAndVerifyInstallPath");
+    std::wstring path;
+    for (UpdateEntry& entry : m_updateEntries) {
+      // Program and plug-in entries install nothing.
+      if (entry.executionRequired || !entry.progId.empty()) continue;
+      bool found = false;
+      for (const RegistryLocation& location : entry.registryLocations) {
+        if (ReturnRegistryPath(location.subKey, location.valueName, location.relativePath,
+                               path)) {
+          found = true;
+          break;
+        }
+      }
+      if (!found) return false;
+      entry.installPath = path;
+    }
+    return true;
+  });
+}
+
+bool CVRNManager::ReturnRegistryPath(const std::wstring& subKey, const std::wstring& valueName,
+                                     std::wstring relativePath, std::wstring& path) {
+  LogStarted(kClass, L"ReturnRegistryPath");
+  std::vector<std::uint8_t> data;
+  {
+    port::UniqueKey key(os_.registry);
+    if (os_.registry.RegOpenKeyExW(subKey, port::kKeyRead, key.Put()) != port::kErrorSuccess) {
+      WriteLog(kReturnRegistryPath, L"Registry Key:", L"Absent");
+      return false;
+    }
+    port::DWORD type = 0;
+    port::DWORD required = 0;
+    if (os_.registry.RegQueryValueExW(key.Get(), valueName, kValueBytes, type, data,
+                                      required) != port::kErrorSuccess) {
+      WriteLog(kReturnRegistryPath, subKey, valueName);
+      WriteLog(kReturnRegistryPath, L"Registry Sub Key:", L"Absent");
+      WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
+      return false;
+    }
+  }
+  const std::wstring folder = RegistryText(data);
+  // An empty value names no folder: joined with a relative path it would
+  // point at the root of the current drive.
+  if (folder.empty()) {
+    WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
+    return false;
+  }
+  path = folder;
+  if (!relativePath.empty()) {
+    if (path.back() != L'\\') path += L'\\';
+    path += relativePath;
+  }
+  WriteLog(kReturnRegistryPath, L"Destination patch Path:", path);
+  if (os_.files.FindFirstFileW(path)) {
+    LogEnded(kClass, L"ReturnRegistryPath");
+    return true;
+  }
+  WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
+  return false;
+}
+
+bool CVRNManager::VerifySourceFilesPath() {
+  return Guarded(*this, kVerify, [this] {
+    LogStarted(kClass, L"VerifySourceFilesPath");
+    for (const UpdateEntry& entry : m_updateEntries) {
+      // A name that leaves the patch folder would install, run or delete
+      // something the patch does not own.
+      if (!entry.fileName.empty() && !StaysInsideFolder(entry.fileName)) {
+        WriteLog(kVerify, L"Patch file name not allowed: " + entry.fileName, L"Failed");
+        return false;
+      }
+      if (entry.fileName.empty() ||
+          !os_.files.FindFirstFileW(m_sourceFolder + L"\\" + entry.fileName)) {
+        return false;
+      }
+    }
+    LogEnded(kClass, L"VerifySourceFilesPath");
+    return true;
+  });
+}
 
 }  // namespace qz

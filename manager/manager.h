@@ -53,16 +53,33 @@ class CVRNManager {
 
   // install_path.cpp
   bool LocateAndVerifyInstallPath();
+  bool ReturnRegistryPath(const std::wstring& subKey, const std::wstring& valueName,
+                          std::wstring relativePath, std::wstring& path);
   bool VerifySourceFilesPath();
+
+  // backup.cpp
+  void Backup();
+  // install_patch.cpp (with the Setup API handler InstallCallback)
+  bool InstallPatch(const std::wstring& fileName, const std::wstring& sourceFolder,
+                    const std::wstring& destinationFolder);
+  // com_registration.cpp
+  bool RegisterCOMDLLS();
 
   // update.cpp
   bool DoUpdate();
+  bool RunPlugin(const std::wstring& progId, const std::vector<std::wstring>& parameters,
+                 std::int32_t comRegRequired, std::int32_t asmRegRequired);
 
   // restart.cpp
   int SystemShutdown();
+  int ShutDown();
 
   // cleanup.cpp
   int Cleanup(std::wstring folder, int topLevel);
+  // The file remover: clears a read-only attribute, then deletes.
+  bool RemoveFile(const std::wstring& path);
+  // The pattern remover: the file remover on every match of the pattern.
+  void RemoveMatchingFiles(const std::wstring& folder, const std::wstring& pattern);
 
   // log.cpp
   void WriteLog(const std::wstring& source, const std::wstring& text,
@@ -94,6 +111,9 @@ class CVRNManager {
   std::vector<UpdateEntry> m_updateEntries;
   std::wstring m_sourceFolder;
   std::wstring m_backupFolder;
+  // GetLastError of the last InstallPatch call that failed (0: the Setup
+  // API declined the copy without an error).
+  port::DWORD m_installError = 0;
 
  private:
   port::Platform& os_;

@@ -1,8 +1,119 @@
-// Placeholder: this step succeeds without effect until it is built.
+// Restart handling at the end of an update that needs one: restart at
+// once (flag 2), or ask with dialog 168 and, when the restart is put off,
+// leave return code 2 for the caller.
 #include "manager/manager.h"
+#include "manager/messages.h"
+#include "manager/resources/resource_ids.h"
 
 namespace qz {
 
-int CVRNManager::SystemShutdown() { return 0; }
+static_assert(IDS_RESTART_QUESTION == kMsgRestartQuestion &&
+                  IDS_RESTART_NOW == kMsgRestartNow && IDS_RESTART_LATER == kMsgRestartLater,
+              "the dialog's texts are the string tables' messages");
+
+namespace {
+
+constexpr wchar_t kClass[] = L"CVRNManager";
+constexpr wchar_t kSystemShutdown[] = L"CVRNManager::SystemShutdown";
+constexpr wchar_t kShutDown[] = L"CVRNManager:ShutDown";
+
+constexpr std::intptr_t kRestartNow = 1;
+constexpr std::intptr_t kRestartLater = -1;
+
+// The restart dialog's procedure: the texts in the system's language,
+// 1 for "Restart Now", -1 for "Restart Later" or the close box.
+class RestartDialog : public port::DialogProcedure {
+ public:
+  explicit RestartDialog(port::Ui& ui) : ui_(ui) {}
+
+  std::intptr_t OnMessage(port::Handle dialog, unsigned message, std::uintptr_t wParam,
+                          std::intptr_t) override {
+    switch (message) {
+      case port::kWmInitDialog:
+        SetText(dialog, IDC_RESTART_QUESTION, kMsgRestartQuestion);
+        SetText(dialog, IDC_RESTART_NOW, kMsgRestartNow);
+        SetText(dialog, IDC_RESTART_LATER, kMsgRestartLater);
+        ui_.SetWindowTextW(dialog, L"QZ");
+        return 1;
+      case port::kWmCommand:
+        if ((wParam & 0xFFFF) == IDC_RESTART_NOW) return End(dialog, kRestartNow);
+        if ((wParam & 0xFFFF) == IDC_RESTART_LATER) return End(dialog, kRestartLater);
+        return 0;
+      case port::kWmClose:
+        return End(dialog, kRestartLater);
+      default:
+        return 0;
+    }
+  }
+
+ private:
+  void SetText(port::Handle dialog, int control, unsigned message) {
+    std::wstring text;
+    LoadMessage(message, text);
+    ui_.SetDlgItemTextW(dialog, control, text);
+  }
+  std::intptr_t End(port::Handle dialog, std::intptr_t result) {
+    ui_.EndDialog(dialog, result);
+    return 1;
+  }
+  port::Ui& ui_;
+};
+
+}  // namespace
+
+int CVRNManager::SystemShutdown() {
+  LogStarted(kClass, L"SystemShutdown");
+  if (m_rebootFlag == 0) {
+    WriteLog(kSystemShutdown, L"Info", L"Reboot not required");
+    return 0;
+  }
+  if (m_rebootFlag == 2) {
+    const int result = ShutDown();
+    WriteLog(kSystemShutdown, L"Info", L"Force Reboot");
+    return result;
+  }
+  std::intptr_t answer = 0;
+  if (!m_silentMode) {
+    RestartDialog procedure(os_.ui);
+    answer = os_.ui.DialogBoxParamW(IDD_RESTART, os_.ui.GetDesktopWindow(), procedure);
+  }
+  if (answer == kRestartNow) {
+    const int result = ShutDown();
+    WriteLog(kSystemShutdown, L"Info", L"Restart Now");
+    return result;
+  }
+  WriteReturnCode(2);
+  WriteLog(kSystemShutdown, L"Info", L"Restart Later");
+  LogEnded(kClass, L"SystemShutdown");
+  return 0;
+}
+
+int CVRNManager::ShutDown() {
+  LogStarted(kClass, L"ShutDown");
+  port::UniqueToken token(os_.shutdown);
+  if (!os_.shutdown.OpenProcessToken(port::kTokenAdjustPrivileges | port::kTokenQuery,
+                                     token.Put())) {
+    WriteLog(kShutDown, L"Getting Process token:", L"Failed");
+    return 0;
+  }
+  port::Luid luid = 0;
+  port::DWORD lastError = 0;
+  // The call succeeds also when the token lacks the privilege; only the
+  // last error tells.
+  const bool adjusted =
+      os_.shutdown.LookupPrivilegeValueW(L"SeShutdownPrivilege", luid) &&
+      os_.shutdown.AdjustTokenPrivileges(token.Get(), luid, port::kSePrivilegeEnabled,
+                                         lastError);
+  if (!adjusted || lastError != 0) {
+    WriteLog(kShutDown, L"Getting token previleges:", L"Failed");
+    return 0;
+  }
+  if (!os_.shutdown.ExitWindowsEx(port::kEwxReboot | port::kEwxForce,
+                                  port::kShtdnReasonUpgrade)) {
+    return 0;
+  }
+  LogEnded(kClass, L"ShutDown");
+  return 1;
+}
 
 }  // namespace qz

@@ -30,23 +30,6 @@ constexpr port::DWORD kQueryRetryPause = 20;
 // The result of a rule that cannot be evaluated.
 constexpr int kNoAnswer = 1;
 
-// Owns a started child's two handles.
-class ChildHandles {
- public:
-  explicit ChildHandles(port::Processes& processes) : processes_(processes) {}
-  ~ChildHandles() {
-    if (info.thread != 0) processes_.CloseHandle(info.thread);
-    if (info.process != 0) processes_.CloseHandle(info.process);
-  }
-  ChildHandles(const ChildHandles&) = delete;
-  ChildHandles& operator=(const ChildHandles&) = delete;
-
-  port::ProcessInformation info;
-
- private:
-  port::Processes& processes_;
-};
-
 // Waits for the script host to end and returns its exit code, or nothing
 // when the code cannot be read.
 //
@@ -100,17 +83,20 @@ int CVRNManager::CallJScript(std::wstring scriptName) {
       return kNoAnswer;
     }
 
-    ChildHandles child(os_.processes);
+    port::ProcessInformation child;
     port::DWORD lastError = 0;
-    if (!os_.processes.CreateProcessW(host, commandLine, port::kCreateNoWindow,
-                                      child.info, lastError)) {
+    const bool started = os_.processes.CreateProcessW(host, commandLine, port::kCreateNoWindow,
+                                                      child, lastError);
+    const port::UniqueProcessHandle process(os_.processes, started ? child.process : 0);
+    const port::UniqueProcessHandle thread(os_.processes, started ? child.thread : 0);
+    if (!started) {
       std::printf("CreateProcess failed (%d).\n", static_cast<int>(lastError));
       std::fflush(stdout);
       WriteLog(kCallJScript, L"cannot run Java script", L"CreateProcess failed");
       return kNoAnswer;
     }
 
-    const auto code = WaitForExitCode(os_.processes, os_.system, child.info.process);
+    const auto code = WaitForExitCode(os_.processes, os_.system, process.Get());
     if (!code) {
       WriteLog(kCallJScript, L"Exit code not readable", L"GetExitCodeProcess failed");
     } else if (*code == 0xFFFFFFFFu) {
@@ -144,10 +130,13 @@ bool CVRNManager::RunProcess(std::wstring applicationPath, std::wstring commandL
       return false;
     }
 
-    ChildHandles child(os_.processes);
+    port::ProcessInformation child;
     port::DWORD lastError = 0;
-    if (!os_.processes.CreateProcessW(applicationPath, commandLine, creationFlags,
-                                      child.info, lastError)) {
+    const bool started = os_.processes.CreateProcessW(applicationPath, commandLine,
+                                                      creationFlags, child, lastError);
+    const port::UniqueProcessHandle process(os_.processes, started ? child.process : 0);
+    const port::UniqueProcessHandle thread(os_.processes, started ? child.thread : 0);
+    if (!started) {
       WriteLog(kRunProcess,
                L"CreateProcess failed (GetLastError = " +
                    std::to_wstring(static_cast<int>(lastError)) + L")",
@@ -155,7 +144,12 @@ bool CVRNManager::RunProcess(std::wstring applicationPath, std::wstring commandL
       return false;
     }
     // Patch programs get all the time they need; their exit code is theirs.
-    os_.processes.WaitForSingleObject(child.info.process, port::kInfinite);
+    // A wait that fails would let the next step run beside the program.
+    if (os_.processes.WaitForSingleObject(process.Get(), port::kInfinite) !=
+        port::kWaitObject0) {
+      WriteLog(kRunProcess, L"WaitForSingleObject failed", L"failed");
+      return false;
+    }
   } catch (...) {
     WriteLog(kRunProcess, L"Exception occured", L"Error");
     return false;

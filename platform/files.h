@@ -3,9 +3,16 @@
 #include <cstddef>
 #include <string>
 
+#include "platform/handles.h"
 #include "platform/types.h"
 
 namespace qz::port {
+
+// What a directory search reports of one entry.
+struct FindData {
+  std::wstring fileName;  // the name alone, without its folder
+  DWORD attributes = 0;
+};
 
 class Files {
  public:
@@ -16,13 +23,35 @@ class Files {
   // Writes all bytes; false on any failure.
   virtual bool WriteFile(Handle file, const void* data, std::size_t size) = 0;
   virtual bool CloseHandle(Handle file) = 0;
+
+  // FindFirstFileW: the first entry that matches `pattern` (wildcards * and
+  // ? in its last component). 0 when nothing matches.
+  virtual Handle FindFirstFileW(const std::wstring& pattern, FindData& found) = 0;
+  // The next match; false at the end of the search.
+  virtual bool FindNextFileW(Handle search, FindData& found) = 0;
+  virtual bool FindClose(Handle search) = 0;
   // FindFirstFileW used as an existence test: true when any entry (file or
-  // folder) matches; the find handle is closed again.
-  virtual bool FindFirstFileW(const std::wstring& pattern) = 0;
-  virtual bool CreateDirectoryW(const std::wstring& path) = 0;
-  virtual bool CopyFileW(const std::wstring& from, const std::wstring& to,
-                         bool failIfExists) = 0;
-  virtual bool DeleteFileW(const std::wstring& path) = 0;
+  // folder) matches; the search is closed again.
+  bool FindFirstFileW(const std::wstring& pattern) {
+    FindData found;
+    const Handle search = FindFirstFileW(pattern, found);
+    if (search == 0) return false;
+    FindClose(search);
+    return true;
+  }
+
+  // kInvalidFileAttributes when the entry cannot be read.
+  virtual DWORD GetFileAttributesW(const std::wstring& path) = 0;
+  virtual Status SetFileAttributesW(const std::wstring& path, DWORD attributes) = 0;
+  virtual Status CreateDirectoryW(const std::wstring& path) = 0;
+  virtual Status RemoveDirectoryW(const std::wstring& path) = 0;
+  virtual Status CopyFileW(const std::wstring& from, const std::wstring& to,
+                           bool failIfExists) = 0;
+  // MoveFileW: fails when the target exists.
+  virtual Status MoveFileW(const std::wstring& from, const std::wstring& to) = 0;
+  virtual Status DeleteFileW(const std::wstring& path) = 0;
 };
+
+using UniqueFind = UniqueHandle<Files, &Files::FindClose>;
 
 }  // namespace qz::port

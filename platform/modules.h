@@ -3,6 +3,7 @@
 #include <optional>
 #include <string>
 
+#include "platform/handles.h"
 #include "platform/types.h"
 
 namespace qz::port {
@@ -20,6 +21,10 @@ class Modules {
   // Calls the module's DllRegisterServer; nullopt when it has none.
   virtual std::optional<HRESULT> DllRegisterServer(Handle module) = 0;
   virtual bool FreeLibrary(Handle module) = 0;
+  // GetModuleFileNameW of the program itself, whatever its length.
+  virtual std::optional<std::wstring> GetModuleFileNameW() = 0;
 };
+
+using UniqueModule = UniqueHandle<Modules, &Modules::FreeLibrary>;
 
 }  // namespace qz::port

@@ -4,10 +4,14 @@
 #pragma once
 #include "platform/com.h"
 #include "platform/files.h"
+#include "platform/handles.h"
+#include "platform/installer.h"
 #include "platform/modules.h"
 #include "platform/processes.h"
 #include "platform/registry.h"
 #include "platform/resources.h"
+#include "platform/shell.h"
+#include "platform/shutdown.h"
 #include "platform/system_info.h"
 #include "platform/types.h"
 #include "platform/ui.h"
@@ -25,6 +29,9 @@ struct Platform {
   XmlDom& xml;
   Ui& ui;
   Resources& resources;
+  Installer& installer;
+  Shell& shell;
+  Shutdown& shutdown;
 };
 
 }  // namespace qz::port

@@ -2,6 +2,7 @@
 #pragma once
 #include <string>
 
+#include "platform/handles.h"
 #include "platform/types.h"
 
 namespace qz::port {
@@ -28,5 +29,7 @@ class Processes {
   virtual DWORD WaitForSingleObject(Handle object, DWORD milliseconds) = 0;
   virtual bool CloseHandle(Handle object) = 0;
 };
+
+using UniqueProcessHandle = UniqueHandle<Processes, &Processes::CloseHandle>;
 
 }  // namespace qz::port

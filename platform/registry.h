@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/handles.h"
 #include "platform/types.h"
 
 namespace qz::port {
@@ -25,5 +26,7 @@ class Registry {
                                 DWORD& requiredBytes) = 0;
   virtual LONG RegCloseKey(Handle key) = 0;
 };
+
+using UniqueKey = UniqueHandle<Registry, &Registry::RegCloseKey>;
 
 }  // namespace qz::port

@@ -13,6 +13,16 @@ using LANGID = std::uint16_t;
 // An opaque handle as the adapter hands it out; 0 is never a valid one.
 using Handle = std::uintptr_t;
 
+// The outcome of a call whose failure decides what the core does: the
+// Win32 error code the call left (GetLastError), 0 on success.
+struct Status {
+  DWORD error = 0;
+  explicit operator bool() const { return error == 0; }
+  static Status Ok() { return {}; }
+  // A failure that left no code still counts as one (ERROR_GEN_FAILURE).
+  static Status Failed(DWORD code) { return {code != 0 ? code : 31u}; }
+};
+
 // Values the core compares against, under names that cannot collide with
 // the macros of the Windows headers.
 inline constexpr HRESULT kSOk = 0;
@@ -34,6 +44,10 @@ inline constexpr DWORD kInfinite = 0xFFFFFFFFu;
 
 inline constexpr DWORD kCreateNoWindow = 0x08000000u;
 inline constexpr DWORD kKeyRead = 0x20019u;
+
+inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
+inline constexpr DWORD kFileAttributeReadOnly = 0x1;
+inline constexpr DWORD kFileAttributeDirectory = 0x10;
 
 inline constexpr DWORD kRegSz = 1;
 inline constexpr DWORD kRegExpandSz = 2;

@@ -1,11 +1,26 @@
-// Windows the user sees: message boxes and the restart dialog.
+// Windows the user sees: message boxes and dialogs from the program's own
+// templates.
 #pragma once
-#include <functional>
+#include <cstdint>
 #include <string>
 
 #include "platform/types.h"
 
 namespace qz::port {
+
+inline constexpr unsigned kWmClose = 0x0010;
+inline constexpr unsigned kWmInitDialog = 0x0110;
+inline constexpr unsigned kWmCommand = 0x0111;
+inline constexpr int kIdCancel = 2;
+
+// A dialog procedure in portable form: the adapter's own procedure hands
+// every message on. Returns nonzero for a message it handled.
+class DialogProcedure {
+ public:
+  virtual ~DialogProcedure() = default;
+  virtual std::intptr_t OnMessage(Handle dialog, unsigned message,
+                                  std::uintptr_t wParam, std::intptr_t lParam) = 0;
+};
 
 class Ui {
  public:
@@ -13,6 +28,15 @@ class Ui {
   virtual Handle GetDesktopWindow() = 0;
   virtual int MessageBoxW(Handle owner, const std::wstring& text,
                           const std::wstring& caption, unsigned style) = 0;
+  // DialogBoxParamW on the program's own module with parameter 0: shows
+  // the template modally and returns what EndDialog gave, or -1 when the
+  // dialog could not be shown.
+  virtual std::intptr_t DialogBoxParamW(unsigned templateId, Handle owner,
+                                        DialogProcedure& procedure) = 0;
+  virtual bool SetDlgItemTextW(Handle dialog, int controlId,
+                               const std::wstring& text) = 0;
+  virtual bool SetWindowTextW(Handle window, const std::wstring& text) = 0;
+  virtual bool EndDialog(Handle dialog, std::intptr_t result) = 0;
 };
 
 }  // namespace qz::port

@@ -18,11 +18,10 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   const auto printers = win32::MakePrinters();
   const auto windows = win32::MakeTopWindows();
   const auto debug = win32::MakeDebugOutput();
-  const auto restart = win32::MakeAnsiRestart();
-  const auto dialogs = win32::MakeAnsiDialogs();
-  driverpatch::DriverPatchPlatform os{*system,   *files,    *resources, *ui,
-                                      *ansiFiles, *shell,   *services,  *printers,
-                                      *windows,  *debug,    *restart,   *dialogs};
+  const auto shutdown = win32::MakeShutdown();
+  driverpatch::DriverPatchPlatform os{*system,    *files, *resources, *ui,
+                                      *ansiFiles, *shell, *services,  *printers,
+                                      *windows,   *debug, *shutdown};
   driverpatch::DriverPatch run(os);
   return driverpatch::RunDriverPatch(run, commandLine ? commandLine : "");
 }

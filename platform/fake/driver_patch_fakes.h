@@ -36,7 +36,7 @@ class FakeAnsiFiles : public port::AnsiFiles {
   }
   bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override {
     copies.emplace_back(from, to);
-    return files_.CopyFileW(W(from), W(to), failIfExists);
+    return static_cast<bool>(files_.CopyFileW(W(from), W(to), failIfExists));
   }
   bool SetupInstallFileExA(const std::string& file, const std::string& root,
                            const std::string& destination, port::DWORD style,
@@ -143,82 +143,6 @@ class FakeDebugOutput : public port::DebugOutput {
   void OutputDebugStringA(const std::string& text) override { lines.push_back(text); }
 };
 
-// Each step of RestartMachine answers as set; `calls` records the order.
-class FakeAnsiRestart : public port::AnsiRestart {
- public:
-  bool versionFails = false;
-  port::DWORD platformId = port::kVerPlatformWin32Nt;
-  bool tokenFails = false;
-  port::Handle token = 0x900;
-  bool lookupFails = false;
-  bool adjustFails = false;
-  bool exitFails = false;
-  std::vector<std::string> calls;
-  std::vector<std::pair<unsigned, port::DWORD>> exits;
-
-  bool GetVersionExA(port::DWORD& id) override {
-    calls.push_back("GetVersionExA");
-    id = platformId;
-    return !versionFails;
-  }
-  bool OpenProcessToken(port::DWORD access, port::Handle& out) override {
-    calls.push_back("OpenProcessToken " + std::to_string(access));
-    out = tokenFails ? 0 : token;
-    return !tokenFails;
-  }
-  bool LookupPrivilegeValueA(const std::string& name, port::Luid& luid) override {
-    calls.push_back("LookupPrivilegeValueA " + name);
-    luid = {19, 0};
-    return !lookupFails;
-  }
-  bool AdjustTokenPrivileges(port::Handle, const port::Luid& luid, port::DWORD attributes) override {
-    calls.push_back("AdjustTokenPrivileges " + std::to_string(luid.lowPart) + " " +
-                    std::to_string(attributes));
-    return !adjustFails;
-  }
-  bool ExitWindowsEx(unsigned flags, port::DWORD reason) override {
-    calls.push_back("ExitWindowsEx");
-    exits.emplace_back(flags, reason);
-    return !exitFails;
-  }
-  bool CloseHandle(port::Handle handle) override {
-    calls.push_back("CloseHandle " + std::to_string(handle));
-    return true;
-  }
-};
-
-// The dialog runs the procedure with WM_INITDIALOG and then the command
-// `press` (1, 2 or another id); labels are recorded by control.
-class FakeAnsiDialogs : public port::AnsiDialogs {
- public:
-  static constexpr port::Handle kDialog = 0xD1A;
-  int press = 2;
-  std::set<int> missingControls;
-  std::map<port::Handle, std::wstring> texts;
-  std::vector<std::intptr_t> ended;
-  int shown = 0;
-
-  std::intptr_t DialogBoxParamA(unsigned, port::Handle, const port::DialogProc& proc) override {
-    ++shown;
-    proc(kDialog, port::kWmInitDialog, 0, 0);
-    proc(kDialog, port::kWmCommand, static_cast<std::uintptr_t>(press), 0);
-    return ended.empty() ? -1 : ended.back();
-  }
-  port::Handle GetDlgItem(port::Handle, int id) override {
-    return missingControls.count(id) ? 0 : kDialog + 1 + static_cast<port::Handle>(id);
-  }
-  bool SetWindowTextW(port::Handle window, const std::wstring& text) override {
-    texts[window] = text;
-    return true;
-  }
-  bool EndDialog(port::Handle, std::intptr_t result) override {
-    ended.push_back(result);
-    return true;
-  }
-  port::DWORD GetLastError() override { return 1421; }
-  std::wstring Label(int control) { return texts[control == 0 ? kDialog : kDialog + 1 + control]; }
-};
-
 // One fake machine for the driver patch, with the patch folder
 // C:\patch holding TXLDriverPatch.exe and the new QZZipm12.exe, and the
 // service installed from C:\Program Files\QZ\QZZipm12.exe.
@@ -233,11 +157,10 @@ struct FakeDriverPatchMachine {
   FakePrinters printers;
   FakeTopWindows windows;
   FakeDebugOutput debug;
-  FakeAnsiRestart restart;
-  FakeAnsiDialogs dialogs;
-  driverpatch::DriverPatchPlatform os{system,   files,    resources, ui,
-                                      ansiFiles, shell,   services,  printers,
-                                      windows,  debug,    restart,   dialogs};
+  FakeShutdown shutdown;
+  driverpatch::DriverPatchPlatform os{system,    files, resources, ui,
+                                      ansiFiles, shell, services,  printers,
+                                      windows,   debug, shutdown};
 
   static constexpr char kServicePath[] = "C:\\Program Files\\QZ\\QZZipm12.exe";
 
@@ -248,6 +171,7 @@ struct FakeDriverPatchMachine {
     files.AddFile(W(kServicePath), "old");
     files.AddFolder(L"C:\\WINDOWS\\system32");
     files.AddFolder(L"C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3");
+    ui.pressControl = 2;  // Restart Later
     services.services["TXL Driver QZZ12"] = {kServicePath, port::kServiceRunning, false, {}, false};
     for (unsigned id : {1u, 2u, 5u, 6u, 7u, 9u}) {
       resources.SetString(1024, id, L"en" + std::to_wstring(id));

@@ -2,6 +2,7 @@
 // is as simple as the tests allow: maps of paths, keys and scripted
 // outcomes, and a record of what the core asked for.
 #pragma once
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -62,37 +63,56 @@ class FakeFiles : public port::Files {
   struct Entry {
     std::string contents;
     bool directory = false;
-    bool locked = false;  // cannot be opened for writing or replaced
+    bool locked = false;  // open without sharing: cannot be written, replaced or deleted
+    DWORD attributes = 0x20;  // FILE_ATTRIBUTE_ARCHIVE; folders 0x10
   };
   // Relative paths are taken against this folder, as the process's current
   // directory would be.
   std::wstring currentDirectory = L"C:\\patch";
-  std::set<std::wstring> unwritableFolders;  // folded; CreateFileW fails there
+  std::set<std::wstring> unwritableFolders;  // folded; nothing can be created there
   bool failWrites = false;
+  std::optional<std::size_t> freeBytes;  // a copy larger than this fails (disk full)
 
   void AddFile(const std::wstring& path, const std::string& contents = {});
   void AddFolder(const std::wstring& path);
   bool Exists(const std::wstring& path) const;
   std::optional<std::string> Contents(const std::wstring& path) const;
   Entry* Find(const std::wstring& path);
+  // The names directly in `folder`, in folded-path order.
+  std::vector<std::wstring> Names(const std::wstring& folder) const;
   std::wstring Absolute(const std::wstring& path) const;
-  std::size_t OpenHandles() const { return open_.size(); }
+  std::size_t OpenHandles() const { return open_.size() + searches_.size(); }
 
+  using port::Files::FindFirstFileW;
   Handle CreateFileW(const std::wstring& path) override;
   bool WriteFile(Handle file, const void* data, std::size_t size) override;
   bool CloseHandle(Handle file) override;
-  bool FindFirstFileW(const std::wstring& pattern) override;
-  bool CreateDirectoryW(const std::wstring& path) override;
-  bool CopyFileW(const std::wstring& from, const std::wstring& to,
-                 bool failIfExists) override;
-  bool DeleteFileW(const std::wstring& path) override;
+  Handle FindFirstFileW(const std::wstring& pattern, port::FindData& found) override;
+  bool FindNextFileW(Handle search, port::FindData& found) override;
+  bool FindClose(Handle search) override;
+  DWORD GetFileAttributesW(const std::wstring& path) override;
+  port::Status SetFileAttributesW(const std::wstring& path, DWORD attributes) override;
+  port::Status CreateDirectoryW(const std::wstring& path) override;
+  port::Status RemoveDirectoryW(const std::wstring& path) override;
+  port::Status CopyFileW(const std::wstring& from, const std::wstring& to,
+                         bool failIfExists) override;
+  port::Status MoveFileW(const std::wstring& from, const std::wstring& to) override;
+  port::Status DeleteFileW(const std::wstring& path) override;
+
+  // Writes a file as an installer would, into an existing folder.
+  void Put(const std::wstring& full, Entry e);
 
   std::map<std::wstring, Entry> entries;  // by folded absolute path
   std::vector<std::wstring> createdDirectories;
   std::vector<std::pair<std::wstring, std::wstring>> copies;
+  std::vector<std::pair<std::wstring, std::wstring>> moves;
 
  private:
+  bool WritableFolder(const std::wstring& full) const;
+  void Erase(const std::wstring& full);
+  std::map<std::wstring, std::wstring> names_;  // folded path -> name as created
   std::map<Handle, std::wstring> open_;
+  std::map<Handle, std::vector<port::FindData>> searches_;
   Handle next_ = 0x100;
 };
 
@@ -182,6 +202,8 @@ class FakeModules : public port::Modules {
   std::optional<bool> IsWow64Process(Handle kernel32) override;
   std::optional<HRESULT> DllRegisterServer(Handle module) override;
   bool FreeLibrary(Handle module) override;
+  std::optional<std::wstring> programPath = L"C:\\patch\\QZVRN.exe";
+  std::optional<std::wstring> GetModuleFileNameW() override { return programPath; }
 
  private:
   std::map<Handle, std::wstring> open_;
@@ -216,14 +238,112 @@ class FakeUi : public port::Ui {
     std::wstring caption;
     unsigned style;
   };
+  struct Dialog {
+    unsigned templateId;
+    Handle owner;
+    std::wstring caption;                  // SetWindowTextW
+    std::map<int, std::wstring> controls;  // SetDlgItemTextW
+  };
   static constexpr Handle kDesktop = 0x10010;
+  static constexpr Handle kDialog = 0x10020;
   std::vector<Box> boxes;
+  std::vector<Dialog> dialogs;
+  // What the user does in a dialog after its initialisation: a command
+  // from this control, or WM_CLOSE when it is nullopt.
+  std::optional<int> pressControl = 1001;
+  bool dialogFails = false;  // DialogBoxParamW cannot create the dialog
+
   Handle GetDesktopWindow() override { return kDesktop; }
   int MessageBoxW(Handle owner, const std::wstring& text,
                   const std::wstring& caption, unsigned style) override {
     boxes.push_back({owner, text, caption, style});
     return 1;  // IDOK
   }
+  std::intptr_t DialogBoxParamW(unsigned templateId, Handle owner,
+                                port::DialogProcedure& procedure) override;
+  bool SetDlgItemTextW(Handle dialog, int controlId, const std::wstring& text) override;
+  bool SetWindowTextW(Handle window, const std::wstring& text) override;
+  bool EndDialog(Handle dialog, std::intptr_t result) override;
+
+ private:
+  std::optional<std::intptr_t> ended_;
+};
+
+// The Setup API installer over FakeFiles: copies the file, or acts out
+// what Windows does with a destination in use or a failing copy.
+class FakeInstaller : public port::Installer {
+ public:
+  enum class Outcome {
+    kCopy,      // copied (or queued, when forced and the target is locked)
+    kInUse,     // target in use: FILEOPDELAYED in the normal form
+    kCopyError, // COPYERROR notification in the normal form
+    kDeclined,  // false with no error (an installed file that is newer)
+    kFails,     // false with `error`
+    kThrows,    // an exception from below
+  };
+  struct Call {
+    std::wstring sourceFile, sourcePathRoot, destinationName;
+    DWORD copyStyle;
+    bool withCallback;
+    bool result;
+  };
+  explicit FakeInstaller(FakeFiles& files) : files_(files) {}
+  // By folded destination path; kCopy when absent.
+  std::map<std::wstring, Outcome> outcomes;
+  DWORD error = 5;
+  std::vector<Call> calls;
+  std::vector<std::wstring> queuedForRestart;  // PendingFileRenameOperations
+  void Set(const std::wstring& destination, Outcome outcome) {
+    outcomes[Fold(destination)] = outcome;
+  }
+
+  bool SetupInstallFileExW(const std::wstring& sourceFile, const std::wstring& sourcePathRoot,
+                           const std::wstring& destinationName, DWORD copyStyle,
+                           port::FileCallback callback, void* context,
+                           bool& fileWasInUse, DWORD& lastError) override;
+
+ private:
+  FakeFiles& files_;
+};
+
+class FakeShell : public port::Shell {
+ public:
+  struct Execution {
+    std::wstring verb, file, parameters, directory;
+    int showCommand;
+  };
+  std::vector<Execution> executions;
+  std::uintptr_t result = 42;
+  std::uintptr_t ShellExecuteW(Handle, const std::wstring& verb, const std::wstring& file,
+                               const std::wstring& parameters, const std::wstring& directory,
+                               int showCommand) override {
+    executions.push_back({verb, file, parameters, directory, showCommand});
+    return result;
+  }
+};
+
+// Stands in for the token and ExitWindowsEx: records the restart asked for.
+class FakeShutdown : public port::Shutdown {
+ public:
+  bool tokenOpens = true;
+  bool privilegeHeld = true;      // else AdjustTokenPrivileges leaves 1300
+  bool adjustFails = false;
+  bool exitWindowsRefused = false;
+  DWORD tokenAccess = 0;
+  std::wstring privilege;
+  DWORD adjustedAttributes = 0;
+  std::vector<std::pair<unsigned, DWORD>> restarts;  // flags, reason
+  std::size_t OpenTokens() const { return open_; }
+
+  bool OpenProcessToken(DWORD access, Handle& token) override;
+  bool CloseHandle(Handle token) override;
+  bool LookupPrivilegeValueW(const std::wstring& name, port::Luid& luid) override;
+  bool AdjustTokenPrivileges(Handle token, port::Luid luid, DWORD attributes,
+                             DWORD& lastError) override;
+  bool ExitWindowsEx(unsigned flags, DWORD reason) override;
+
+ private:
+  std::size_t open_ = 0;
 };
 
 class FakeResources : public port::Resources {
@@ -263,6 +383,9 @@ struct FakeMachine {
   NoXmlDom noXml;
   FakeUi ui;
   FakeResources resources;
+  FakeInstaller installer{files};
+  FakeShell shell;
+  FakeShutdown shutdown;
   std::unique_ptr<port::XmlDom> xmlOverride;
   port::Platform os;
 

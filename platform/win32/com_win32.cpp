@@ -30,7 +30,7 @@ class Win32Com : public port::Com {
   port::HRESULT CoCreateInstance(const port::Clsid& clsid) override {
     CLSID id;
     std::memcpy(&id, clsid.data(), sizeof id);
-    UniqueUnknown instance;
+    ComPtr<IUnknown> instance;
     return ::CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown,
                               reinterpret_cast<void**>(instance.Put()));
   }

@@ -3,9 +3,7 @@
 #pragma once
 #include <memory>
 
-#include "platform/ansi_dialogs.h"
 #include "platform/ansi_files.h"
-#include "platform/ansi_restart.h"
 #include "platform/ansi_shell.h"
 #include "platform/debug_output.h"
 #include "platform/printers.h"
@@ -16,9 +14,6 @@ namespace qz::win32 {
 
 std::unique_ptr<port::AnsiFiles> MakeAnsiFiles();
 std::unique_ptr<port::AnsiShell> MakeAnsiShell();
-std::unique_ptr<port::AnsiRestart> MakeAnsiRestart();
-// Dialogs from the templates of the running program's own module.
-std::unique_ptr<port::AnsiDialogs> MakeAnsiDialogs();
 std::unique_ptr<port::Services> MakeServices();
 std::unique_ptr<port::Printers> MakePrinters();
 std::unique_ptr<port::TopWindows> MakeTopWindows();

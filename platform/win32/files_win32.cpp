@@ -2,7 +2,6 @@
 // that CreateFileW's INVALID_HANDLE_VALUE becomes the port's 0.
 #include <windows.h>
 
-#include "platform/win32/unique_handles.h"
 #include "platform/win32/win32_platform.h"
 
 namespace qz::win32 {
@@ -41,23 +40,63 @@ class Win32Files : public port::Files {
     return ::CloseHandle(ToHandle(file)) != FALSE;
   }
 
-  bool FindFirstFileW(const std::wstring& pattern) override {
-    WIN32_FIND_DATAW found;
-    const UniqueFind find(::FindFirstFileW(pattern.c_str(), &found));
-    return find.Valid();
+  port::Handle FindFirstFileW(const std::wstring& pattern,
+                              port::FindData& found) override {
+    WIN32_FIND_DATAW data;
+    const HANDLE search = ::FindFirstFileW(pattern.c_str(), &data);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    Fill(data, found);
+    return reinterpret_cast<port::Handle>(search);
   }
 
-  bool CreateDirectoryW(const std::wstring& path) override {
-    return ::CreateDirectoryW(path.c_str(), nullptr) != FALSE;
+  bool FindNextFileW(port::Handle search, port::FindData& found) override {
+    WIN32_FIND_DATAW data;
+    if (!::FindNextFileW(ToHandle(search), &data)) return false;
+    Fill(data, found);
+    return true;
   }
 
-  bool CopyFileW(const std::wstring& from, const std::wstring& to,
-                 bool failIfExists) override {
-    return ::CopyFileW(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+  bool FindClose(port::Handle search) override {
+    return ::FindClose(ToHandle(search)) != FALSE;
   }
 
-  bool DeleteFileW(const std::wstring& path) override {
-    return ::DeleteFileW(path.c_str()) != FALSE;
+  port::DWORD GetFileAttributesW(const std::wstring& path) override {
+    return ::GetFileAttributesW(path.c_str());
+  }
+
+  port::Status SetFileAttributesW(const std::wstring& path, port::DWORD attributes) override {
+    return Result(::SetFileAttributesW(path.c_str(), attributes));
+  }
+
+  port::Status CreateDirectoryW(const std::wstring& path) override {
+    return Result(::CreateDirectoryW(path.c_str(), nullptr));
+  }
+
+  port::Status RemoveDirectoryW(const std::wstring& path) override {
+    return Result(::RemoveDirectoryW(path.c_str()));
+  }
+
+  port::Status CopyFileW(const std::wstring& from, const std::wstring& to,
+                         bool failIfExists) override {
+    return Result(::CopyFileW(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE));
+  }
+
+  port::Status MoveFileW(const std::wstring& from, const std::wstring& to) override {
+    return Result(::MoveFileW(from.c_str(), to.c_str()));
+  }
+
+  port::Status DeleteFileW(const std::wstring& path) override {
+    return Result(::DeleteFileW(path.c_str()));
+  }
+
+ private:
+  // The error is read where the call failed, before anything else runs.
+  static port::Status Result(BOOL ok) {
+    return ok ? port::Status::Ok() : port::Status::Failed(::GetLastError());
+  }
+  static void Fill(const WIN32_FIND_DATAW& data, port::FindData& found) {
+    found.fileName = data.cFileName;
+    found.attributes = data.dwFileAttributes;
   }
 };
 

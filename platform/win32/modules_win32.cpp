@@ -49,6 +49,21 @@ class Win32Modules : public port::Modules {
   bool FreeLibrary(port::Handle module) override {
     return ::FreeLibrary(ToModule(module)) != FALSE;
   }
+
+  std::optional<std::wstring> GetModuleFileNameW() override {
+    // The call cuts a long path without saying so unless the buffer had
+    // room to spare: grow until it does.
+    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
+      std::wstring path(size, L'\0');
+      const DWORD length = ::GetModuleFileNameW(nullptr, &path[0], size);
+      if (length == 0) return std::nullopt;
+      if (length < size - 1) {
+        path.resize(length);
+        return path;
+      }
+    }
+    return std::nullopt;
+  }
 };
 
 }  // namespace

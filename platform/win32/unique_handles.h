@@ -49,12 +49,28 @@ struct LocalTraits {
 };
 using UniqueLocalString = Unique<LocalTraits>;
 
-// A COM interface pointer: released once.
-struct UnknownTraits {
-  using Type = IUnknown*;
-  static Type Invalid() { return nullptr; }
-  static void Close(Type p) { p->Release(); }
+// One reference to a COM interface, released once.
+template <class T>
+class ComPtr {
+ public:
+  ComPtr() = default;
+  ~ComPtr() {
+    if (p_) p_->Release();
+  }
+  ComPtr(ComPtr&& other) noexcept : p_(other.p_) { other.p_ = nullptr; }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  T* operator->() const { return p_; }
+  T* Get() const { return p_; }
+  explicit operator bool() const { return p_ != nullptr; }
+  T** Put() {
+    if (p_) p_->Release();
+    p_ = nullptr;
+    return &p_;
+  }
+
+ private:
+  T* p_ = nullptr;
 };
-using UniqueUnknown = Unique<UnknownTraits>;
 
 }  // namespace qz::win32

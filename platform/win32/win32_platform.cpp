@@ -12,7 +12,10 @@ Win32Platform::Win32Platform()
       xml_(MakeMsxmlDom()),
       ui_(MakeUi()),
       resources_(MakeResources()),
-      platform_{*system_, *files_,  *registry_, *processes_, *modules_,
-                *com_,    *xml_,    *ui_,       *resources_} {}
+      installer_(MakeInstaller()),
+      shell_(MakeShell()),
+      shutdown_(MakeShutdown()),
+      platform_{*system_, *files_, *registry_,  *processes_, *modules_, *com_,
+                *xml_,    *ui_,    *resources_, *installer_, *shell_,   *shutdown_} {}
 
 Win32Platform::~Win32Platform() = default;

@@ -21,6 +21,9 @@ std::unique_ptr<port::Com> MakeCom();
 std::unique_ptr<port::Ui> MakeUi();
 // String resources of the running program's own module.
 std::unique_ptr<port::Resources> MakeResources();
+std::unique_ptr<port::Installer> MakeInstaller();
+std::unique_ptr<port::Shell> MakeShell();
+std::unique_ptr<port::Shutdown> MakeShutdown();
 
 }  // namespace qz::win32
 
@@ -45,5 +48,8 @@ class Win32Platform {
   std::unique_ptr<qz::port::XmlDom> xml_;
   std::unique_ptr<qz::port::Ui> ui_;
   std::unique_ptr<qz::port::Resources> resources_;
+  std::unique_ptr<qz::port::Installer> installer_;
+  std::unique_ptr<qz::port::Shell> shell_;
+  std::unique_ptr<qz::port::Shutdown> shutdown_;
   qz::port::Platform platform_;
 };

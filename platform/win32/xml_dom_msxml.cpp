@@ -10,11 +10,13 @@
 #include <string>
 #include <utility>
 
+#include "platform/win32/unique_handles.h"
 #include "platform/win32/win32_platform.h"
 
 namespace {
 
 using qz::port::ComError;
+using qz::win32::ComPtr;
 using qz::port::XmlNamedNodeMap;
 using qz::port::XmlNode;
 using qz::port::XmlNodeList;
@@ -31,30 +33,6 @@ constexpr DWORD kCreationContexts =
 void Check(HRESULT hr) {
   if (FAILED(hr)) throw ComError(hr);
 }
-
-// One reference to a COM interface, released once.
-template <class T>
-class ComPtr {
- public:
-  ComPtr() = default;
-  ~ComPtr() {
-    if (p_) p_->Release();
-  }
-  ComPtr(ComPtr&& other) noexcept : p_(std::exchange(other.p_, nullptr)) {}
-  ComPtr(const ComPtr&) = delete;
-  ComPtr& operator=(const ComPtr&) = delete;
-  T* operator->() const { return p_; }
-  T* Get() const { return p_; }
-  explicit operator bool() const { return p_ != nullptr; }
-  T** Put() {
-    if (p_) p_->Release();
-    p_ = nullptr;
-    return &p_;
-  }
-
- private:
-  T* p_ = nullptr;
-};
 
 // A BSTR the callee filled in, freed once.
 class Bstr {

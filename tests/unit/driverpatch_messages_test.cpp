@@ -48,44 +48,74 @@ TEST(DriverPatchMessages, BoxHasNoOwnerTheCaptionQzAndOkOnly) {
   EXPECT_EQ(m.ui.boxes.size(), 2u);
 }
 
+// The shutdown fake with the two failures it does not act out itself.
+class RestartFake : public fake::FakeShutdown {
+ public:
+  bool lookupFails = false;
+  bool nullToken = false;
+  std::vector<std::string> calls;
+  bool OpenProcessToken(port::DWORD access, port::Handle& token) override {
+    calls.push_back("OpenProcessToken " + std::to_string(access));
+    const bool opened = FakeShutdown::OpenProcessToken(access, token);
+    if (opened && nullToken) {
+      FakeShutdown::CloseHandle(token);
+      token = 0;
+    }
+    return opened;
+  }
+  bool LookupPrivilegeValueW(const std::wstring& name, port::Luid& luid) override {
+    calls.push_back("LookupPrivilegeValueW");
+    return FakeShutdown::LookupPrivilegeValueW(name, luid) && !lookupFails;
+  }
+  bool AdjustTokenPrivileges(port::Handle token, port::Luid luid, port::DWORD attributes,
+                             port::DWORD& lastError) override {
+    calls.push_back("AdjustTokenPrivileges");
+    return FakeShutdown::AdjustTokenPrivileges(token, luid, attributes, lastError);
+  }
+};
+
 TEST(DriverPatchRestart, EveryFailedStepEndsWithoutARestart) {
   struct Case {
     const char* what;
-    std::function<void(fake::FakeAnsiRestart&)> arrange;
+    std::function<void(FakeDriverPatchMachine&, RestartFake&)> arrange;
     Calls calls;
+    bool restarted;
   };
-  const Calls enabled = {"GetVersionExA", "OpenProcessToken 40",
-                         "LookupPrivilegeValueA SeShutdownPrivilege",
-                         "AdjustTokenPrivileges 19 2", "ExitWindowsEx", "CloseHandle 2304"};
+  const Calls all = {"OpenProcessToken 40", "LookupPrivilegeValueW", "AdjustTokenPrivileges"};
   const Case cases[] = {
-      {"restart", [](auto&) {}, enabled},
-      {"restart refused", [](auto& r) { r.exitFails = true; }, enabled},
-      {"no version", [](auto& r) { r.versionFails = true; }, {"GetVersionExA"}},
-      {"not NT: no privileges", [](auto& r) { r.platformId = 1; },
-       {"GetVersionExA", "ExitWindowsEx"}},
-      {"no token", [](auto& r) { r.tokenFails = true; },
-       {"GetVersionExA", "OpenProcessToken 40"}},
-      {"no privilege", [](auto& r) { r.lookupFails = true; },
-       {"GetVersionExA", "OpenProcessToken 40",
-        "LookupPrivilegeValueA SeShutdownPrivilege", "CloseHandle 2304"}},
-      {"null token", [](auto& r) { r.token = 0; },
-       {"GetVersionExA", "OpenProcessToken 40",
-        "LookupPrivilegeValueA SeShutdownPrivilege"}},
-      {"not adjusted", [](auto& r) { r.adjustFails = true; },
-       {"GetVersionExA", "OpenProcessToken 40",
-        "LookupPrivilegeValueA SeShutdownPrivilege", "AdjustTokenPrivileges 19 2",
-        "CloseHandle 2304"}},
+      {"restart", [](auto&, auto&) {}, all, true},
+      // Assigned only in part: still asked for, Windows decides.
+      {"privilege not held", [](auto&, auto& r) { r.privilegeHeld = false; }, all, true},
+      {"restart refused", [](auto&, auto& r) { r.exitWindowsRefused = true; }, all, false},
+      {"no version", [](auto& m, auto&) { m.system.versionQueryFails = true; }, {}, false},
+      {"not NT: no privileges", [](auto& m, auto&) { m.system.version.platformId = 1; },
+       {}, true},
+      {"no token", [](auto&, auto& r) { r.tokenOpens = false; }, {"OpenProcessToken 40"},
+       false},
+      {"no privilege", [](auto&, auto& r) { r.lookupFails = true; },
+       {"OpenProcessToken 40", "LookupPrivilegeValueW"}, false},
+      {"null token", [](auto&, auto& r) { r.nullToken = true; },
+       {"OpenProcessToken 40", "LookupPrivilegeValueW"}, false},
+      {"not adjusted", [](auto&, auto& r) { r.adjustFails = true; }, all, false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     FakeDriverPatchMachine m;
-    DriverPatch run{m.os};
-    c.arrange(m.restart);
+    RestartFake shutdown;
+    driverpatch::DriverPatchPlatform os = m.os;
+    DriverPatchPlatform withFake{os.system, os.files,    os.resources, os.ui,
+                                 os.ansiFiles, os.shell, os.services,  os.printers,
+                                 os.windows, os.debug,   shutdown};
+    DriverPatch run{withFake};
+    c.arrange(m, shutdown);
     RestartMachine(run);
-    EXPECT_EQ(m.restart.calls, c.calls);
-    for (const auto& [flags, reason] : m.restart.exits) {
-      EXPECT_EQ(flags, 6u);
-      EXPECT_EQ(reason, 0x80040001u);
+    EXPECT_EQ(shutdown.calls, c.calls);
+    EXPECT_EQ(shutdown.OpenTokens(), 0u);  // the token is closed again
+    if (c.restarted) {
+      EXPECT_EQ(shutdown.restarts,
+                (std::vector<std::pair<unsigned, port::DWORD>>{{6u, 0x80040001u}}));
+    } else {
+      EXPECT_TRUE(shutdown.restarts.empty());
     }
   }
 }
@@ -108,37 +138,30 @@ struct DeferredRun : ::testing::Test {
 TEST_F(DeferredRun, SilentRunReplacesTheReturnCodeFileBesideTheProgram) {
   EXPECT_EQ(RunDriverPatch(run, "/silent"), 0);
   EXPECT_EQ(ReturnCode(), "2");
-  EXPECT_EQ(m.dialogs.shown, 0);
+  EXPECT_TRUE(m.ui.dialogs.empty());
   EXPECT_TRUE(m.ui.boxes.empty());
 }
 
 TEST_F(DeferredRun, DialogIsLabelledAndItsButtonsDecide) {
-  m.dialogs.press = 1;  // Restart Now
+  m.ui.pressControl = 1;  // Restart Now
   EXPECT_EQ(RunDriverPatch(run, ""), 0);
-  EXPECT_EQ(m.dialogs.Label(0), L"en5");
-  EXPECT_EQ(m.dialogs.Label(1003), L"en2");
-  EXPECT_EQ(m.dialogs.Label(1), L"en6");
-  EXPECT_EQ(m.dialogs.Label(2), L"en7");
-  EXPECT_EQ(m.dialogs.ended, (std::vector<std::intptr_t>{0}));
-  EXPECT_EQ(m.restart.exits.size(), 1u);
+  ASSERT_EQ(m.ui.dialogs.size(), 1u);
+  const auto& dialog = m.ui.dialogs[0];
+  EXPECT_EQ(dialog.templateId, 168u);
+  EXPECT_EQ(dialog.owner, 0u);
+  EXPECT_EQ(dialog.caption, L"en5");
+  EXPECT_EQ(dialog.controls, (std::map<int, std::wstring>{{1003, L"en2"}, {1, L"en6"},
+                                                          {2, L"en7"}}));
+  EXPECT_EQ(m.shutdown.restarts.size(), 1u);
   EXPECT_EQ(ReturnCode(), "old text");
 
   FakeDriverPatchMachine other;
   other.files.Find(fake::W(FakeDriverPatchMachine::kServicePath))->locked = true;
-  other.dialogs.press = 1000;  // any other command: only the end
+  other.ui.pressControl = 1000;  // any other command: only the end
   DriverPatch r{other.os};
   EXPECT_EQ(RunDriverPatch(r, ""), 0);
-  EXPECT_TRUE(other.restart.calls.empty());
+  EXPECT_TRUE(other.shutdown.restarts.empty());
   EXPECT_FALSE(other.files.Exists(L"C:\\patch\\QZVRN_Returncode.txt"));
-}
-
-TEST_F(DeferredRun, MissingControlEndsTheLabellingButNotTheDialog) {
-  m.dialogs.missingControls = {1003};
-  m.dialogs.press = 2;
-  EXPECT_EQ(RunDriverPatch(run, ""), 0);
-  EXPECT_EQ(m.dialogs.Label(0), L"en5");
-  EXPECT_EQ(m.dialogs.Label(1), L"");
-  EXPECT_EQ(ReturnCode(), "2");
 }
 
 TEST(DriverPatchEntry, HelperLibraryGatesOnlyWhenItAnswersZero) {

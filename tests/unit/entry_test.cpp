@@ -196,7 +196,7 @@ TEST_F(EntryTest, EveryEndCleansUpTheStartFolderBeforeClosingCom) {
       {"normal", [](EntryRig&) {}, 0, true},
       {"bad token", [](EntryRig&) {}, 0, true},
       {"step false", [](EntryRig& t) { t.s.checkOs = false; }, 0, true},
-      {"com fails", [](EntryRig& t) { t.m.com.initializeResult = -1; }, 0, true},
+      {"com fails", [](EntryRig& t) { t.m.com.initializeResult = -1; }, -1, false},
       {"error value", [](EntryRig& t) { t.s.throwIn = [] { throw errGeneralFailure; }; }, -1, false},
       {"other exception", [](EntryRig& t) { t.s.throwIn = [] { throw 1; }; }, -1, false},
   };
@@ -266,11 +266,11 @@ TEST_F(EntryTest, FailedStepsEachWriteTheirEntryAndMessage) {
   }
 }
 
-TEST_F(EntryTest, CoInitializeFailureEndsTheRunQuietly) {
+TEST_F(EntryTest, CoInitializeFailureIsLoggedAndEndsWithMinusOne) {
   m.com.initializeResult = static_cast<port::HRESULT>(0x80004005u);
-  EXPECT_EQ(RunWith("QZSU"), 0);
+  EXPECT_EQ(RunWith("QZSU"), -1);
   EXPECT_TRUE(s.calls.empty());
-  EXPECT_EQ(m.LogLines(), (Lines{"QZVRN  Main  Started", "QZVRN  Main  Ended",
+  EXPECT_EQ(m.LogLines(), (Lines{"QZVRN  Main  Started", "QZVRN:Main  CoInitialize:  Failed",
                                  "CVRNManager  ~CVRNManager  Started"}));
   EXPECT_TRUE(m.ui.boxes.empty());
   EXPECT_EQ(m.com.uninitialized, 1);  // closed whether or not it opened

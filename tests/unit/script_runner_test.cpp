@@ -139,7 +139,8 @@ TEST(ScriptRunnerExceptions, AreLoggedAndNoHandleIsLeft) {
   processes.unknownProgramError.reset();  // every program starts
   processes.programs[fake::Fold(kHost)].stillActiveQueries = 1;
   port::Platform os{m.system, m.files,   m.registry, processes,  m.modules,
-                    m.com,    m.noXml,   m.ui,       m.resources};
+                    m.com,    m.noXml,   m.ui,       m.resources,
+                    m.installer, m.shell, m.shutdown};
   {
     CVRNManager manager(os);
     EXPECT_EQ(manager.CallJScript(L"TestCode_Main.js"), 1);
@@ -171,7 +172,8 @@ TEST(ScriptRunnerWaitFailure, FallsBackToPollingEvery500Ms) {
   UnwaitableHandles processes;
   processes.programs[fake::Fold(kHost)].stillActiveQueries = 2;
   port::Platform os{m.system, m.files,   m.registry, processes,  m.modules,
-                    m.com,    m.noXml,   m.ui,       m.resources};
+                    m.com,    m.noXml,   m.ui,       m.resources,
+                    m.installer, m.shell, m.shutdown};
   CVRNManager manager(os);
   EXPECT_EQ(manager.CallJScript(L"TestCode_Main.js"), 0);
   EXPECT_EQ(m.system.sleeps, (std::vector<port::DWORD>{500, 500}));

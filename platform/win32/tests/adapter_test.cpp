@@ -6,6 +6,9 @@
 // With the path, the manager's string tables are checked as well.
 // Exit code 0 when every check held; the failed ones are printed.
 #include <windows.h>
+
+#include <algorithm>
+#include <vector>
 #include <objbase.h>
 
 #include <cstdio>
@@ -27,7 +30,7 @@ void Check(bool ok, const char* what, int line) {
     std::printf("FAILED line %d: %s\n", line, what);
   }
 }
-#define CHECK(expr) Check((expr), #expr, __LINE__)
+#define CHECK(expr) Check(static_cast<bool>(expr), #expr, __LINE__)
 
 constexpr wchar_t kChildVariable[] = L"QZ_ADAPTER_TEST_CHILD";
 
@@ -133,7 +136,7 @@ void FilesChecks(qz::port::Files& files) {
   ::RemoveDirectoryW(dir.c_str());
 
   CHECK(files.CreateDirectoryW(dir));
-  CHECK(!files.CreateDirectoryW(dir));  // exists already
+  CHECK(files.CreateDirectoryW(dir).error == ERROR_ALREADY_EXISTS);
   CHECK(files.FindFirstFileW(dir));
   CHECK(!files.FindFirstFileW(path));
 
@@ -164,10 +167,35 @@ void FilesChecks(qz::port::Files& files) {
   CHECK(!files.CopyFileW(path, copy, true));
   CHECK(files.CopyFileW(path, copy, false));
   CHECK(!files.CopyFileW(dir + L"\\missing.txt", copy, false));
+
+  // A search reports "." and ".." beside the names, with their attributes.
+  std::vector<std::wstring> names;
+  qz::port::FindData found;
+  {
+    qz::port::UniqueFind search(files, files.FindFirstFileW(dir + L"\\*.*", found));
+    CHECK(search.Valid());
+    do {
+      names.push_back(found.fileName);
+      if (found.fileName == L".") CHECK(found.attributes == FILE_ATTRIBUTE_DIRECTORY);
+    } while (files.FindNextFileW(search.Get(), found));
+  }
+  std::sort(names.begin(), names.end());
+  CHECK((names == std::vector<std::wstring>{L".", L"..", L"copy.txt", L"log.txt"}));
+
+  // A read-only file resists deletion until its attribute is cleared.
+  const DWORD attributes = files.GetFileAttributesW(copy);
+  CHECK(files.SetFileAttributesW(copy, attributes | FILE_ATTRIBUTE_READONLY));
+  CHECK(files.DeleteFileW(copy).error == ERROR_ACCESS_DENIED);
+  CHECK(files.SetFileAttributesW(copy, attributes));
+  CHECK(files.GetFileAttributesW(dir + L"\\missing.txt") == INVALID_FILE_ATTRIBUTES);
+
+  CHECK(files.MoveFileW(copy, path).error == ERROR_ALREADY_EXISTS);
+  CHECK(files.RemoveDirectoryW(dir).error == ERROR_DIR_NOT_EMPTY);
   CHECK(files.DeleteFileW(copy));
-  CHECK(!files.DeleteFileW(copy));
-  CHECK(files.DeleteFileW(path));
-  ::RemoveDirectoryW(dir.c_str());
+  CHECK(files.DeleteFileW(copy).error == ERROR_FILE_NOT_FOUND);
+  CHECK(files.MoveFileW(path, copy));
+  CHECK(files.DeleteFileW(copy));
+  CHECK(files.RemoveDirectoryW(dir));
 }
 
 // --- registry ----------------------------------------------------------------

@@ -1,0 +1,41 @@
+#include "manager/patch_names.h"
+
+namespace qz {
+
+namespace {
+std::size_t LastSeparator(const std::wstring& name) {
+  if (name.size() < 2) return std::wstring::npos;
+  const std::size_t pos = name.find_last_of(L'\\');
+  return pos == 0 ? std::wstring::npos : pos;
+}
+}  // namespace
+
+std::wstring LastComponent(const std::wstring& name) {
+  const std::size_t pos = LastSeparator(name);
+  return pos == std::wstring::npos ? name : name.substr(pos + 1);
+}
+
+std::wstring FolderPart(const std::wstring& name) {
+  const std::size_t pos = LastSeparator(name);
+  return pos == std::wstring::npos ? std::wstring() : name.substr(0, pos);
+}
+
+bool StaysInsideFolder(const std::wstring& name) {
+  if (name.empty() || name.front() == L'\\' || name.front() == L'/') return false;
+  if (name.find_first_of(L":*?") != std::wstring::npos) return false;
+  // Windows takes the forward slash as a separator too.
+  std::size_t start = 0;
+  while (start <= name.size()) {
+    const std::size_t end = name.find_first_of(L"\\/", start);
+    const std::wstring part =
+        name.substr(start, end == std::wstring::npos ? std::wstring::npos : end - start);
+    if (part.empty() || part == L"." || part == L"..") return false;
+    // Trailing dots and blanks are dropped by Windows: ".. " is "..".
+    if (part.find_first_not_of(L". ") == std::wstring::npos) return false;
+    if (end == std::wstring::npos) break;
+    start = end + 1;
+  }
+  return true;
+}
+
+}  // namespace qz

@@ -1,0 +1,265 @@
+// The fake file system: a map of folded absolute paths.
+#include <algorithm>
+
+#include "platform/fake/fake_platform.h"
+
+namespace qz::fake {
+
+namespace {
+
+constexpr DWORD kErrorFileNotFound = 2;
+constexpr DWORD kErrorPathNotFound = 3;
+constexpr DWORD kErrorAccessDenied = 5;
+constexpr DWORD kErrorSharingViolation = 32;
+constexpr DWORD kErrorFileExists = 80;
+constexpr DWORD kErrorDirNotEmpty = 145;
+constexpr DWORD kErrorAlreadyExists = 183;
+constexpr DWORD kErrorDiskFull = 112;
+
+std::wstring ParentOf(const std::wstring& path) {
+  const auto pos = path.find_last_of(L'\\');
+  if (pos == std::wstring::npos) return {};
+  return path.substr(0, pos == 2 ? 3 : pos);
+}
+
+std::wstring NameOf(const std::wstring& path) {
+  const auto pos = path.find_last_of(L'\\');
+  return pos == std::wstring::npos ? path : path.substr(pos + 1);
+}
+
+// * and ? as FindFirstFileW reads them, on folded text; "*.*" matches
+// every name, also one without a dot.
+bool Matches(const std::wstring& pattern, const std::wstring& name) {
+  if (pattern == L"*.*") return true;
+  std::size_t p = 0, n = 0, star = std::wstring::npos, mark = 0;
+  while (n < name.size()) {
+    if (p < pattern.size() && (pattern[p] == L'?' || pattern[p] == name[n])) {
+      ++p;
+      ++n;
+    } else if (p < pattern.size() && pattern[p] == L'*') {
+      star = p++;
+      mark = n;
+    } else if (star != std::wstring::npos) {
+      p = star + 1;
+      n = ++mark;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p] == L'*') ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+std::wstring FakeFiles::Absolute(const std::wstring& path) const {
+  const bool rooted = (path.size() >= 2 && path[1] == L':') ||
+                      (!path.empty() && path[0] == L'\\');
+  std::wstring full = rooted ? path : currentDirectory + L"\\" + path;
+  while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  return full;
+}
+
+void FakeFiles::AddFolder(const std::wstring& path) {
+  const std::wstring full = Absolute(path);
+  const std::wstring parent = ParentOf(full);
+  if (!parent.empty() && parent != full && parent.size() > 3 && !Exists(parent)) {
+    AddFolder(parent);
+  }
+  Entry e;
+  e.directory = true;
+  e.attributes = port::kFileAttributeDirectory;
+  entries[Fold(full)] = e;
+  names_[Fold(full)] = NameOf(full);
+}
+
+void FakeFiles::AddFile(const std::wstring& path, const std::string& contents) {
+  const std::wstring full = Absolute(path);
+  const std::wstring parent = ParentOf(full);
+  if (parent.size() > 3 && !Exists(parent)) AddFolder(parent);
+  Entry e;
+  e.contents = contents;
+  entries[Fold(full)] = e;
+  names_[Fold(full)] = NameOf(full);
+}
+
+FakeFiles::Entry* FakeFiles::Find(const std::wstring& path) {
+  auto it = entries.find(Fold(Absolute(path)));
+  return it == entries.end() ? nullptr : &it->second;
+}
+
+bool FakeFiles::Exists(const std::wstring& path) const {
+  return entries.count(Fold(Absolute(path))) != 0;
+}
+
+std::optional<std::string> FakeFiles::Contents(const std::wstring& path) const {
+  auto it = entries.find(Fold(Absolute(path)));
+  if (it == entries.end() || it->second.directory) return std::nullopt;
+  return it->second.contents;
+}
+
+std::vector<std::wstring> FakeFiles::Names(const std::wstring& folder) const {
+  std::vector<std::wstring> found;
+  const std::wstring key = Fold(Absolute(folder));
+  for (const auto& [path, e] : entries) {
+    if (ParentOf(path) != key || path == key) continue;
+    const auto name = names_.find(path);
+    found.push_back(name != names_.end() ? name->second : NameOf(path));
+  }
+  return found;
+}
+
+bool FakeFiles::WritableFolder(const std::wstring& full) const {
+  const std::wstring parent = ParentOf(full);
+  if (parent.empty() || unwritableFolders.count(Fold(parent))) return false;
+  return parent.size() <= 3 || Exists(parent);
+}
+
+void FakeFiles::Put(const std::wstring& full, Entry e) {
+  entries[Fold(full)] = std::move(e);
+  names_[Fold(full)] = NameOf(full);
+}
+
+void FakeFiles::Erase(const std::wstring& full) {
+  entries.erase(Fold(full));
+  names_.erase(Fold(full));
+}
+
+Handle FakeFiles::CreateFileW(const std::wstring& path) {
+  const std::wstring full = Absolute(path);
+  if (!WritableFolder(full)) return 0;
+  Entry* existing = Find(full);
+  if (existing && (existing->directory || existing->locked)) return 0;
+  Put(full, Entry{});
+  const Handle h = next_++;
+  open_[h] = Fold(full);
+  return h;
+}
+
+bool FakeFiles::WriteFile(Handle file, const void* data, std::size_t size) {
+  auto it = open_.find(file);
+  if (it == open_.end() || failWrites) return false;
+  entries[it->second].contents.append(static_cast<const char*>(data), size);
+  return true;
+}
+
+bool FakeFiles::CloseHandle(Handle file) { return open_.erase(file) != 0; }
+
+Handle FakeFiles::FindFirstFileW(const std::wstring& pattern, port::FindData& found) {
+  const std::wstring full = Absolute(pattern);
+  const std::wstring folder = ParentOf(full);
+  const std::wstring wanted = Fold(NameOf(full));
+  std::vector<port::FindData> matches;
+  // Like FindFirstFileW, a search in a folder also reports "." and "..".
+  if (Matches(wanted, L".") && (folder.size() > 3 || Exists(folder))) {
+    if (Find(folder) && Find(folder)->directory) {
+      matches.push_back({L".", port::kFileAttributeDirectory});
+      matches.push_back({L"..", port::kFileAttributeDirectory});
+    }
+  }
+  for (const auto& name : Names(folder)) {
+    if (Matches(wanted, Fold(name))) {
+      const std::wstring path = folder.back() == L'\\' ? folder + name : folder + L"\\" + name;
+      matches.push_back({name, Find(path)->attributes});
+    }
+  }
+  if (matches.empty()) return 0;
+  found = matches.front();
+  matches.erase(matches.begin());
+  const Handle h = next_++;
+  searches_[h] = std::move(matches);
+  return h;
+}
+
+bool FakeFiles::FindNextFileW(Handle search, port::FindData& found) {
+  auto it = searches_.find(search);
+  if (it == searches_.end() || it->second.empty()) return false;
+  found = it->second.front();
+  it->second.erase(it->second.begin());
+  return true;
+}
+
+bool FakeFiles::FindClose(Handle search) { return searches_.erase(search) != 0; }
+
+DWORD FakeFiles::GetFileAttributesW(const std::wstring& path) {
+  const Entry* e = Find(path);
+  return e ? e->attributes : port::kInvalidFileAttributes;
+}
+
+port::Status FakeFiles::SetFileAttributesW(const std::wstring& path, DWORD attributes) {
+  Entry* e = Find(path);
+  if (!e) return port::Status::Failed(kErrorFileNotFound);
+  if (e->locked) return port::Status::Failed(kErrorAccessDenied);
+  e->attributes = attributes | (e->directory ? port::kFileAttributeDirectory : 0);
+  return port::Status::Ok();
+}
+
+port::Status FakeFiles::CreateDirectoryW(const std::wstring& path) {
+  const std::wstring full = Absolute(path);
+  if (Exists(full)) return port::Status::Failed(kErrorAlreadyExists);
+  if (!WritableFolder(full)) return port::Status::Failed(kErrorPathNotFound);
+  Entry e;
+  e.directory = true;
+  e.attributes = port::kFileAttributeDirectory;
+  Put(full, e);
+  createdDirectories.push_back(full);
+  return port::Status::Ok();
+}
+
+port::Status FakeFiles::RemoveDirectoryW(const std::wstring& path) {
+  const std::wstring full = Absolute(path);
+  Entry* e = Find(full);
+  if (!e || !e->directory) return port::Status::Failed(kErrorFileNotFound);
+  if (!Names(full).empty()) return port::Status::Failed(kErrorDirNotEmpty);
+  if (e->locked || (e->attributes & port::kFileAttributeReadOnly))
+    return port::Status::Failed(kErrorAccessDenied);
+  Erase(full);
+  return port::Status::Ok();
+}
+
+port::Status FakeFiles::CopyFileW(const std::wstring& from, const std::wstring& to,
+                                  bool failIfExists) {
+  const auto source = Contents(from);
+  if (!source) return port::Status::Failed(kErrorFileNotFound);
+  const std::wstring full = Absolute(to);
+  if (!WritableFolder(full)) return port::Status::Failed(kErrorPathNotFound);
+  Entry* target = Find(full);
+  if (target && failIfExists) return port::Status::Failed(kErrorFileExists);
+  if (target && (target->locked || target->directory))
+    return port::Status::Failed(kErrorSharingViolation);
+  if (target && (target->attributes & port::kFileAttributeReadOnly))
+    return port::Status::Failed(kErrorAccessDenied);
+  if (freeBytes && source->size() > *freeBytes) return port::Status::Failed(kErrorDiskFull);
+  Entry e;
+  e.contents = *source;
+  Put(full, e);
+  copies.emplace_back(Absolute(from), full);
+  return port::Status::Ok();
+}
+
+port::Status FakeFiles::MoveFileW(const std::wstring& from, const std::wstring& to) {
+  const std::wstring source = Absolute(from);
+  const std::wstring target = Absolute(to);
+  Entry* e = Find(source);
+  if (!e) return port::Status::Failed(kErrorFileNotFound);
+  if (Exists(target)) return port::Status::Failed(kErrorAlreadyExists);
+  if (!WritableFolder(target)) return port::Status::Failed(kErrorPathNotFound);
+  // A running program may be renamed but not deleted: `locked` does not
+  // stop a move.
+  Entry moved = *e;
+  Erase(source);
+  Put(target, moved);
+  moves.emplace_back(source, target);
+  return port::Status::Ok();
+}
+
+port::Status FakeFiles::DeleteFileW(const std::wstring& path) {
+  Entry* e = Find(path);
+  if (!e) return port::Status::Failed(kErrorFileNotFound);
+  if (e->directory || e->locked || (e->attributes & port::kFileAttributeReadOnly))
+    return port::Status::Failed(kErrorAccessDenied);
+  Erase(Absolute(path));
+  return port::Status::Ok();
+}
+
+}  // namespace qz::fake

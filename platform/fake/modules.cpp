@@ -1,0 +1,38 @@
+// The fake loaded libraries.
+#include "platform/fake/fake_platform.h"
+
+namespace qz::fake {
+
+Handle FakeModules::LoadLibraryW(const std::wstring& path) {
+  loaded.push_back(path);
+  if (!modules.count(Fold(path))) return 0;
+  const Handle h = next_++;
+  open_[h] = Fold(path);
+  return h;
+}
+
+bool FakeModules::GetProcAddress(Handle module, const std::string& name) {
+  auto it = open_.find(module);
+  return it != open_.end() && modules[it->second].exports.count(name) != 0;
+}
+
+std::optional<bool> FakeModules::IsWow64Process(Handle kernel32) {
+  auto it = open_.find(kernel32);
+  if (it == open_.end()) return std::nullopt;
+  const Module& m = modules[it->second];
+  if (!m.exports.count("IsWow64Process")) return std::nullopt;
+  return m.wow64.value_or(false);
+}
+
+std::optional<HRESULT> FakeModules::DllRegisterServer(Handle module) {
+  auto it = open_.find(module);
+  if (it == open_.end()) return std::nullopt;
+  Module& m = modules[it->second];
+  if (!m.exports.count("DllRegisterServer")) return std::nullopt;
+  if (m.onRegister) m.onRegister();
+  return m.registerResult.value_or(port::kSOk);
+}
+
+bool FakeModules::FreeLibrary(Handle module) { return open_.erase(module) != 0; }
+
+}  // namespace qz::fake

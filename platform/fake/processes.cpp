@@ -1,0 +1,68 @@
+// The fake processes: scripted programs and their exit codes.
+#include "platform/fake/fake_platform.h"
+
+namespace qz::fake {
+
+bool FakeProcesses::CreateProcessW(const std::wstring& applicationName,
+                                   const std::wstring& commandLine,
+                                   DWORD creationFlags,
+                                   port::ProcessInformation& info,
+                                   DWORD& lastError) {
+  launches.push_back({applicationName, commandLine, creationFlags});
+  auto it = programs.find(Fold(applicationName));
+  if (it == programs.end()) {
+    if (unknownProgramError) {
+      lastError = *unknownProgramError;
+      return false;
+    }
+    it = programs.emplace(Fold(applicationName), Program{}).first;
+  }
+  if (it->second.startError) {
+    lastError = *it->second.startError;
+    return false;
+  }
+  if (it->second.onStart) it->second.onStart();
+  info.process = next_++;
+  info.thread = next_++;
+  open_[info.process] = Running{it->second, false};
+  open_[info.thread] = Running{{}, true};
+  return true;
+}
+
+bool FakeProcesses::GetExitCodeProcess(Handle process, DWORD& exitCode) {
+  ++exitCodeQueries;
+  auto it = open_.find(process);
+  if (it == open_.end() || it->second.thread) return false;
+  Program& p = it->second.program;
+  if (p.failedQueries > 0) {
+    --p.failedQueries;
+    return false;
+  }
+  if (p.neverEnds || p.stillActiveQueries > 0) {
+    if (p.stillActiveQueries > 0) --p.stillActiveQueries;
+    exitCode = port::kStillActive;
+    return true;
+  }
+  exitCode = p.exitCode;
+  return true;
+}
+
+DWORD FakeProcesses::WaitForSingleObject(Handle object, DWORD milliseconds) {
+  waits.push_back(milliseconds);
+  auto it = open_.find(object);
+  if (it == open_.end()) return port::kWaitFailed;
+  Program& p = it->second.program;
+  if (p.neverEnds) return port::kWaitTimeout;
+  if (p.waitsBeforeExit > 0) {
+    --p.waitsBeforeExit;
+    return port::kWaitTimeout;
+  }
+  // Once the process is waited for to its end it no longer reports 259
+  // (unless that is its real exit code).
+  p.stillActiveQueries = 0;
+  return port::kWaitObject0;
+}
+
+bool FakeProcesses::CloseHandle(Handle object) { return open_.erase(object) != 0; }
+
+}  // namespace qz::fake

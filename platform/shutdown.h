@@ -1,0 +1,41 @@
+// Restarting Windows: the shutdown privilege of the process token and
+// ExitWindowsEx. The fake stands in for all of it, so no unit test can
+// restart anything.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "platform/handles.h"
+#include "platform/types.h"
+
+namespace qz::port {
+
+inline constexpr DWORD kTokenAdjustPrivileges = 0x20;
+inline constexpr DWORD kTokenQuery = 0x8;
+inline constexpr DWORD kSePrivilegeEnabled = 0x2;
+inline constexpr unsigned kEwxReboot = 0x2;
+inline constexpr unsigned kEwxForce = 0x4;
+// Planned, major reason operating system, minor reason upgrade.
+inline constexpr DWORD kShtdnReasonUpgrade = 0x80020003u;
+
+using Luid = std::uint64_t;
+
+class Shutdown {
+ public:
+  virtual ~Shutdown() = default;
+  // OpenProcessToken on the current process; false on failure.
+  virtual bool OpenProcessToken(DWORD access, Handle& token) = 0;
+  virtual bool CloseHandle(Handle token) = 0;
+  virtual bool LookupPrivilegeValueW(const std::wstring& name, Luid& luid) = 0;
+  // AdjustTokenPrivileges for one privilege, without the previous state.
+  // `lastError` is GetLastError right after the call: it is nonzero also
+  // when the call succeeded but the token does not hold the privilege.
+  virtual bool AdjustTokenPrivileges(Handle token, Luid luid, DWORD attributes,
+                                     DWORD& lastError) = 0;
+  // ExitWindowsEx: asks for the restart and returns at once.
+  virtual bool ExitWindowsEx(unsigned flags, DWORD reason) = 0;
+};
+
+using UniqueToken = UniqueHandle<Shutdown, &Shutdown::CloseHandle>;
+
+}  // namespace qz::port
