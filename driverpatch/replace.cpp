@@ -43,9 +43,12 @@ Replacement ReplaceServiceExecutable(DriverPatch& run,
   os.system.Sleep(200);
 
   Target service{serviceBinaryPath, false};
-  // An unreadable system directory left the target empty: like the driver
-  // target, it is left out rather than copied to a relative path.
-  Target system{systemTarget, true};
+  // The system target counts as done only when it is the service target,
+  // so that a service that cannot be stopped gets it scheduled too. An
+  // unreadable system directory left it empty: like the driver target, it
+  // is left out rather than copied to a relative path.
+  Target system{systemTarget, systemTarget.empty() ||
+                                  EqualsIgnoringCaseMbcs(run, serviceBinaryPath, systemTarget)};
   if (systemTarget.empty()) {
     os.debug.OutputDebugStringA("No system directory: system target left out");
   }
@@ -54,11 +57,8 @@ Replacement ReplaceServiceExecutable(DriverPatch& run,
   if (StopAndDeleteService(run, serviceName)) {
     os.system.Sleep(500);
     service.copied = Copy(run, sourceFile, service);
-    if (!system.path.empty() &&
-        !EqualsIgnoringCaseMbcs(run, serviceBinaryPath, system.path)) {
-      system.copied = Copy(run, sourceFile, system);
-    }
-    if (!driver.path.empty()) driver.copied = Copy(run, sourceFile, driver);
+    if (!system.copied) system.copied = Copy(run, sourceFile, system);
+    if (!driver.copied) driver.copied = Copy(run, sourceFile, driver);
     if (service.copied && system.copied && driver.copied) {
       os.system.Sleep(200);
       RunRegServer(run, serviceBinaryPath);  // the fresh copy

@@ -92,16 +92,28 @@ TEST_F(ServiceTest, ServiceInTheSystemDirectoryIsCopiedOnce) {
   EXPECT_EQ(m.ansiFiles.copies.size(), 2u);
 }
 
-TEST_F(ServiceTest, UnreadableDriverFolderLeavesTheDriverTargetOut) {
-  m.printers.driverDirectory = std::nullopt;
-  EXPECT_EQ(Replace(), Replacement::kDirect);
-  for (const auto& [from, to] : m.ansiFiles.copies) {
-    EXPECT_EQ(to.rfind("C:\\", 0), 0u) << to;  // never a relative path
+TEST(DriverPatchTargets, UnreadableFoldersLeaveTheirTargetOut) {
+  for (const bool driverFolder : {false, true}) {
+    FakeDriverPatchMachine m;
+    DriverPatch run{m.os};
+    m.files.AddFile(L"C:\\patch\\TXLDriverPatch.exe");
+    if (driverFolder) {
+      m.printers.driverDirectory = std::nullopt;
+    } else {
+      m.ansiFiles.systemDirectory = std::nullopt;
+    }
+    EXPECT_EQ(RunDriverPatch(run, "/silent"), 0);
+    for (const auto& [from, to] : m.ansiFiles.copies) {
+      EXPECT_EQ(to.rfind("C:\\", 0), 0u) << to;  // never a relative path
+    }
+    EXPECT_EQ(m.ansiFiles.copies.size(), 2u);
+    EXPECT_TRUE(m.ansiFiles.installs.empty());
+    const std::string mark = driverFolder
+                                 ? "No printer-driver directory: driver target left out"
+                                 : "No system directory: system target left out";
+    EXPECT_NE(std::find(m.debug.lines.begin(), m.debug.lines.end(), mark),
+              m.debug.lines.end());
   }
-  EXPECT_EQ(m.ansiFiles.copies.size(), 2u);
-  EXPECT_NE(std::find(m.debug.lines.begin(), m.debug.lines.end(),
-                      "No printer-driver directory: driver target left out"),
-            m.debug.lines.end());
 }
 
 TEST_F(ServiceTest, LockedServiceExecutableIsScheduledAndTheSourceRegistered) {
@@ -118,7 +130,7 @@ TEST_F(ServiceTest, LockedServiceExecutableIsScheduledAndTheSourceRegistered) {
   EXPECT_EQ(Contents("C:\\WINDOWS\\system32\\qzzipm12.exe"), "new");
 }
 
-TEST_F(ServiceTest, ServiceThatCannotBeDeletedSchedulesTheRealDriverTarget) {
+TEST_F(ServiceTest, ServiceThatCannotBeDeletedSchedulesAllThreeRealTargets) {
   service().deleteFails = true;
   EXPECT_EQ(Replace(), Replacement::kDeferred);
   std::vector<std::string> destinations;
@@ -126,8 +138,13 @@ TEST_F(ServiceTest, ServiceThatCannotBeDeletedSchedulesTheRealDriverTarget) {
   EXPECT_EQ(destinations,
             (std::vector<std::string>{
                 FakeDriverPatchMachine::kServicePath,
-                "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\QZZIPM12.EXE"}));
+                "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\QZZIPM12.EXE",
+                "C:\\WINDOWS\\system32\\qzzipm12.exe"}));
   EXPECT_TRUE(m.ansiFiles.copies.empty());
+  // A service in the system directory: that target is scheduled once.
+  m.ansiFiles.installs.clear();
+  EXPECT_EQ(Replace("C:\\WINDOWS\\System32\\QZZIPM12.exe"), Replacement::kDeferred);
+  EXPECT_EQ(m.ansiFiles.installs.size(), 2u);
 }
 
 TEST_F(ServiceTest, ManagerWithoutFullAccessEndsTheRunWithMinusOne) {
