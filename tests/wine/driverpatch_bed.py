@@ -48,8 +48,9 @@ class DriverPatchBed:
         if pending is None:
             self.addCleanup(self.reg_delete, SESSION_MANAGER,
                             'PendingFileRenameOperations', None)
-        # The driver patch with the new executable beside it.
-        self.patch = self.patch_dir('patch')
+        # The driver patch with the new executable beside it, in a folder
+        # whose name needs the ANSI code page (1252 under en_US).
+        self.patch = self.patch_dir('Patch \u00e4')
         for name in ('TXLDriverPatch.exe', 'txlsvchlp.dll'):
             (self.patch / name).write_bytes((BIN / name).read_bytes())
         (self.patch / 'QZZipm12.exe').write_bytes(self.new)
@@ -90,7 +91,8 @@ class DriverPatchBed:
 
     def service_log(self, exe):
         log = exe.parent / 'QZZipm12.log'
-        return log.read_text().splitlines() if log.exists() else []
+        # Written with the narrow path, in the ANSI code page.
+        return log.read_text(encoding='cp1252').splitlines() if log.exists() else []
 
     def start_device_window(self):
         """qzdevwin.exe; returns the path of its record file."""
