@@ -82,6 +82,14 @@ int Run(DriverPatch& run, const std::string& commandLine) {
     return 0;
   }
 
+  // Without the new executable the service would be deleted with nothing
+  // to put back: stop before anything is touched.
+  const port::DWORD source = os.ansiFiles.GetFileAttributesA(sourceFile);
+  if (source == port::kInvalidFileAttributes || (source & port::kFileAttributeDirectory)) {
+    os.debug.OutputDebugStringA("No QZZipm12.exe beside the driver patch");
+    return -1;
+  }
+
   const Replacement end = ReplaceServiceExecutable(
       run, serviceName, serviceBinaryPath, sourceFile, systemTarget, sourceDirectory);
   if (end == Replacement::kDirect) {

@@ -23,6 +23,9 @@ class AnsiFiles {
   // GetSystemDirectoryA into `bufferChars`; nullopt when it fails or does
   // not fit.
   virtual std::optional<std::string> GetSystemDirectoryA(std::size_t bufferChars) = 0;
+  // GetFileAttributesA; kInvalidFileAttributes when there is no such file
+  // or folder.
+  virtual DWORD GetFileAttributesA(const std::string& path) = 0;
   virtual bool CopyFileA(const std::string& from, const std::string& to,
                          bool failIfExists) = 0;
   // SetupInstallFileExA without INF and without callback: copies

@@ -34,6 +34,11 @@ class FakeAnsiFiles : public port::AnsiFiles {
   std::optional<std::string> GetSystemDirectoryA(std::size_t) override {
     return systemDirectory;
   }
+  port::DWORD GetFileAttributesA(const std::string& path) override {
+    const auto* entry = files_.Find(W(path));
+    if (entry == nullptr) return port::kInvalidFileAttributes;
+    return entry->directory ? port::kFileAttributeDirectory : 0x80;  // NORMAL
+  }
   bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override {
     copies.emplace_back(from, to);
     return static_cast<bool>(files_.CopyFileW(W(from), W(to), failIfExists));

@@ -34,6 +34,10 @@ class Win32AnsiFiles : public port::AnsiFiles {
     return std::string(buffer.data(), length);
   }
 
+  port::DWORD GetFileAttributesA(const std::string& path) override {
+    return ::GetFileAttributesA(path.c_str());
+  }
+
   bool CopyFileA(const std::string& from, const std::string& to,
                  bool failIfExists) override {
     return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;

@@ -121,6 +121,18 @@ class DriverPatchTest(DriverPatchBed, harness.WineTestCase):
                 self.assertEqual(self.service_state(), 'RUNNING')
                 self.assertIsNone(self.return_code_file())
 
+    def test_missing_new_executable_leaves_the_service_alone(self):
+        self.start_device_window()
+        exe = self.install_service()
+        (self.patch / 'QZZipm12.exe').unlink()
+        run = self.run_patch('/silent')
+        self.assertEqual(run.exit_code, -1, run.describe())
+        self.assertNothingShown(run)
+        self.assertEqual(exe.read_bytes(), self.source)
+        self.assertEqual(self.service_state(), 'RUNNING')
+        self.assertFalse(self.system_target.exists())
+        self.assertIsNone(self.return_code_file())
+
     def test_missing_service_says_not_applicable(self):
         for tail, boxes in (('', [MSG1]), ('/silent', [])):
             with self.subTest(tail=tail):
