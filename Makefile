@@ -37,3 +37,17 @@ demo: cross
 
 clean:
 	rm -rf out
+
+# libFuzzer targets (clang) in a tree of their own: each runs FUZZ_RUNS
+# executions; any crash, leak, timeout or sanitizer report fails.
+FUZZ      := out/fuzz
+FUZZ_RUNS ?= 1000000
+
+.PHONY: fuzz
+
+fuzz:
+	@bash cmake/setup-fuzz-deps.sh
+	@cmake -S . -B $(FUZZ) -DQZ_FUZZ=ON -DCMAKE_C_COMPILER=clang \
+	    -DCMAKE_CXX_COMPILER=clang++ >/dev/null
+	@cmake --build $(FUZZ) -j $(JOBS)
+	@bash tests/fuzz/run.sh $(FUZZ) $(FUZZ_RUNS)

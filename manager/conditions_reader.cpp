@@ -1,5 +1,7 @@
 // ReadConditions: every condition of "QZVRN_Conditions.config" straight
 // into its rule script "TestCode_<ID>.js".
+#include <optional>
+
 #include "manager/manager.h"
 #include "manager/xml_reading.h"
 
@@ -56,6 +58,10 @@ bool CVRNManager::ReadConditions() {
         if (attribute->nodeName() == L"ID") name = attribute->text();
       }
       bool refused = false;
+      // Read once: the text is the same for every JSCRIPT child, and
+      // reading it anew for each made a condition of many children cost
+      // their number squared.
+      std::optional<std::wstring> body;
       xml::ForEachChildNamed(condition, L"JSCRIPT", [&](XmlNode&) {
         if (name.empty()) return;
         if (!IsSafeScriptName(name)) {
@@ -64,7 +70,8 @@ bool CVRNManager::ReadConditions() {
           return;
         }
         // The whole condition's text, not only the JSCRIPT element's.
-        WriteRuleScript(name, condition.text());
+        if (!body) body = condition.text();
+        WriteRuleScript(name, *body);
       });
     });
     LogEnded(L"CVRNManager", L"ReadConditions");

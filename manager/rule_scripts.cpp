@@ -19,6 +19,13 @@ bool FitsEightBits(const std::wstring& text) {
   return true;
 }
 
+// The script host takes a file that begins with the bytes FF FE for UTF-16:
+// an 8-bit script must not begin with U+00FF U+00FE (a configured HEADER
+// can), or the host would read every byte pair as one character.
+bool StartsLikeUtf16Mark(const std::wstring& text) {
+  return text.size() >= 2 && text[0] == L'\xFF' && text[1] == L'\xFE';
+}
+
 }  // namespace
 
 void CVRNManager::WriteRuleScript(const std::wstring& name,
@@ -27,8 +34,9 @@ void CVRNManager::WriteRuleScript(const std::wstring& name,
       m_scriptHeader + L"\n" + body + m_scriptFooter + L"\n";
   // A text beyond Latin-1 goes out as UTF-16 with a byte-order mark, which
   // the script host reads, instead of losing characters in 8 bits.
+  const bool eightBit = FitsEightBits(script) && !StartsLikeUtf16Mark(script);
   const std::string bytes =
-      FitsEightBits(script) ? EncodeEightBit(script) : EncodeUtf16WithBom(script);
+      eightBit ? EncodeEightBit(script) : EncodeUtf16WithBom(script);
   EightBitTextFile file(os_.files);
   if (file.Open(L"TestCode_" + name + L".js")) file.WriteBytes(bytes);
 }

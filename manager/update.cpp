@@ -24,6 +24,38 @@ constexpr int kRuleTrue = -1;
 constexpr int kRuleFalse = 0;
 constexpr int kRuleFailed = 1;
 
+// A copy that failed part-way (a full disk under Wine's Setup API) can leave
+// the start of the new file in place of the original: the original comes
+// back from its backup copy, and a file that was not there before goes.
+void RepairFailedCopy(CVRNManager& m, const UpdateEntry& entry, const std::wstring& name) {
+  port::Files& files = m.Os().files;
+  const std::wstring destination = entry.installPath + L"\\" + name;
+  const std::wstring what = L"PatchFile = " + entry.fileName;
+  if (!entry.backedUp) {
+    if (!files.FindFirstFileW(destination)) return;
+    m.WriteLog(kDoUpdate, what + L" : partial copy removed",
+               files.DeleteFileW(destination) ? L"Info" : L"Failed");
+    return;
+  }
+  // Entries with the same last component share one backup copy, which then
+  // holds the last one's original.
+  const UpdateEntry* last = &entry;
+  for (const UpdateEntry& other : m.m_updateEntries) {
+    if (other.backedUp && EqualsIgnoringCase(other.backup.backedUpFileName,
+                                             entry.backup.backedUpFileName)) {
+      last = &other;
+    }
+  }
+  if (last != &entry) {
+    m.WriteLog(kDoUpdate, what + L" : original not restored, its backup copy is another's",
+               L"Failed");
+    return;
+  }
+  const std::wstring copy = entry.backup.backupFolder + L"\\" + entry.backup.backedUpFileName;
+  m.WriteLog(kDoUpdate, what + L" : original restored",
+             files.CopyFileW(copy, destination, false) ? L"Info" : L"Failed");
+}
+
 }  // namespace
 
 bool CVRNManager::RunPlugin(const std::wstring&, const std::vector<std::wstring>&,
@@ -35,6 +67,9 @@ bool CVRNManager::DoUpdate() {
   LogStarted(kClass, L"DoUpdate");
   try {
     Backup();
+    // Every file was there when the sources were verified: one that is
+    // gone now is skipped, but the update is no longer complete.
+    bool fileVanished = false;
     for (UpdateEntry& entry : m_updateEntries) {
       if (!entry.conditionRef.empty()) {
         const std::wstring script = L"TestCode_" + entry.conditionRef + L".js";
@@ -62,6 +97,7 @@ bool CVRNManager::DoUpdate() {
                                              : program + L" " + entry.arguments;
         if (!os_.files.FindFirstFileW(program)) {
           WriteLog(kDoUpdate, L"Execution_Required=TRUE, File Not Found", L"Failed to Load");
+          fileVanished = true;
           continue;
         }
         // Cutting the line would run the program with other arguments.
@@ -92,6 +128,7 @@ bool CVRNManager::DoUpdate() {
           folderPart.empty() ? m_sourceFolder : m_sourceFolder + L"\\" + folderPart;
       if (!os_.files.FindFirstFileW(sourceFolder + L"\\" + name)) {
         WriteLog(kDoUpdate, L"File Not Found", L"Failed to Load");
+        fileVanished = true;
         continue;
       }
       // A failed first call is repeated once: a copy error or a file in
@@ -114,9 +151,14 @@ bool CVRNManager::DoUpdate() {
                L"PatchFile = " + entry.fileName + L", SetupInstallFileEx error " +
                    std::to_wstring(m_installError),
                L"Failed");
+      RepairFailedCopy(*this, entry, name);
       return false;
     }
     RegisterCOMDLLS();
+    if (fileVanished) {
+      WriteLog(kDoUpdate, L"Patch files missing since their verification", L"Failed");
+      return false;
+    }
   } catch (_error e) {
     WriteLog(kDoUpdate, L"Exception:", L"failed");
     throw;

@@ -180,6 +180,16 @@ TEST_F(UpdateTest, BackupSavesWhatWillBeReplacedAndRegistrationUsesTheInstalledN
   EXPECT_TRUE(Has("CVRNManager:RegisterCOMDLLS  Regsvr32  /s \"C:\\Prod\\c.dll\"  Info"));
 }
 
+TEST_F(UpdateTest, APatchFileGoneSinceVerificationIsSkippedAndFailsTheUpdate) {
+  m.files.DeleteFileW(L"C:\\patch\\b.dll");
+  EXPECT_FALSE(manager.DoUpdate());
+  EXPECT_TRUE(Has("CVRNManager:DoUpdate  File Not Found  Failed to Load"));
+  EXPECT_EQ(m.files.Contents(L"C:\\Prod\\c.dll"), "new");
+  EXPECT_EQ(m.shell.executions.size(), 2u);
+  EXPECT_EQ(m.LogLines().back(),
+            "CVRNManager:DoUpdate  Patch files missing since their verification  Failed");
+}
+
 TEST_F(UpdateTest, ProgramEntryLimits) {
   struct Case {
     const char* name;

@@ -76,7 +76,8 @@ TEST_F(PugixmlDom, LoadFailsForMissingAndMalformedFiles) {
   auto doc = dom_->CreateDocument();
   EXPECT_FALSE(doc->load(L"C:\\x\\none.xml"));
   for (const char* bad : {"", "   ", "<a>", "<a></b>", "<a/><b/>", "text<a/>",
-                          "<a x='1' x='2'/>", "<?xml version='1.0'?>"}) {
+                          "<a x='1' x='2'/>", "<a><b y='1' x='2' z='3' x='4'/></a>",
+                          "<?xml version='1.0'?>"}) {
     Load(bad, false);
   }
   // A failed load leaves an empty document behind.

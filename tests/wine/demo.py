@@ -2,6 +2,9 @@
 runs the patch manager on the sample patch (samples/demo-patch) and shows
 what a user and an administrator would see: the message boxes and the
 restart dialog, the exit code, the log, and what changed on the machine.
+The sample patch replaces the product's QZZdemo.ini and QZZdemo.dll, backing
+both up first, and has the DLL registered; QZZdemo.dll is the test fixture
+qzregprobe.dll, which records the program that registered it beside itself.
 
   python3 tests/wine/demo.py [--token QZSU] [--press later] [--lang de_DE.UTF-8]
                              [--reboot-flag 0|1|2|3] [--keep]
@@ -18,6 +21,7 @@ import argparse
 import hashlib
 import shutil
 import sys
+import time
 import traceback
 from pathlib import Path
 
@@ -29,6 +33,9 @@ PRODUCT_KEY = 'HKLM\\SOFTWARE\\QZ\\QZ Demo Driver'
 PENDING_KEY = 'HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager'
 CONTROL_PROGID = 'HKCR\\QZKelvaDiags.QZRegUtil'
 OLD_INI = b'[QZ Demo Driver]\r\nVersion=1.0\r\n'
+OLD_DLL = b'QZZdemo.dll 1.0 (stands for the installed COM server)'
+SERVER = harness.TOOLS / 'qzregprobe.dll'
+BACKED_UP = 'CVRNManager:Cleanup - Delete backup folder file:'
 
 
 def snapshot(folder):
@@ -81,6 +88,7 @@ class Demo(harness.WineTestCase):
         install.mkdir(parents=True)
         self.addCleanup(shutil.rmtree, install, True)
         (install / 'QZZdemo.ini').write_bytes(OLD_INI)
+        (install / 'QZZdemo.dll').write_bytes(OLD_DLL)
         self.reg_add(PRODUCT_KEY, 'InstallDir', 'REG_SZ', self.win_path(install))
 
         patch = self.patch_dir('demo-patch')
@@ -96,6 +104,9 @@ class Demo(harness.WineTestCase):
             shutil.copyfile(dll, patch / dll.name)
         else:
             print(f'note: {dll} is missing; the rules cannot use the control')
+        if not SERVER.exists():
+            self.fail(f'{SERVER} is missing: run make build')
+        shutil.copyfile(SERVER, patch / 'QZZdemo.dll')
         shutil.copyfile(harness.BIN / harness.PRODUCT, patch / harness.PRODUCT)
 
         print(f'== installed product: {self.win_path(install)} '
@@ -120,6 +131,13 @@ class Demo(harness.WineTestCase):
         run = self.run_manager(o.token, cwd=patch, copy=False,
                                exe=patch / harness.PRODUCT, press=o.press,
                                lang=o.lang, timeout=o.timeout)
+        # Regsvr32 runs on after the manager; give it a moment to record.
+        registering = any(line[0] == 'CVRNManager:RegisterCOMDLLS' and
+                          line[1].startswith('Regsvr32') for line in run.log_lines)
+        deadline = time.monotonic() + 10
+        while (registering and time.monotonic() < deadline and
+               not (install / 'QZZdemo.dll.registered').exists()):
+            time.sleep(0.05)
         cmdline = next((r[1] for r in run.transcript if r[0] == 'cmdline'), '')
         print(f'\n== ran: {cmdline}  (cwd {self.win_path(patch)}, LANG {o.lang})')
         print('\n== message boxes')
@@ -148,6 +166,12 @@ class Demo(harness.WineTestCase):
             for line in run.log_text.split('\r\n'):
                 if line:
                     print(f'  {line}')
+        print('\n== backup folder (made by the run, emptied by its cleanup)')
+        backed_up = [line[1] for line in run.log_lines if line[0] == BACKED_UP]
+        for path in backed_up:
+            print(f'  {path}')
+        if not backed_up:
+            print('  (nothing backed up)')
         print_changes('install folder', before_install, snapshot(install))
         print_changes('patch folder', before_patch, snapshot(patch))
         after_control = snapshot(control_dir) if control_dir.exists() else {}

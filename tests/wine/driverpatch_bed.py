@@ -110,7 +110,8 @@ class DriverPatchBed:
         return record
 
     def hold(self, path, seconds=30):
-        """Holds `path` open without sharing until the test ends."""
+        """Holds `path` open without sharing until the test ends. qzhold
+        reads only: the service may still run from the file."""
         marker = Path(str(path) + '.held')
         p = subprocess.Popen(['wine', str(TOOLS / 'qzhold.exe'),
                               self.win_path(path), str(seconds)], env=self.env,

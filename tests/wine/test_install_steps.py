@@ -3,9 +3,11 @@ patch files beside the manager, the backup, the Setup API install, the
 registration by Regsvr32, the update walk with its sub-conditions and
 program entries, the restart offer and the cleanup of the patch folder.
 
-Wine queues a destination held open without telling the program (no
-delayed-copy notification), so the in-use path is proved against the
-fakes; here the restart offer comes from the rule file's rebootFlag.
+Under Wine a destination in use never reaches the delayed-copy path: held
+without sharing it cannot be backed up, held with read sharing it is queued
+for the restart without a notification and counts as installed. That path
+is proved against the fakes; here the restart offer comes from the rule
+file's rebootFlag.
 "Restart Now" ends every process of the prefix and is never pressed here.
 
 Run by hand: python3 tests/wine/test_install_steps.py [-k pattern]
@@ -13,6 +15,7 @@ Run by hand: python3 tests/wine/test_install_steps.py [-k pattern]
 
 import re
 import sys
+import time
 import unittest
 from pathlib import Path
 
@@ -86,6 +89,16 @@ def names(folder):
     return sorted(p.name for p in folder.iterdir())
 
 
+def wait_for(path, seconds=10):
+    """Regsvr32 is started and not waited for. Polled rather than waited
+    for with the robot's job: a desktop process that a run happens to start
+    joins the job and outlives the run while others use the prefix."""
+    deadline = time.monotonic() + seconds
+    while not path.exists() and time.monotonic() < deadline:
+        time.sleep(0.05)
+    return path.exists()
+
+
 class InstallStepsCase(harness.WineTestCase):
 
     def setUp(self):
@@ -98,7 +111,7 @@ class InstallStepsCase(harness.WineTestCase):
         """An installed product: a folder with the given files, named by a
         registry value. Returns (folder, location for patch_details)."""
         self._products += 1
-        folder = self.patch_dir(f'product-{self._products}')
+        folder = self.patch_dir()  # named after the test: no other test's
         for name, data in (files or {}).items():
             (folder / name).write_bytes(data)
         key = f'{self.unique_key()}-{self._products}'
@@ -127,11 +140,9 @@ class InstallStepsCase(harness.WineTestCase):
 
     # The log as bytes: several fields end or begin with a blank, which the
     # split into fields cannot tell from the separator.
-    def assertEntry(self, run, *entry, present=True):
-        found = log_line_bytes(*entry) in (run.log_bytes or b'')
-        if found != present:
-            self.fail(f'log {"lacks" if present else "has"} {entry!r}'
-                      f'{run.describe()}')
+    def assertEntry(self, run, *entry):
+        if log_line_bytes(*entry) not in (run.log_bytes or b''):
+            self.fail(f'log lacks {entry!r}{run.describe()}')
 
     def assertEntriesInOrder(self, run, entries):
         pos = 0
@@ -141,7 +152,7 @@ class InstallStepsCase(harness.WineTestCase):
                 self.fail(f'{e!r} missing or out of order{run.describe()}')
             pos = i + 1
 
-    def installed(self, run, patch, name, folder):
+    def installed(self, patch, name, folder):
         """The normal-form install entry of one file."""
         return (INSTALL, f'SetupInstallFileEx 1: Result = 1, Filename = {name}'
                 f', sourcepath = {self.win_path(patch)}, destinationpath = '
@@ -160,27 +171,33 @@ class InstallPathTests(InstallStepsCase):
             ('CVRNManager:ReturnRegistryPath', 'Registry Key:', 'Absent'),
             ('CVRNManager:ReturnRegistryPath', 'Destination patch Path:',
              self.win_path(folder)),
-            self.installed(run, d, 'QZZa.ini', folder)])
+            self.installed(d, 'QZZa.ini', folder)])
         self.assertEqual((folder / 'QZZa.ini').read_bytes(), NEW)
 
     def test_patch_file_that_cannot_be_used_gives_message_3(self):
-        # Missing, or named outside the patch folder: nothing is installed.
+        # Missing, or named outside the patch folder (where a file of that
+        # name lies, which the run must neither install nor delete).
+        folder, location = self.product({'QZZoutside.ini': OLD,
+                                         'QZZmissing.ini': OLD})
         for name, entry in (
                 ('QZZmissing.ini', None),
-                ('..\\QZZa.ini', ('CVRNManager:VerifySourceFilesPath',
-                                  'Patch file name not allowed: ..\\QZZa.ini',
-                                  'Failed'))):
+                ('..\\QZZoutside.ini', ('CVRNManager:VerifySourceFilesPath',
+                                        'Patch file name not allowed: '
+                                        '..\\QZZoutside.ini', 'Failed'))):
             with self.subTest(name):
-                folder, location = self.product({'QZZa.ini': OLD})
-                d = self.patch({'QZZa.ini': NEW},
-                               [patch_details(name, [location])])
+                d = self.patch({}, [patch_details(name, [location])])
+                outside = d.parent / 'QZZoutside.ini'
+                outside.write_bytes(NEW)
+                self.addCleanup(outside.unlink, True)
                 run = self.run_patch(d, WEB_TOKEN)
                 if entry:
                     self.assertEntry(run, *entry)
                 self.assertEntry(run, MAIN, 'VerifySourceFilesPath:', 'Failed')
                 self.assertEqual(run.boxes, [MSG3_EN], run.describe())
                 self.assertLogLacks(run, ('CVRNManager', 'DoUpdate', 'Started'))
-                self.assertEqual((folder / 'QZZa.ini').read_bytes(), OLD)
+                self.assertEqual((folder / name.split('\\')[-1]).read_bytes(),
+                                 OLD)
+                self.assertEqual(outside.read_bytes(), NEW)
 
 
 class MainJobTests(InstallStepsCase):
@@ -188,7 +205,7 @@ class MainJobTests(InstallStepsCase):
     def test_three_files_two_replaced_one_registered(self):
         folder, location = self.product({'QZZa.ini': OLD,
                                          'QZZdemo.dll': b'old server'})
-        spy = self.patch_dir('backup-seen')
+        spy = self.patch_dir()
         server = REGPROBE.read_bytes()
         d = self.patch({'QZZa.ini': NEW, 'QZZdemo.dll': server,
                         'QZZnew.txt': b'new file'},
@@ -198,7 +215,7 @@ class MainJobTests(InstallStepsCase):
         (d / 'QZVRN_Conditions.config').write_text(conditions_xml({
             'peek': PEEK.format(backups=js_str(self.win_path(d) + '\\qzvrn*'),
                                 spy=js_str(self.win_path(spy)))}))
-        run = self.run_patch(d, wait_all=True)
+        run = self.run_patch(d)
 
         # While the run was on: one backup folder with the two originals.
         backups = names(spy)
@@ -213,9 +230,9 @@ class MainJobTests(InstallStepsCase):
         dll = self.win_path(folder / 'QZZdemo.dll')
         self.assertEntriesInOrder(run, [
             ('CVRNManager:Backup', 'Destination file :', 'Absent'),
-            self.installed(run, d, 'QZZa.ini', folder),
-            self.installed(run, d, 'QZZnew.txt', folder),
-            self.installed(run, d, 'QZZdemo.dll', folder),
+            self.installed(d, 'QZZa.ini', folder),
+            self.installed(d, 'QZZnew.txt', folder),
+            self.installed(d, 'QZZdemo.dll', folder),
             ('CVRNManager:RegisterCOMDLLS', f'Regsvr32  /s "{dll}"', 'Info'),
             UPDATE_ENDED,
             ('CVRNManager:Cleanup - Delete backup folder file:',
@@ -229,7 +246,9 @@ class MainJobTests(InstallStepsCase):
         self.assertEqual((folder / 'QZZa.ini').read_bytes(), NEW)
         self.assertEqual((folder / 'QZZnew.txt').read_bytes(), b'new file')
         self.assertEqual((folder / 'QZZdemo.dll').read_bytes(), server)
-        loader = (folder / 'QZZdemo.dll.registered').read_text()
+        registered = folder / 'QZZdemo.dll.registered'
+        self.assertTrue(wait_for(registered), run.describe())
+        loader = registered.read_text()
         self.assertEqual(loader.rsplit('\\', 1)[-1].lower(), 'regsvr32.exe',
                          loader)
 
@@ -244,13 +263,14 @@ class RestartTests(InstallStepsCase):
     leaves return code 2 for the caller."""
 
     def test_restart_put_off_leaves_return_code_2(self):
+        folder, location = self.product()
         for what, press, lang, silent, dialogs in (
                 ('Restart Later', 'later', None, False, [RESTART_EN]),
                 ('close box', 'close', None, False, [RESTART_EN]),
                 ('German system', 'later', 'de_DE.UTF-8', False, [RESTART_DE]),
                 ('silent', 'none', None, True, [])):
             with self.subTest(what):
-                folder, location = self.product({'QZZa.ini': OLD})
+                (folder / 'QZZa.ini').write_bytes(OLD)
                 d = self.patch({'QZZa.ini': NEW},
                                [patch_details('QZZa.ini', [location])],
                                reboot_flag='1', silent=silent)
@@ -291,11 +311,11 @@ class UpdateWalkTests(InstallStepsCase):
         folder, d = self.three_files({'no': 'return false;'}, 'no')
         run = self.run_patch(d)
         self.assertEntriesInOrder(run, [
-            self.installed(run, d, 'QZZa.txt', folder),
+            self.installed(d, 'QZZa.txt', folder),
             (SUBCONDITION, 'PatchFile = QZZb.txt, SubCondition = no : '
              'Returns FALSE', 'Failed'),
             # A condition that was never defined lets its entry apply.
-            self.installed(run, d, 'QZZc.txt', folder),
+            self.installed(d, 'QZZc.txt', folder),
             UPDATE_ENDED])
         self.assertEqual(names(folder), ['QZZa.txt', 'QZZc.txt'])
 
@@ -305,7 +325,7 @@ class UpdateWalkTests(InstallStepsCase):
                                      last_comreg=True)
         run = self.run_patch(d)
         self.assertEntriesInOrder(run, [
-            self.installed(run, d, 'QZZa.txt', folder),
+            self.installed(d, 'QZZa.txt', folder),
             (SUBCONDITION, 'Javascript Error', 'Failed'),
             (MAIN, 'DoUpdate:', 'Failed')])
         self.assertLogLacks(run, REGISTRATION)
@@ -328,10 +348,10 @@ class UpdateWalkTests(InstallStepsCase):
         one = self.win_path(d / 'one' / 'qzprobe.exe')
         two = self.win_path(d / 'two' / 'qzprobe.exe')
         self.assertEntriesInOrder(run, [
-            self.installed(run, d, 'QZZa.txt', folder),
+            self.installed(d, 'QZZa.txt', folder),
             ('CVRNManager:RunProcess',
              f'Runprocess File= {one}, Cmdline = {one} /silent', 'Info'),
-            self.installed(run, d, 'QZZb.txt', folder),
+            self.installed(d, 'QZZb.txt', folder),
             ('CVRNManager:RunProcess', f'Runprocess File= {two}, Cmdline = ',
              'Info'),
             UPDATE_ENDED])

@@ -5,12 +5,14 @@ texts as MSXML hands them over; condition IDs that are refused; scripts
 beyond Latin-1 as UTF-16; 8-bit scripts that the console script host runs;
 and the log entries of the three readers' failures.
 
-The cleanup step leaves the scripts in the patch folder for now, so the
-tests read them there after a "QZSU" run.
+The run's cleanup deletes the scripts, so each run here has a patch
+folder in which nothing can be deleted or moved (append-only, chattr +a):
+the tests read the scripts there after a "QZSU" run.
 
 Run by hand: python3 tests/wine/test_rule_scripts.py [-k pattern]
 """
 
+import subprocess
 import sys
 import unittest
 from pathlib import Path
@@ -80,6 +82,11 @@ READ_ENDED = [('CVRNManager', 'ReadConditions', 'Ended'),
 class RuleScriptCase(harness.WineTestCase):
 
     def run_with(self, folder, press='ok'):
+        if subprocess.run(['chattr', '+a', str(folder)],
+                          capture_output=True).returncode != 0:
+            self.skipTest('chattr +a unavailable: the cleanup would delete '
+                          'the scripts')
+        self.addCleanup(subprocess.run, ['chattr', '-a', str(folder)])
         run = self.run_manager('QZSU', cwd=folder, press=press)
         self.assertEqual(run.exit_code is not None, True, run.describe())
         return run

@@ -1,5 +1,6 @@
 // qzhold: holds a file open without any sharing, so that a copy onto it
-// fails as it does on an executable in use.
+// fails as it does on an executable in use. It asks for reading only: the
+// image of a running program cannot be opened for writing (qzholder).
 //   qzhold.exe <path> <seconds>
 // Writes "<path>.held" once the file is held; ends after <seconds>.
 #include <windows.h>

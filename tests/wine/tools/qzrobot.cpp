@@ -35,6 +35,7 @@
 // folder, language ids, Windows version, WOW64).
 
 #include <windows.h>
+#include <tlhelp32.h>
 #include <shellapi.h>
 
 #include <set>
@@ -256,14 +257,36 @@ int Info() {
   return 0;
 }
 
-// True while a process of the job still runs.
+// True while a process of the job still runs. Wine's desktop process
+// (explorer.exe) may be started inside the job by the first window of a
+// run and lives on for the whole prefix: it is not the program's.
 bool JobBusy(HANDLE job) {
   if (!job) return false;
-  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION info = {};
-  if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation,
-                                 &info, sizeof(info), nullptr))
+  struct {
+    JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+    ULONG_PTR more[255];
+  } ids = {};
+  ids.list.NumberOfAssignedProcesses = 256;
+  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof(ids),
+                                 nullptr))
     return false;
-  return info.ActiveProcesses > 0;
+  if (ids.list.NumberOfProcessIdsInList == 0) return false;
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return true;
+  bool busy = false;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot, &entry); more && !busy;
+       more = Process32NextW(snapshot, &entry)) {
+    for (DWORD i = 0; i < ids.list.NumberOfProcessIdsInList; ++i) {
+      if (ids.list.ProcessIdList[i] == entry.th32ProcessID &&
+          lstrcmpiW(entry.szExeFile, L"explorer.exe") != 0) {
+        busy = true;
+      }
+    }
+  }
+  CloseHandle(snapshot);
+  return busy;
 }
 
 void Usage() {
