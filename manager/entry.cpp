@@ -88,7 +88,7 @@ class Run {
   // Messages are always loaded, also when the box is then suppressed.
   void Show(unsigned id, bool show = true) {
     std::wstring message;
-    LoadMessage(id, message);
+    LoadMessage(m_, id, message);
     if (show) {
       m_.ShowMessage(os_.ui.GetDesktopWindow(), message, L"QZ",
                      port::kMbOk | port::kMbIconInformation);
@@ -153,7 +153,7 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
   } catch (...) {
     m.WriteLog(kMain, L"Unknown Exception:", L"failed");
     std::wstring message;
-    LoadMessage(kMsgUpdateFailed, message);
+    LoadMessage(m, kMsgUpdateFailed, message);
     m.ShowMessage(os.ui.GetDesktopWindow(), message, L"QZ",
                   port::kMbOk | port::kMbIconInformation);
     return finish(-1);

@@ -1,10 +1,11 @@
 // The log file and the return-code file.
+#include "common/return_code.h"
 #include "manager/manager.h"
 
 namespace qz {
 
 namespace {
-// Each field is held in a 256-character buffer: longer texts are cut.
+// A field keeps at most its first 255 characters.
 constexpr std::size_t kFieldLimit = 255;
 
 // A field never breaks its line: a line end or other control character
@@ -37,15 +38,8 @@ void CVRNManager::LogEnded(const std::wstring& className,
 }
 
 int CVRNManager::WriteReturnCode(int value) {
-  try {
-    // Opened by its relative name: it lands in the current directory.
-    m_returnCodeFile.Open(L"QZVRN_Returncode.txt");
-    m_returnCodeFile.Write(std::to_wstring(value));
-    m_returnCodeFile.Close();
-    return 1;
-  } catch (...) {
-    return 0;
-  }
+  // Opened by its relative name: it lands in the current directory.
+  return WriteReturnCodeFile(m_returnCodeFile, kReturnCodeFileName, value);
 }
 
 }  // namespace qz

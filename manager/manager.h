@@ -10,7 +10,7 @@
 
 #include "manager/errors.h"
 #include "manager/records.h"
-#include "manager/text_file.h"
+#include "common/text_file.h"
 #include "platform/platform.h"
 
 namespace qz {
@@ -119,8 +119,8 @@ class CVRNManager {
   port::Platform& os_;
 };
 
-// The process-wide manager: set by the entry right after construction, read
-// by free functions such as LoadMessage that log through it.
+// The process-wide manager: set by the entry right after construction, for
+// callers of the two-argument LoadMessage.
 extern CVRNManager* g_pManager;
 
 // Launch modes kept in m_launchMode.

@@ -2,14 +2,13 @@
 
 #include <cstdio>
 
+#include "common/message_box.h"
+#include "common/string_loader.h"
 #include "manager/manager.h"
 
 namespace qz {
 
 namespace {
-
-constexpr unsigned kRtString = 6;
-constexpr port::LANGID kNeutralBlock = 1024;
 
 struct LanguageRow {
   port::LANGID block;
@@ -38,54 +37,13 @@ LanguageRow ChooseLanguage(port::LANGID langId) {
   }
 }
 
-// Reads string `id` out of a raw string-table block: 16 counted strings.
-std::wstring StringFromBlock(const std::vector<std::uint16_t>& block, unsigned id) {
-  std::size_t pos = 0;
-  for (unsigned skip = id % 16; skip > 0; --skip) {
-    if (pos >= block.size()) return {};
-    pos += 1 + block[pos];
-  }
-  if (pos >= block.size()) return {};
-  const std::size_t length = block[pos];
-  if (pos + 1 + length > block.size()) return {};  // a torn block: use none
-  std::wstring text;
-  text.reserve(length);
-  for (std::size_t i = 0; i < length; ++i) {
-    text += static_cast<wchar_t>(block[pos + 1 + i]);
-  }
-  return text;
-}
-
-std::wstring FromBlock(port::Platform& os, unsigned id, port::LANGID language) {
-  const auto block = os.resources.FindStringBlock(id / 16 + 1, language);
-  return block ? StringFromBlock(*block, id) : std::wstring();
-}
-
 }  // namespace
 
-std::wstring LoadResourceString(port::Platform& os, unsigned id,
-                                port::LANGID language) {
-  std::wstring text;
-  if (language != 0) {
-    text = FromBlock(os, id, language);
-  } else {
-    // The neutral request in the order Windows itself takes, done here
-    // because not every platform's lookup does it.
-    const port::LANGID order[] = {os.system.GetThreadLangID(),
-                                  os.system.GetUserDefaultUILanguage(),
-                                  kNeutralBlock};
-    for (port::LANGID lang : order) {
-      if (lang == 0) continue;
-      text = FromBlock(os, id, lang);
-      if (!text.empty()) break;
-    }
-  }
-  if (text.empty()) text = os.resources.LoadStringW(id);
-  return text;
+int LoadMessage(unsigned id, std::wstring& buffer) {
+  return LoadMessage(*g_pManager, id, buffer);
 }
 
-int LoadMessage(unsigned id, std::wstring& buffer) {
-  CVRNManager& manager = *g_pManager;
+int LoadMessage(CVRNManager& manager, unsigned id, std::wstring& buffer) {
   port::Platform& os = manager.Os();
   manager.LogStarted(L"CVRNManager", L"LoadMessage");
   const port::LANGID langId = os.system.GetSystemDefaultLangID();
@@ -95,7 +53,7 @@ int LoadMessage(unsigned id, std::wstring& buffer) {
                 langId & 0x3FF, langId >> 10);
   manager.WriteLog(L"CVRNManager:LoadMessage", line, L"Info");
   const LanguageRow row = ChooseLanguage(langId);
-  std::wstring text = LoadResourceString(os, id, row.block);
+  std::wstring text = LoadResourceString(os.resources, os.system, id, row.block);
   manager.WriteLog(L"CVRNManager:LoadMessage", row.text, row.status);
   if (text.size() >= kMessageBufferChars) text.resize(kMessageBufferChars - 1);
   buffer = text;
@@ -105,8 +63,9 @@ int LoadMessage(unsigned id, std::wstring& buffer) {
 
 int CVRNManager::ShowMessage(port::Handle owner, const std::wstring& text,
                              const std::wstring& caption, unsigned style) {
-  if (m_silentMode || m_launchMode == kUpdateToolMode) return 1;
-  return os_.ui.MessageBoxW(owner, text, caption, style);
+  return ShowMessageUnlessQuiet(
+      os_.ui, m_silentMode || m_launchMode == kUpdateToolMode, owner, text,
+      caption, style);
 }
 
 namespace {
@@ -136,7 +95,7 @@ void ParseVRNError(_error error, CVRNManager* manager) {
   const ErrorRow row = ErrorText(error);
   manager->WriteLog(L"CVRNManager:ParseVRNError", row.text, row.status);
   std::wstring message;
-  LoadMessage(kMsgUpdateFailed, message);
+  LoadMessage(*manager, kMsgUpdateFailed, message);
   // Update-tool mode does not silence this one: only SILENT_MODE does.
   if (!manager->m_silentMode) {
     port::Ui& ui = manager->Os().ui;

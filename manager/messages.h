@@ -19,18 +19,15 @@ inline constexpr unsigned kMsgUpdateCompleted = 5;
 inline constexpr unsigned kMsgRestartNow = 6;
 inline constexpr unsigned kMsgRestartLater = 7;
 
-// Callers hand a 1024-character buffer; a text is cut to fit it.
+// LoadMessage keeps at most kMessageBufferChars - 1 characters of a text,
+// what a 1024-character buffer with its terminator holds.
 inline constexpr std::size_t kMessageBufferChars = 1024;
 
 // Fills `buffer` with message `id` in the system's language, logging the
-// choice through g_pManager. Always returns 1.
+// choice through `manager`. Always returns 1.
+int LoadMessage(CVRNManager& manager, unsigned id, std::wstring& buffer);
+// The same through g_pManager, which must be set.
 int LoadMessage(unsigned id, std::wstring& buffer);
-
-// The text of string `id` from the block of `language` (0: the platform's
-// own order: thread language, user UI language, neutral block), falling
-// back to LoadStringW. May be empty.
-std::wstring LoadResourceString(port::Platform& os, unsigned id,
-                                port::LANGID language);
 
 // Logs the error's row, loads message 3 and shows it unless silent.
 void ParseVRNError(_error error, CVRNManager* manager);

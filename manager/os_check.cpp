@@ -6,7 +6,7 @@
 #include <string>
 
 #include "manager/manager.h"
-#include "manager/text_compare.h"
+#include "common/text_compare.h"
 
 namespace qz {
 

@@ -1,7 +1,7 @@
 // The rule script writer and ReadJSFromXml, which turns the rule file's
 // matchString into "TestCode_Main.js".
 #include "manager/manager.h"
-#include "manager/text_compare.h"
+#include "common/text_compare.h"
 #include "manager/xml_reading.h"
 
 namespace qz {

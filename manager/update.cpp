@@ -7,7 +7,7 @@
 
 #include "manager/manager.h"
 #include "manager/patch_names.h"
-#include "manager/text_compare.h"
+#include "common/text_compare.h"
 
 namespace qz {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "manager/manager.h"
-#include "manager/text_compare.h"
+#include "common/text_compare.h"
 
 namespace qz::xml {
 

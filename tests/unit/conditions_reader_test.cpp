@@ -4,7 +4,7 @@
 
 #include "manager/manager.h"
 #include "manager/script_texts.h"
-#include "manager/text_file.h"
+#include "common/text_file.h"
 #include "platform/fake/fake_platform.h"
 #include "platform/fake/xml_dom_pugixml.h"
 

@@ -5,3 +5,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 timeout --kill-after=10 600 python3 tests/wine/demo.py "$@"
+# Then the driver patch on the stand-in service (demo_driverpatch.py).
+echo
+echo "===== the driver patch: TXLDriverPatch.exe /silent on the stand-in service"
+timeout --kill-after=10 300 python3 tests/wine/demo_driverpatch.py

@@ -60,7 +60,7 @@ class WineTestCase(unittest.TestCase)
       patch_dir()), deletes the old log, starts it through qzrobot.exe with
       the command line '"<exe>"' + (' ' + tail if tail else ''), answers
       every message box with OK and the restart dialog per press
-      (ok|now|later|close|none). Fails the test (not skip) when the
+      (ok|now|later|close|esc|none). Fails the test (not skip) when the
       program is missing. any_process=True answers the windows of every
       process (programs the manager starts), not only the manager's;
       wait_all=True also waits for the programs it started and left running

@@ -3,7 +3,9 @@
 // tail or a very long one, so the Wine tests start the product through this
 // launcher. While the child runs, every visible dialog window (#32770) of the
 // child is read once and answered: message boxes get OK, the restart dialog
-// (it has control 1002) gets the button chosen with --press.
+// (it has control 1002) gets the button chosen with --press. The driver
+// patch's restart dialog (control 1003, buttons IDOK and IDCANCEL) is
+// recorded and answered the same way; --press esc sends it an Esc key.
 //
 // Transcript (UTF-8, one record a line, fields split by tabs, \ \t \n \r
 // escaped as \\ \t \n \r):
@@ -11,6 +13,7 @@
 //   child    <process id of the program>
 //   box      <caption> <text of control 0xFFFF> <button texts joined by |> <pid>
 //   dialog   <caption> <text of 1002> <text of 1000> <text of 1001> <pid>
+//            (driver patch: <caption> <text of 1003> <text of 1> <text of 2> <pid>)
 //   press    <what was pressed>
 //   window   <class> <caption> <pid>    (any other visible top-level window)
 //   timeout                             (child killed after --timeout-ms)
@@ -188,6 +191,21 @@ void Handle(HWND h, const std::wstring& press) {
     Record({L"window", cls, WindowText(h), PidOf(h)});
     return;
   }
+  if (GetDlgItem(h, 1003)) {
+    Record({L"dialog", WindowText(h), ItemText(h, 1003), ItemText(h, IDOK),
+            ItemText(h, IDCANCEL), PidOf(h)});
+    Record({L"press", press});
+    if (press == L"now") Click(h, IDOK);
+    else if (press == L"later") Click(h, IDCANCEL);
+    else if (press == L"close") PostMessageW(h, WM_CLOSE, 0, 0);
+    else if (press == L"esc") {
+      // To the focused button, as a key press reaches the dialog's loop.
+      HWND target = GetDlgItem(h, IDOK);
+      PostMessageW(target ? target : h, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
+      PostMessageW(target ? target : h, WM_KEYUP, VK_ESCAPE, 0xC0010001);
+    }
+    return;
+  }
   if (GetDlgItem(h, 1002)) {
     Record({L"dialog", WindowText(h), ItemText(h, 1002), ItemText(h, 1000),
             ItemText(h, 1001), PidOf(h)});
@@ -274,7 +292,7 @@ bool JobBusy(HANDLE job) {
 void Usage() {
   PrintLine(
       L"usage: qzrobot --exe <path> [--cwd <dir>] [--tail-hex <hex utf-8>]\n"
-      L"               [--transcript <file>] [--press ok|now|later|close|none]\n"
+      L"               [--transcript <file>] [--press ok|now|later|close|esc|none]\n"
       L"               [--timeout-ms <n>] [--poll-ms <n>] [--any-process]\n"
       L"               [--wait-all]\n"
       L"       qzrobot --info");
@@ -320,7 +338,7 @@ int main() {
     }
   }
   if (exe.empty() || (press != L"ok" && press != L"now" && press != L"later" &&
-                      press != L"close" && press != L"none")) {
+                      press != L"close" && press != L"none" && press != L"esc")) {
     Record({L"error", L"bad arguments"});
     Usage();
     return 125;

@@ -1,4 +1,4 @@
-#include "manager/text_compare.h"
+#include "common/text_compare.h"
 
 namespace qz {
 

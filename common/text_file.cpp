@@ -1,4 +1,4 @@
-#include "manager/text_file.h"
+#include "common/text_file.h"
 
 namespace qz {
 

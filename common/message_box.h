@@ -1,0 +1,16 @@
+// The message box both programs show: a standard box, or nothing at all in
+// an unattended run.
+#pragma once
+#include <string>
+
+#include "platform/ui.h"
+
+namespace qz {
+
+// Shows the box and returns its result; returns 1 (IDOK) without showing
+// anything when `quiet`.
+int ShowMessageUnlessQuiet(port::Ui& ui, bool quiet, port::Handle owner,
+                           const std::wstring& text, const std::wstring& caption,
+                           unsigned style);
+
+}  // namespace qz

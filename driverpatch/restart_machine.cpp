@@ -1,0 +1,64 @@
+// RestartMachine: the shutdown privilege on NT, then a forced restart.
+#include "driverpatch/driver_patch.h"
+
+namespace qz::driverpatch {
+
+namespace {
+
+constexpr port::DWORD kTokenAdjustQuery = port::kTokenAdjustPrivileges | port::kTokenQuery;
+constexpr unsigned kRebootForce = port::kEwxReboot | port::kEwxForce;
+// Planned, major reason application, minor reason maintenance.
+constexpr port::DWORD kPlannedMaintenance = 0x80040001u;
+// OSVERSIONINFOW: the basic record, all that the platform id needs.
+constexpr port::DWORD kBasicVersionRecord = 276;
+
+// Enables the shutdown privilege in `token`; false (traced) when a step
+// fails. A privilege only partly assigned counts as enabled.
+bool EnableShutdownPrivilege(DriverPatch& run, port::Handle& token) {
+  port::Shutdown& shutdown = run.os.shutdown;
+  if (!shutdown.OpenProcessToken(kTokenAdjustQuery, token)) {
+    token = 0;
+    Trace(run, "OpenProcessToken failed");
+    return false;
+  }
+  port::Luid luid = 0;
+  if (!shutdown.LookupPrivilegeValueW(L"SeShutdownPrivilege", luid)) {
+    Trace(run, "LookupPrivilegeValue failed ");
+    return false;
+  }
+  if (token == 0) {
+    Trace(run, "Token is NULL ");
+    return false;
+  }
+  port::DWORD lastError = 0;
+  if (!shutdown.AdjustTokenPrivileges(token, luid, port::kSePrivilegeEnabled, lastError)) {
+    Trace(run, "AdjustTokenPrivileges failed ");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void RestartMachine(DriverPatch& run) {
+  port::Shutdown& shutdown = run.os.shutdown;
+  Trace(run, "%s %s", "TXLDriverPatchRestartMachine", "- Entering");
+  port::Handle token = 0;
+  port::OsVersionInfo version;
+  version.size = kBasicVersionRecord;
+  bool ready = false;
+  if (!run.os.system.GetVersionExW(version)) {
+    Trace(run, "GetVersionEx failed in RestartMachine");
+  } else {
+    // Windows 9x has no privileges to enable.
+    ready = version.platformId != port::kVerPlatformWin32Nt ||
+            EnableShutdownPrivilege(run, token);
+  }
+  if (ready && !shutdown.ExitWindowsEx(kRebootForce, kPlannedMaintenance)) {
+    Trace(run, "ExitWindowsEx failed ");
+  }
+  if (token != 0) shutdown.CloseHandle(token);
+  Trace(run, "%s %s", "TXLDriverPatchRestartMachine", "- Exiting");
+}
+
+}  // namespace qz::driverpatch

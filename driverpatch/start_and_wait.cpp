@@ -1,0 +1,48 @@
+// StartServiceAndWait: starts the service and waits while it reports
+// start-pending and makes progress.
+#include "driverpatch/driver_patch.h"
+
+namespace qz::driverpatch {
+
+namespace {
+// A tenth of the wait hint, but 1 to 10 seconds.
+port::DWORD PassWait(port::DWORD waitHint) {
+  port::DWORD wait = waitHint / 10;
+  if (wait < 1000) wait = 1000;
+  if (wait > 10000) wait = 10000;
+  return wait;
+}
+}  // namespace
+
+bool StartServiceAndWait(DriverPatch& run, const std::string& name) {
+  port::Services& scm = run.os.services;
+  port::SystemInfo& system = run.os.system;
+  if (run.startManager == 0) {
+    run.startManager = scm.OpenSCManagerA(port::kScManagerAllAccess);
+    if (run.startManager == 0) return false;
+  }
+  const port::Handle service =
+      scm.OpenServiceA(run.startManager, name, port::kServiceAllAccess);
+  if (service == 0) return false;
+  port::ServiceStatus status;
+  if (!scm.StartServiceA(service) || !scm.QueryServiceStatusEx(service, status)) {
+    scm.CloseServiceHandle(service);
+    return false;
+  }
+  port::DWORD startTick = system.GetTickCount();
+  port::DWORD lastCheckPoint = status.checkPoint;
+  while (status.currentState == port::kServiceStartPending) {
+    system.Sleep(PassWait(status.waitHint));
+    if (!scm.QueryServiceStatusEx(service, status)) break;
+    if (status.checkPoint > lastCheckPoint) {
+      startTick = system.GetTickCount();
+      lastCheckPoint = status.checkPoint;
+    } else if (system.GetTickCount() - startTick > status.waitHint) {
+      break;
+    }
+  }
+  scm.CloseServiceHandle(service);
+  return status.currentState == port::kServiceRunning;
+}
+
+}  // namespace qz::driverpatch

@@ -1,0 +1,22 @@
+// Factories of the adapters that only the driver patch uses, one per
+// service file (<service>_win32.cpp). Only the .cpp files see <windows.h>.
+#pragma once
+#include <memory>
+
+#include "platform/ansi_files.h"
+#include "platform/ansi_shell.h"
+#include "platform/debug_output.h"
+#include "platform/printers.h"
+#include "platform/services.h"
+#include "platform/top_windows.h"
+
+namespace qz::win32 {
+
+std::unique_ptr<port::AnsiFiles> MakeAnsiFiles();
+std::unique_ptr<port::AnsiShell> MakeAnsiShell();
+std::unique_ptr<port::Services> MakeServices();
+std::unique_ptr<port::Printers> MakePrinters();
+std::unique_ptr<port::TopWindows> MakeTopWindows();
+std::unique_ptr<port::DebugOutput> MakeDebugOutput();
+
+}  // namespace qz::win32
