@@ -22,7 +22,6 @@ import hashlib
 import shutil
 import sys
 import time
-import traceback
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -201,20 +200,7 @@ def main():
     ap.add_argument('--keep', action='store_true',
                     help='leave the folders and the registry value behind')
     Demo.options = ap.parse_args()
-    demo = Demo()
-    try:
-        Demo.setUpClass()
-        demo.setUp()
-        demo.runTest()
-    except Exception as e:  # noqa: BLE001 - report any failure of the bed
-        if isinstance(e, AssertionError):
-            print(f'\ndemo failed: {e}', file=sys.stderr)
-        else:
-            traceback.print_exc()
-        return 1
-    finally:
-        demo.doCleanups()
-    return 0
+    return harness.run_standalone(Demo)
 
 
 if __name__ == '__main__':

@@ -19,7 +19,6 @@ the run failed.
 import argparse
 import hashlib
 import sys
-import traceback
 from pathlib import Path
 
 sys.path.insert(0, str(Path(__file__).resolve().parent))
@@ -93,20 +92,7 @@ def main():
     ap.add_argument('--hold', action='store_true')
     ap.add_argument('--press', default='later', choices=('later', 'esc', 'now', 'ok'))
     Demo.options = ap.parse_args()
-    demo = Demo()
-    try:
-        Demo.setUpClass()
-        demo.setUp()
-        demo.runTest()
-    except Exception as e:  # noqa: BLE001 - report any failure of the bed
-        if isinstance(e, AssertionError):
-            print(f'\ndemo failed: {e}', file=sys.stderr)
-        else:
-            traceback.print_exc()
-        return 1
-    finally:
-        demo.doCleanups()
-    return 0
+    return harness.run_standalone(Demo)
 
 
 if __name__ == '__main__':

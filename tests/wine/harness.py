@@ -81,7 +81,8 @@ Functions
   parse_log(bytes) -> [(source, text, status)]; log_line_bytes(s, t, st)
   -> the bytes of one entry; tool_exe('qzrobot'|'qzprobe'); win_path,
   unix_path (for the 64-bit prefix unless given); setup(), cleanup(),
-  environment(prefix32=False) for scripts outside unittest (demo.py).
+  environment(prefix32=False) for scripts outside unittest (demo.py);
+  run_standalone(case_class) runs one case's runTest outside unittest.
 
 class Run
   exit_code   signed exit code, or None (timed out, or every process of the
@@ -902,3 +903,23 @@ def main():
 
 if __name__ == '__main__':
     sys.exit(main())
+
+
+def run_standalone(case_class):
+    """Runs one WineTestCase (its runTest) outside unittest, as the demos
+    do: 0 when it ran to its end, 1 when it or the test bed failed."""
+    import traceback
+    case = case_class()
+    try:
+        case_class.setUpClass()
+        case.setUp()
+        case.runTest()
+    except Exception as e:  # noqa: BLE001 - report any failure of the bed
+        if isinstance(e, AssertionError):
+            print(f'\ndemo failed: {e}', file=sys.stderr)
+        else:
+            traceback.print_exc()
+        return 1
+    finally:
+        case.doCleanups()
+    return 0
