@@ -49,6 +49,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / 'tests' / 'wine'))
 import harness  # noqa: E402
+from bench_bed import BenchBed  # noqa: E402
 
 CONDITIONS = 10
 FILES = 20
@@ -165,20 +166,9 @@ def median(xs):
     return statistics.median(xs)
 
 
-class Bench:
+class Bench(BenchBed):
     def __init__(self, exe, control):
-        self.exe, self.control = exe, control
-        state = harness.environment()
-        self.prefix = harness.PREFIX64
-        self.env = harness.base_env(state['display'], self.prefix, 'win64')
-        info = state['prefixes'][self.prefix.name]
-        self.log = harness.unix_path(info['temp'], self.prefix) / harness.LOG_NAME
-        self.base = self.prefix / 'drive_c' / 'qzbench'
-        self.robot = harness.robot_exe()
-        wow = self.prefix / 'drive_c' / 'windows' / 'syswow64'
-        self.host = 'C:\\windows\\{}\\cscript.exe'.format(
-            'syswow64' if (wow / 'cscript.exe').exists() else 'system32')
-        self.count = 0
+        super().__init__(exe, control)
         self.tool = parts_tool()
         shutil.rmtree(self.base, ignore_errors=True)
         # One set of big files, copied into every patch folder.
@@ -190,9 +180,6 @@ class Bench:
     @staticmethod
     def big_name(i):
         return f'patch{i:02d}.bin'
-
-    def win(self, p):
-        return harness.win_path(p, self.prefix)
 
     def fresh(self, name):
         self.count += 1

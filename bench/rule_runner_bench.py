@@ -26,6 +26,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / 'tests' / 'wine'))
 import harness  # noqa: E402
+from bench_bed import BenchBed  # noqa: E402
 
 # Needed until it has run once: the main rule says true, the final rule
 # (the same script, run again) false. It also asks the control something,
@@ -62,22 +63,7 @@ def script_text():
     return text.replace('\n', '\r\n').encode('latin-1')
 
 
-class Bench:
-    def __init__(self, exe, control):
-        self.exe, self.control = exe, control
-        state = harness.environment()
-        self.prefix = harness.PREFIX64
-        self.env = harness.base_env(state['display'], self.prefix, 'win64')
-        info = state['prefixes'][self.prefix.name]
-        self.log = harness.unix_path(info['temp'], self.prefix) / harness.LOG_NAME
-        self.base = self.prefix / 'drive_c' / 'qzbench'
-        self.robot = harness.robot_exe()
-        wow = self.prefix / 'drive_c' / 'windows' / 'syswow64' / 'cscript.exe'
-        # The 32-bit host, which the manager's system32 path reaches.
-        self.host = 'C:\\windows\\{}\\cscript.exe'.format(
-            'syswow64' if wow.exists() else 'system32')
-        self.count = 0
-
+class Bench(BenchBed):
     def folder(self):
         """A fresh patch folder: the cleanup of a run removes its inputs."""
         self.count += 1
@@ -91,9 +77,6 @@ class Bench:
         shutil.copyfile(self.control, d / 'qzkdiag.dll')
         shutil.copyfile(self.exe, d / 'QZVRN.exe')
         return d
-
-    def win(self, p):
-        return harness.win_path(p, self.prefix)
 
     def manager(self, tail):
         """Seconds of one manager run through the UI robot (which answers
