@@ -407,6 +407,27 @@ def _ensure_prefix(state, prefix, arch):
     return state['prefixes'][key]
 
 
+def ensure_boxes(state, prefix32=False):
+    """Makes sure message boxes show in the prefix. A desktop process that
+    went bad returns every box at once (seen once on a fresh machine, every
+    later box of the prefix): then the prefix's processes are ended so that
+    the next window starts a new desktop."""
+    prefix, arch = (PREFIX32, 'win32') if prefix32 else (PREFIX64, 'win64')
+    env = base_env(state['display'], prefix, arch)
+    with _flock('setup.lock'):
+        for attempt in range(3):
+            r = run_quiet(['wine', robot_exe(), '--box-check'], env,
+                          timeout=120)
+            if 'box=ok' in r.stdout:
+                return
+            _log(f'message boxes fail in {prefix} ({r.stdout.strip()}): '
+                 'restarting its wineserver')
+            run_quiet(['wineserver', '-k'], env, timeout=60)
+            run_quiet(['wineserver', '-w'], env, timeout=60)
+            run_quiet(['wineserver', f'-p{SERVER_PERSIST}'], env, timeout=60)
+    raise RuntimeError(f'message boxes do not show in {prefix}')
+
+
 def setup(prefix32=False, owner='fixture'):
     """Starts what is missing (Xvfb, locales, prefix, wineserver). Returns
     (state, started_xvfb). owner 'fixture': stays up until `cleanup`;
@@ -640,6 +661,7 @@ class WineTestCase(unittest.TestCase):
     def setUpClass(cls):
         super().setUpClass()
         cls._state = environment(prefix32=cls.prefix32)
+        ensure_boxes(cls._state, cls.prefix32)
         cls.prefix = PREFIX32 if cls.prefix32 else PREFIX64
         cls._info = cls._state['prefixes'][cls.prefix.name]
 

@@ -33,6 +33,10 @@
 //
 // --info prints facts of the Wine prefix as key=value lines instead (temp
 // folder, language ids, Windows version, WOW64).
+//
+// --box-check shows a message box of its own and answers it; it prints
+// "box=ok" when the box could be found, else "box=failed" (a prefix whose
+// desktop process went bad returns every message box at once).
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -257,6 +261,35 @@ int Info() {
   return 0;
 }
 
+DWORD WINAPI ShowCheckBox(LPVOID) {
+  return (DWORD)MessageBoxW(nullptr, L"qzrobot box check", L"qzrobot", MB_OK);
+}
+
+int BoxCheck() {
+  DWORD tid = 0;
+  HANDLE thread = CreateThread(nullptr, 0, ShowCheckBox, nullptr, 0, &tid);
+  if (!thread) return 1;
+  bool found = false;
+  for (int i = 0; i < 400 && !found; ++i) {
+    if (WaitForSingleObject(thread, 25) == WAIT_OBJECT_0) break;
+    Scan scan{GetCurrentProcessId(), {}};
+    EnumWindows(CollectWindows, (LPARAM)&scan);
+    for (HWND h : scan.found) {
+      if (ClassOf(h) == L"#32770") {
+        found = true;
+        Click(h, IDOK);
+      }
+    }
+  }
+  bool ended = WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0;
+  DWORD answer = 0;
+  GetExitCodeThread(thread, &answer);
+  CloseHandle(thread);
+  bool ok = found && ended && answer == IDOK;
+  PrintLine(ok ? L"box=ok" : L"box=failed");
+  return ok ? 0 : 1;
+}
+
 // True while a process of the job still runs. Wine's desktop process
 // (explorer.exe) may be started inside the job by the first window of a
 // run and lives on for the whole prefix: it is not the program's.
@@ -295,7 +328,7 @@ void Usage() {
       L"               [--transcript <file>] [--press ok|now|later|close|esc|none]\n"
       L"               [--timeout-ms <n>] [--poll-ms <n>] [--any-process]\n"
       L"               [--wait-all]\n"
-      L"       qzrobot --info");
+      L"       qzrobot --info | --box-check");
 }
 
 }  // namespace
@@ -309,6 +342,7 @@ int main() {
   for (int i = 1; i < argc; ++i) {
     std::wstring a = argv[i];
     if (a == L"--info") return Info();
+    if (a == L"--box-check") return BoxCheck();
     if (a == L"--any-process") {
       g_anyProcess = true;
       continue;
