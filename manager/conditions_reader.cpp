@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "manager/manager.h"
+#include "manager/patch_names.h"
 #include "manager/xml_reading.h"
 
 namespace qz {
@@ -12,23 +13,6 @@ namespace {
 using port::XmlNode;
 
 constexpr wchar_t kSource[] = L"CVRNManager:ReadConditions";
-
-// The ID becomes part of a file name: anything that could leave the
-// current directory or that Windows refuses in a name is not taken.
-bool IsSafeScriptName(const std::wstring& id) {
-  if (id.find(L"..") != std::wstring::npos) return false;
-  for (wchar_t ch : id) {
-    if (static_cast<std::uint32_t>(ch) < 0x20) return false;
-    switch (ch) {
-      case L'\\': case L'/': case L':': case L'<': case L'>':
-      case L'"': case L'|': case L'?': case L'*':
-        return false;
-      default:
-        break;
-    }
-  }
-  return true;
-}
 
 }  // namespace
 

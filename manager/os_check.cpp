@@ -6,6 +6,7 @@
 #include <string>
 
 #include "manager/manager.h"
+#include "manager/patch_names.h"
 #include "common/text_compare.h"
 
 namespace qz {
@@ -86,6 +87,12 @@ const OsRow kRows[] = {
 constexpr std::size_t kRowCount = sizeof kRows / sizeof kRows[0];
 
 }  // namespace
+
+std::vector<std::wstring> KnownOsNames() {
+  std::vector<std::wstring> names;
+  for (const OsRow& row : kRows) names.push_back(row.configText);
+  return names;
+}
 
 bool CVRNManager::IsSupportedOS() {
   LogStarted(kClass, L"IsSupportedOS");

@@ -1,5 +1,9 @@
 #include "manager/patch_names.h"
 
+#include <cstdint>
+
+#include "common/text_compare.h"
+
 namespace qz {
 
 namespace {
@@ -36,6 +40,25 @@ bool StaysInsideFolder(const std::wstring& name) {
     start = end + 1;
   }
   return true;
+}
+
+bool IsSafeScriptName(const std::wstring& id) {
+  if (id.find(L"..") != std::wstring::npos) return false;
+  for (wchar_t ch : id) {
+    if (static_cast<std::uint32_t>(ch) < 0x20) return false;
+    switch (ch) {
+      case L'\\': case L'/': case L':': case L'<': case L'>':
+      case L'"': case L'|': case L'?': case L'*':
+        return false;
+      default:
+        break;
+    }
+  }
+  return true;
+}
+
+std::wstring ProgramCommandLine(const std::wstring& program, const std::wstring& arguments) {
+  return EqualsIgnoringCase(arguments, L"NULL") ? std::wstring() : program + L" " + arguments;
 }
 
 }  // namespace qz

@@ -17,9 +17,6 @@ constexpr wchar_t kClass[] = L"CVRNManager";
 constexpr wchar_t kDoUpdate[] = L"CVRNManager:DoUpdate";
 constexpr wchar_t kSubCondition[] = L"CVRNManager:DoUpdate SubCondition: ";
 
-// The command line of a program entry is built in 256 characters.
-constexpr std::size_t kCommandLineLimit = 255;
-
 constexpr int kRuleTrue = -1;
 constexpr int kRuleFalse = 0;
 constexpr int kRuleFailed = 1;
@@ -92,9 +89,7 @@ bool CVRNManager::DoUpdate() {
 
       if (entry.executionRequired) {
         const std::wstring program = m_sourceFolder + L"\\" + entry.fileName;
-        const std::wstring commandLine = EqualsIgnoringCase(entry.arguments, L"NULL")
-                                             ? std::wstring()
-                                             : program + L" " + entry.arguments;
+        const std::wstring commandLine = ProgramCommandLine(program, entry.arguments);
         if (!os_.files.FindFirstFileW(program)) {
           WriteLog(kDoUpdate, L"Execution_Required=TRUE, File Not Found", L"Failed to Load");
           fileVanished = true;

@@ -54,6 +54,9 @@ class XmlDocument {
   virtual ~XmlDocument() = default;
   // True when the file was found and parsed completely.
   virtual bool load(const std::wstring& path) = 0;
+  // After a failed load: the line of the parse error (parseError.line),
+  // 0 when the DOM does not know it.
+  virtual long parseErrorLine() { return 0; }
   virtual std::unique_ptr<XmlNodeList> getElementsByTagName(
       const std::wstring& name) = 0;
 };

@@ -357,12 +357,20 @@ class Document : public port::XmlDocument {
                              pugi::parse_fragment;
     const pugi::xml_parse_result result =
         doc_->load_buffer(bytes->data(), bytes->size(), options);
+    errorLine_ = 0;
+    if (!result) {
+      const std::size_t end = std::min<std::size_t>(
+          bytes->size(), result.offset < 0 ? 0 : static_cast<std::size_t>(result.offset));
+      errorLine_ = 1 + static_cast<long>(std::count(bytes->begin(), bytes->begin() + end, '\n'));
+    }
     if (!result || !IsWellFormed(*doc_)) {
       doc_ = std::make_shared<pugi::xml_document>();
       return false;
     }
     return true;
   }
+
+  long parseErrorLine() override { return errorLine_; }
 
   std::unique_ptr<XmlNodeList> getElementsByTagName(const std::wstring& name) override {
     auto list = std::make_unique<List>();
@@ -379,6 +387,7 @@ class Document : public port::XmlDocument {
   }
 
  private:
+  long errorLine_ = 0;
   FileBytes read_;
   DocumentRef doc_ = std::make_shared<pugi::xml_document>();
 };

@@ -153,6 +153,16 @@ class MsxmlDocument : public qz::port::XmlDocument {
     return loaded == VARIANT_TRUE;
   }
 
+  long parseErrorLine() override {
+    ComPtr<IXMLDOMParseError> error;
+    long line = 0;
+    if (FAILED(doc_->get_parseError(error.Put())) || !error ||
+        FAILED(error->get_line(&line))) {
+      return 0;
+    }
+    return line;
+  }
+
   std::unique_ptr<XmlNodeList> getElementsByTagName(const std::wstring& name) override {
     Bstr tag(name);
     ComPtr<IXMLDOMNodeList> list;

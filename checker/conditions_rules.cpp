@@ -1,0 +1,62 @@
+// QZVRN_Conditions.config: the conditions that get a script, and those
+// that silently do not.
+#include <map>
+
+#include "checker/rules.h"
+#include "checker/utf8.h"
+#include "manager/patch_names.h"
+
+namespace qz::check {
+
+void CheckConditionsFile(const Place& place, const XmlFile& file, PatchFacts& facts) {
+  if (!file.found) return;  // optional
+  if (!file.wellFormed) {
+    if (!file.domFailed) {
+      place.Error(file.errorLine, "xml-malformed",
+                  "not well-formed XML: the manager stops (general failure)");
+    }
+    return;
+  }
+  if (!file.root) return;
+  const XmlElement* details =
+      FirstBlock(place, *file.root, L"CONDITION_DETAILS", "second-condition-details");
+  if (!details) return;
+  CheckChildNames(place, *details, {L"CONDITION"});
+  std::map<std::wstring, long> defined;  // folded ID -> line
+  for (const XmlElement& condition : details->children) {
+    if (condition.name != L"CONDITION") continue;
+    CheckChildNames(place, condition, {L"JSCRIPT"});
+    const std::wstring* id = Attribute(place, condition, L"ID");
+    bool hasScript = false;
+    for (const XmlElement& child : condition.children) hasScript = hasScript || child.name == L"JSCRIPT";
+    if (!id || id->empty()) {
+      place.Warning(condition.line, "condition-without-id",
+                    "CONDITION without an ID gets no script");
+      continue;
+    }
+    if (!IsSafeScriptName(*id)) {
+      place.Error(condition.line, "refused-condition-id",
+                  "condition ID " + Quoted(*id) +
+                      " cannot be a file name (path separator, \"..\", reserved character): "
+                      "refused");
+      continue;
+    }
+    if (!hasScript) {
+      place.Warning(condition.line, "condition-without-script",
+                    "condition " + Quoted(*id) + " has no JSCRIPT: no script is written");
+      continue;
+    }
+    const std::wstring folded = FoldCase(*id);
+    const auto earlier = defined.find(folded);
+    if (earlier != defined.end()) {
+      place.Warning(condition.line, "duplicate-condition",
+                    "condition " + Quoted(*id) + " is defined again (line " +
+                        std::to_string(earlier->second) + "): the later one wins");
+    }
+    defined[folded] = condition.line;
+    facts.conditions.insert(folded);
+    facts.scriptLines[L"TestCode_" + *id + L".js"] = condition.line;
+  }
+}
+
+}  // namespace qz::check

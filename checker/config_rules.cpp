@@ -1,0 +1,265 @@
+// QZVRN.config: what ReadConfiguration refuses (errors) and what it reads
+// differently from what the text suggests (warnings).
+#include <cwctype>
+#include <map>
+
+#include "checker/rules.h"
+#include "checker/utf8.h"
+#include "common/text_compare.h"
+#include "manager/patch_names.h"
+
+namespace qz::check {
+
+namespace {
+
+const std::vector<std::wstring> kBlockNames = {
+    L"FILENAME",          L"OSVERSION",      L"SILENT_MODE",
+    L"UPDATES",           L"SHOWFINAL_SUCCESSMSG", L"RUNFINAL_RULE",
+    L"RULEFINAL_SUCCESSMSG", L"RULEFINAL_FAILEDMSG", L"CLEANUP_RECURSIVE",
+    L"JSCRIPTCODE"};
+const std::vector<std::wstring> kBlockBooleans = {
+    L"SILENT_MODE", L"SHOWFINAL_SUCCESSMSG", L"RUNFINAL_RULE", L"RULEFINAL_SUCCESSMSG",
+    L"RULEFINAL_FAILEDMSG", L"CLEANUP_RECURSIVE"};
+const std::vector<std::wstring> kEntryNames = {
+    L"INSTALLFILENAME", L"REGKEYS", L"COMREG_REQUIRED", L"ASMREG_REQUIRED",
+    L"ARGUMENTS",       L"EXECUTION_REQUIRED", L"PROGID", L"PARAMETERS"};
+const std::vector<std::wstring> kEntryBooleans = {L"COMREG_REQUIRED", L"ASMREG_REQUIRED",
+                                                  L"EXECUTION_REQUIRED"};
+
+bool Contains(const std::vector<std::wstring>& list, const std::wstring& name) {
+  for (const std::wstring& n : list) {
+    if (n == name) return true;
+  }
+  return false;
+}
+
+class ConfigChecker {
+ public:
+  ConfigChecker(const Place& place, const PatchView& view, PatchFacts& facts)
+      : place_(place), view_(view), facts_(facts) {}
+
+  void Block(const XmlElement& block) {
+    CheckChildNames(place_, block, kBlockNames);
+    for (const XmlElement& child : block.children) {
+      if (!Contains(kBlockNames, child.name)) continue;
+      if (child.name == L"OSVERSION") {
+        OsList(child);
+      } else if (child.name == L"UPDATES") {
+        CheckChildNames(place_, child, {L"PATCH_DETAILS"});
+        for (const XmlElement& patch : child.children) {
+          if (patch.name == L"PATCH_DETAILS") Entry(patch);
+        }
+      } else if (child.name == L"JSCRIPTCODE") {
+        CheckChildNames(place_, child, {L"HEADER", L"FOOTER"});
+      } else {
+        Scalar(child, seen_);
+        if (child.name == L"FILENAME" && child.value) {
+          facts_.ruleFileName = *child.value;
+          facts_.ruleFileLine = child.line;
+          facts_.ruleFileNamed = true;
+        }
+        if (Contains(kBlockBooleans, child.name)) Boolean(child);
+      }
+    }
+    if (osCount_ > 0 && knownOs_ == 0) {
+      place_.Warning(osLine_, "no-known-os",
+                     "the OS list names no system the manager knows: every machine is refused");
+    }
+    if (!facts_.ruleFileNamed && seen_.count(L"FILENAME") == 0) {
+      place_.Error(block.line, "no-rule-file",
+                   "no FILENAME: the rule file cannot be found (the run ends with the "
+                   "rule-file message)");
+    }
+  }
+
+ private:
+  // A value element: its first child node is the value; none fails the
+  // whole file. A repeated one overwrites the earlier value.
+  bool Scalar(const XmlElement& e, std::map<std::wstring, long>& seen) {
+    const auto earlier = seen.find(e.name);
+    if (earlier != seen.end()) {
+      place_.Warning(e.line, "repeated-element",
+                     ToUtf8(e.name) + " again: it replaces the value of line " +
+                         std::to_string(earlier->second));
+    }
+    seen[e.name] = e.line;
+    if (!e.value) {
+      place_.Error(e.line, "empty-value",
+                   ToUtf8(e.name) + " is empty: the manager stops reading the configuration "
+                                    "(general failure)");
+      return false;
+    }
+    return true;
+  }
+
+  void Boolean(const XmlElement& e) {
+    if (!e.value) return;
+    if (EqualsIgnoringCase(*e.value, L"TRUE") || EqualsIgnoringCase(*e.value, L"FALSE")) return;
+    place_.Warning(e.line, "boolean-value",
+                   ToUtf8(e.name) + " " + Quoted(*e.value) +
+                       " reads as FALSE: only TRUE (in any case) is true");
+  }
+
+  void OsList(const XmlElement& list) {
+    CheckChildNames(place_, list, {L"OS"});
+    if (osLine_ == 0) osLine_ = list.line;
+    const std::vector<std::wstring> known = KnownOsNames();
+    for (const XmlElement& os : list.children) {
+      if (os.name != L"OS") continue;
+      if (os.text.empty()) {
+        place_.Warning(os.line, "empty-os", "an empty OS element is skipped");
+        continue;
+      }
+      ++osCount_;
+      const std::wstring value = os.value.value_or(std::wstring());
+      bool matched = false;
+      for (const std::wstring& k : known) matched = matched || EqualsIgnoringCase(k, value);
+      if (matched) {
+        ++knownOs_;
+        continue;
+      }
+      std::string hint;
+      std::size_t best = 0;
+      for (const std::wstring& k : known) {
+        std::size_t common = 0;
+        while (common < k.size() && common < value.size() &&
+               std::towupper(k[common]) == std::towupper(value[common])) {
+          ++common;
+        }
+        if (common > best && common >= 8) {
+          best = common;
+          hint = "; did you mean " + Quoted(k) + "?";
+        }
+      }
+      place_.Warning(os.line, "unknown-os",
+                     "OS " + Quoted(value) +
+                         " is no system the manager knows: it drops out of the list" + hint);
+    }
+  }
+
+  void Entry(const XmlElement& patch) {
+    CheckChildNames(place_, patch, kEntryNames);
+    const std::wstring* ref = Attribute(place_, patch, L"Condition_Ref");
+    std::map<std::wstring, long> seen;
+    std::wstring fileName;
+    long fileLine = patch.line;
+    bool named = false, execute = false, comReg = false, hasProgId = false;
+    std::wstring arguments;
+    std::size_t locations = 0;
+    for (const XmlElement& child : patch.children) {
+      if (!Contains(kEntryNames, child.name)) continue;
+      if (child.name == L"REGKEYS") {
+        CheckChildNames(place_, child, {L"INSTALLPATH_REGKEY"});
+        for (const XmlElement& key : child.children) {
+          if (key.name != L"INSTALLPATH_REGKEY") continue;
+          ++locations;
+          if (key.attributes.size() < 3) {
+            place_.Error(key.line, "regkey-attributes",
+                         "INSTALLPATH_REGKEY needs three attributes (subkey, value name, "
+                         "relative path); with " + std::to_string(key.attributes.size()) +
+                             " the manager stops reading the configuration");
+          }
+        }
+        continue;
+      }
+      if (child.name == L"PARAMETERS") {
+        CheckChildNames(place_, child, {L"PARAMETER"});
+        continue;
+      }
+      if (!Scalar(child, seen)) continue;
+      const std::wstring& value = *child.value;
+      if (Contains(kEntryBooleans, child.name)) Boolean(child);
+      if (child.name == L"INSTALLFILENAME") {
+        fileName = value;
+        fileLine = child.line;
+        named = true;
+      } else if (child.name == L"EXECUTION_REQUIRED") {
+        execute = EqualsIgnoringCase(value, L"TRUE");
+      } else if (child.name == L"COMREG_REQUIRED") {
+        comReg = EqualsIgnoringCase(value, L"TRUE");
+      } else if (child.name == L"PROGID") {
+        hasProgId = !value.empty();
+      } else if (child.name == L"ARGUMENTS") {
+        arguments = value;
+      }
+    }
+    PatchFile(patch, named, fileName, fileLine);
+    const bool installed = !execute && !hasProgId;
+    if (installed && named && !FolderPart(fileName).empty()) {
+      place_.Warning(fileLine, "file-folder-part",
+                     Quoted(fileName) + " is taken from " + Quoted(FolderPart(fileName)) +
+                         " but installed as " + Quoted(LastComponent(fileName)) +
+                         " directly in the install folder");
+    }
+    if (installed && locations == 0) {
+      place_.Error(patch.line, "no-install-location",
+                   "PATCH_DETAILS installs a file but has no INSTALLPATH_REGKEY: the install "
+                   "folder cannot be found");
+    }
+    if (comReg && !installed) {
+      place_.Warning(patch.line, "comreg-not-installed",
+                     std::string("COMREG_REQUIRED on an entry that is not installed (") +
+                         (execute ? "a program" : "a plug-in entry") + "): nothing is registered");
+    }
+    if (execute && named) {
+      const std::wstring line =
+          ProgramCommandLine(view_.sourceFolder + L"\\" + fileName, arguments);
+      if (line.size() > kCommandLineLimit) {
+        place_.Error(fileLine, "command-line-too-long",
+                     "the program's command line has " + std::to_string(line.size()) +
+                         " characters from " + Quoted(view_.sourceFolder) + "; at most " +
+                         std::to_string(kCommandLineLimit) + " are run");
+      }
+    }
+    if (ref && !ref->empty() && facts_.conditions.count(FoldCase(*ref)) == 0) {
+      place_.Warning(patch.line, "undefined-condition",
+                     "Condition_Ref " + Quoted(*ref) +
+                         " names no condition with a script: the entry applies to every machine");
+    }
+  }
+
+  void PatchFile(const XmlElement& patch, bool named, const std::wstring& name, long line) {
+    if (!named) {
+      place_.Error(patch.line, "missing-patch-file",
+                   "PATCH_DETAILS has no INSTALLFILENAME: the patch files check fails");
+    } else if (!StaysInsideFolder(name)) {
+      place_.Error(line, "refused-file-name",
+                   "patch file name " + Quoted(name) +
+                       " leaves the patch folder (drive, root, \"..\", wildcard): refused");
+    } else if (!view_.exists(name)) {
+      place_.Error(line, "missing-patch-file",
+                   "patch file " + Quoted(name) + " is not in the patch folder");
+    }
+  }
+
+  const Place& place_;
+  const PatchView& view_;
+  PatchFacts& facts_;
+  std::map<std::wstring, long> seen_;
+  std::size_t osCount_ = 0, knownOs_ = 0;
+  long osLine_ = 0;
+};
+
+}  // namespace
+
+void CheckConfigurationFile(const Place& place, const XmlFile& file, const PatchView& view,
+                            PatchFacts& facts) {
+  if (!file.found) {
+    place.Error(1, "missing-file", "no QZVRN.config in the patch folder");
+    return;
+  }
+  if (!file.wellFormed) {
+    if (!file.domFailed) {
+      place.Error(file.errorLine, "xml-malformed",
+                  "not well-formed XML: the manager cannot read its configuration");
+    }
+    return;
+  }
+  if (!file.root) return;
+  if (const XmlElement* block = FirstBlock(place, *file.root, L"QZVRN_PARAMETERS",
+                                           "second-parameter-block")) {
+    ConfigChecker(place, view, facts).Block(*block);
+  }
+}
+
+}  // namespace qz::check

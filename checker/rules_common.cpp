@@ -1,0 +1,125 @@
+// What the checks of the three files share: names the manager passes
+// over, attributes in another case, repeated blocks.
+#include <algorithm>
+#include <cwctype>
+#include <functional>
+
+#include "checker/rules.h"
+#include "checker/utf8.h"
+#include "common/text_compare.h"
+
+namespace qz::check {
+
+namespace {
+
+// Edit distance, for "did you mean"; names are short.
+std::size_t Distance(const std::wstring& a, const std::wstring& b) {
+  std::vector<std::size_t> row(b.size() + 1);
+  for (std::size_t j = 0; j <= b.size(); ++j) row[j] = j;
+  for (std::size_t i = 1; i <= a.size(); ++i) {
+    std::size_t diagonal = row[0];
+    row[0] = i;
+    for (std::size_t j = 1; j <= b.size(); ++j) {
+      const std::size_t up = row[j];
+      const bool same = std::towupper(a[i - 1]) == std::towupper(b[j - 1]);
+      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (same ? 0 : 1)});
+      diagonal = up;
+    }
+  }
+  return row[b.size()];
+}
+
+// The known name that `name` was most likely meant to be, if any.
+const std::wstring* Resembled(const std::wstring& name, const std::vector<std::wstring>& known) {
+  const std::wstring* best = nullptr;
+  std::size_t bestDistance = 0;
+  for (const std::wstring& k : known) {
+    const std::size_t d = Distance(name, k);
+    const std::size_t allowed = std::max<std::size_t>(2, k.size() / 4);
+    if (d <= allowed && (!best || d < bestDistance)) {
+      best = &k;
+      bestDistance = d;
+    }
+  }
+  return best;
+}
+
+}  // namespace
+
+std::string Quoted(const std::wstring& text) { return "\"" + ToUtf8(text) + "\""; }
+
+std::wstring FoldCase(const std::wstring& text) {
+  std::wstring folded = text;
+  for (wchar_t& c : folded) {
+    if (c >= L'a' && c <= L'z') c = static_cast<wchar_t>(c - L'a' + L'A');
+  }
+  return folded;
+}
+
+void CheckChildNames(const Place& place, const XmlElement& parent,
+                     const std::vector<std::wstring>& known) {
+  for (const XmlElement& child : parent.children) {
+    if (std::find(known.begin(), known.end(), child.name) != known.end()) continue;
+    const std::string where = " in " + ToUtf8(parent.name) + " is ignored";
+    const auto sameLetters = std::find_if(known.begin(), known.end(), [&](const std::wstring& k) {
+      return EqualsIgnoringCase(k, child.name);
+    });
+    if (sameLetters != known.end()) {
+      place.Warning(child.line, "element-case",
+                    ToUtf8(child.name) + where + ": names are case-sensitive, write " +
+                        ToUtf8(*sameLetters));
+    } else if (const std::wstring* like = Resembled(child.name, known)) {
+      place.Warning(child.line, "unknown-element",
+                    "unknown element " + ToUtf8(child.name) + where + "; did you mean " +
+                        ToUtf8(*like) + "?");
+    } else {
+      place.Warning(child.line, "unknown-element",
+                    "unknown element " + ToUtf8(child.name) + where);
+    }
+  }
+}
+
+const std::wstring* Attribute(const Place& place, const XmlElement& element,
+                              const std::wstring& name) {
+  const std::wstring* found = nullptr;
+  for (const auto& [key, value] : element.attributes) {
+    if (key == name) {
+      if (!found) found = &value;
+    } else if (EqualsIgnoringCase(key, name)) {
+      place.Warning(element.line, "attribute-case",
+                    "attribute " + ToUtf8(key) + " of " + ToUtf8(element.name) +
+                        " is ignored: names are case-sensitive, write " + ToUtf8(name));
+    }
+  }
+  return found;
+}
+
+const XmlElement* FirstBlock(const Place& place, const XmlElement& root,
+                             const std::wstring& name, const char* secondCode) {
+  const auto blocks = ElementsNamed(root, name);
+  for (std::size_t i = 1; i < blocks.size(); ++i) {
+    place.Warning(blocks[i]->line, secondCode,
+                  "a second " + ToUtf8(name) + " is ignored: only the first one (line " +
+                      std::to_string(blocks[0]->line) + ") is read");
+  }
+  if (!blocks.empty()) return blocks[0];
+  // Tell what was probably meant.
+  std::vector<const XmlElement*> all;
+  std::function<void(const XmlElement&)> walk = [&](const XmlElement& e) {
+    all.push_back(&e);
+    for (const XmlElement& c : e.children) walk(c);
+  };
+  walk(root);
+  for (const XmlElement* e : all) {
+    if (EqualsIgnoringCase(e->name, name)) {
+      place.Error(e->line, "missing-element",
+                  "no " + ToUtf8(name) + " element: " + ToUtf8(e->name) +
+                      " is not it (names are case-sensitive)");
+      return nullptr;
+    }
+  }
+  place.Error(1, "missing-element", "no " + ToUtf8(name) + " element");
+  return nullptr;
+}
+
+}  // namespace qz::check

@@ -1,0 +1,32 @@
+#include "checker/sandbox_files.h"
+
+#include "checker/rules.h"
+
+namespace qz::check {
+
+std::optional<std::string> SandboxFiles::Written(const std::wstring& name) const {
+  for (const auto& [path, bytes] : written_) {
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring last = slash == std::wstring::npos ? path : path.substr(slash + 1);
+    if (FoldCase(last) == FoldCase(name)) return bytes;
+  }
+  return std::nullopt;
+}
+
+port::Handle SandboxFiles::CreateFileW(const std::wstring& path) {
+  const port::Handle handle = ++next_;
+  open_[handle] = path;
+  written_[path].clear();
+  return handle;
+}
+
+bool SandboxFiles::WriteFile(port::Handle file, const void* data, std::size_t size) {
+  const auto it = open_.find(file);
+  if (it == open_.end()) return false;
+  written_[it->second].append(static_cast<const char*>(data), size);
+  return true;
+}
+
+bool SandboxFiles::CloseHandle(port::Handle file) { return open_.erase(file) == 1; }
+
+}  // namespace qz::check

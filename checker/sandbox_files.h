@@ -1,0 +1,51 @@
+// The files the manager's readers see when the checker runs them: reads
+// and searches reach the real files, but what they write (the log, the
+// rule scripts) stays in memory, and nothing can be changed on disk.
+#pragma once
+#include <map>
+#include <optional>
+#include <string>
+
+#include "platform/files.h"
+
+namespace qz::check {
+
+class SandboxFiles : public port::Files {
+ public:
+  explicit SandboxFiles(port::Files& real) : real_(real) {}
+  // What was written under a path whose last part is `name` (any case).
+  std::optional<std::string> Written(const std::wstring& name) const;
+
+  using port::Files::FindFirstFileW;
+  port::Handle CreateFileW(const std::wstring& path) override;
+  bool WriteFile(port::Handle file, const void* data, std::size_t size) override;
+  bool CloseHandle(port::Handle file) override;
+  port::Handle FindFirstFileW(const std::wstring& pattern, port::FindData& found) override {
+    return real_.FindFirstFileW(pattern, found);
+  }
+  bool FindNextFileW(port::Handle search, port::FindData& found) override {
+    return real_.FindNextFileW(search, found);
+  }
+  bool FindClose(port::Handle search) override { return real_.FindClose(search); }
+  port::DWORD GetFileAttributesW(const std::wstring& path) override {
+    return real_.GetFileAttributesW(path);
+  }
+  port::Status SetFileAttributesW(const std::wstring&, port::DWORD) override { return Refused(); }
+  port::Status CreateDirectoryW(const std::wstring&) override { return Refused(); }
+  port::Status RemoveDirectoryW(const std::wstring&) override { return Refused(); }
+  port::Status CopyFileW(const std::wstring&, const std::wstring&, bool) override {
+    return Refused();
+  }
+  port::Status MoveFileW(const std::wstring&, const std::wstring&) override { return Refused(); }
+  port::Status DeleteFileW(const std::wstring&) override { return Refused(); }
+
+ private:
+  static port::Status Refused() { return port::Status::Failed(5); }  // access denied
+  port::Files& real_;
+  std::map<std::wstring, std::string> written_;  // by path as given
+  std::map<port::Handle, std::wstring> open_;
+  // Far above what the real adapter hands out, so the two never meet.
+  port::Handle next_ = static_cast<port::Handle>(0x7F000000u);
+};
+
+}  // namespace qz::check

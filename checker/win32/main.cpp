@@ -1,0 +1,60 @@
+// QZVRNCheck.exe: the patch checker on Windows. The manager's readers run
+// over the real system (MSXML, the real files), with every write they make
+// kept in memory, so the patch folder and the log stay untouched.
+#include <windows.h>
+
+#include <filesystem>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "checker/patch_check.h"
+#include "checker/sandbox_files.h"
+#include "checker/utf8.h"
+#include "checker/win32/script_host_win32.h"
+#include "platform/win32/win32_platform.h"
+
+int wmain(int argc, wchar_t** argv) {
+  using namespace qz::check;
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.push_back(ToUtf8(argv[i]));
+  const Options options = ParseArguments(arguments);
+  if (!options.usageError.empty()) {
+    std::cerr << "qzvrn-check: " << options.usageError
+              << "\nusage: QZVRNCheck [--json] FOLDER\n";
+    return kUsageStatus;
+  }
+  const std::wstring given = FromUtf8(options.folder);
+  std::vector<wchar_t> full(32768);
+  const DWORD length = ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()),
+                                          full.data(), nullptr);
+  const DWORD attributes = length ? ::GetFileAttributesW(full.data()) : INVALID_FILE_ATTRIBUTES;
+  if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    std::cerr << "qzvrn-check: " << options.folder << ": not a folder\n";
+    return kUsageStatus;
+  }
+  std::wstring source(full.data(), length);
+  while (source.size() > 3 && (source.back() == L'\\' || source.back() == L'/')) source.pop_back();
+  try {
+    Win32Platform real;
+    qz::port::Platform& base = real.Get();
+    SandboxFiles files(base.files);
+    qz::port::Platform os{base.system,    files,          base.registry,
+                          base.processes, base.modules,   base.com,
+                          base.xml,       base.ui,        base.resources,
+                          base.installer, base.shell,     base.shutdown};
+    os.com.CoInitialize();
+    // The manager takes its folder from the current directory.
+    ::SetCurrentDirectoryW(source.c_str());
+    PatchFolder folder{std::filesystem::path(source)};
+    Win32ScriptHost host;
+    CheckEnvironment environment{os, source, options.folder, '\\', folder, host,
+                                 [&](const std::wstring& name) { return files.Written(name); }};
+    const CheckResult result = CheckPatch(environment);
+    os.com.CoUninitialize();
+    return Finish(result, options.json, std::cout, std::cerr);
+  } catch (...) {
+    std::cerr << "qzvrn-check: the check failed unexpectedly\n";
+    return 3;
+  }
+}
