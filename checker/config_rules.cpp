@@ -185,7 +185,7 @@ class ConfigChecker {
     }
     PatchFile(patch, named, fileName, fileLine);
     const bool installed = !execute && !hasProgId;
-    if (installed && named && !FolderPart(fileName).empty()) {
+    if (installed && named && StaysInsideFolder(fileName) && !FolderPart(fileName).empty()) {
       place_.Warning(fileLine, "file-folder-part",
                      Quoted(fileName) + " is taken from " + Quoted(FolderPart(fileName)) +
                          " but installed as " + Quoted(LastComponent(fileName)) +

@@ -1,0 +1,230 @@
+// The patch checker over a corpus of broken patches: each is the sample
+// patch with one trap put in, and the finding it must give (code and line).
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <sstream>
+
+#include "checker/native_check.h"
+#include "checker/script_host.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+struct Edit {
+  const char* file;
+  std::string from;  // empty: the whole file becomes `to`
+  std::string to;
+};
+
+struct Trap {
+  const char* name;
+  std::vector<Edit> edits;
+  std::vector<std::string> findings;  // "FILE:LINE: severity [code]"
+  int status;
+};
+
+void PrintTo(const Trap& trap, std::ostream* os) { *os << trap.name; }
+
+const std::string kArgs =
+    "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED><ARGUMENTS>" + std::string(300, 'a') +
+    "</ARGUMENTS>";
+const std::string kConditions = R"(<?xml version="1.0"?>
+<QZVRN_CONDITIONS>
+  <CONDITION_DETAILS>
+    <CONDITION ID="A"><JSCRIPT>return true;</JSCRIPT></CONDITION>
+    <CONDITION ID="a"><JSCRIPT>return false;</JSCRIPT></CONDITION>
+    <CONDITION ID="x/y"><JSCRIPT>return true;</JSCRIPT></CONDITION>
+  </CONDITION_DETAILS>
+</QZVRN_CONDITIONS>
+)";
+const char kConfig[] = "QZVRN.config";
+const char kRules[] = "QZVRN_Rules.xml";
+const char kConditionsFile[] = "QZVRN_Conditions.config";
+
+const Trap kTraps[] = {
+    {"clean sample", {}, {}, 0},
+    {"SILENT_MODE 1", {{kConfig, "<SILENT_MODE>FALSE", "<SILENT_MODE>1"}},
+     {"QZVRN.config:14: warning [boolean-value]"}, 1},
+    {"EXECUTION_REQUIRED yes",
+     {{kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>",
+       "<EXECUTION_REQUIRED>yes</EXECUTION_REQUIRED>"}},
+     {"QZVRN.config:21: warning [boolean-value]"}, 1},
+    {"element in other case",
+     {{kConfig, "<CLEANUP_RECURSIVE>FALSE</CLEANUP_RECURSIVE>",
+       "<Cleanup_Recursive>FALSE</Cleanup_Recursive>"}},
+     {"QZVRN.config:32: warning [element-case]"}, 1},
+    {"attribute in other case",
+     {{kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS condition_ref=\"A\">"}},
+     {"QZVRN.config:16: warning [attribute-case]"}, 1},
+    {"unknown element",
+     {{kConfig, "SHOWFINAL_SUCCESSMSG>TRUE</SHOWFINAL_SUCCESSMSG",
+       "SHOWFINAL_SUCCESMSG>TRUE</SHOWFINAL_SUCCESMSG"}},
+     {"QZVRN.config:31: warning [unknown-element]"}, 1},
+    {"second parameter block",
+     {{kConfig, "<QZVRN_PARAMETERS>\n", "<PATCH><QZVRN_PARAMETERS>\n"},
+      {kConfig, "</QZVRN_PARAMETERS>", "</QZVRN_PARAMETERS><QZVRN_PARAMETERS/></PATCH>"}},
+     {"QZVRN.config:33: warning [second-parameter-block]"}, 1},
+    {"OS typo", {{kConfig, "Windows Vista (32bit)", "Windows Vista(32bit)"}},
+     {"QZVRN.config:11: warning [unknown-os]"}, 1},
+    {"no known OS",
+     {{kConfig, "Windows XP (32bit)", "Windows 7"},
+      {kConfig, "    <OS>Windows Vista (32bit)</OS>\n    <OS>Windows Vista (64bit)</OS>\n", ""}},
+     {"QZVRN.config:9: warning [no-known-os]", "QZVRN.config:10: warning [unknown-os]"}, 1},
+    {"undefined Condition_Ref",
+     {{kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS Condition_Ref=\"NotDefined\">"}},
+     {"QZVRN.config:16: warning [undefined-condition]"}, 1},
+    {"rebootFlag 4", {{kRules, "<rebootFlag>0<", "<rebootFlag>4<"}},
+     {"QZVRN_Rules.xml:3: warning [reboot-flag-value]"}, 1},
+    {"patch file with a folder part",
+     {{kConfig, ">QZZdemo.ini<", ">sub\\QZZdemo.ini<"}, {"sub/QZZdemo.ini", "", "[QZ]"}},
+     {"QZVRN.config:17: warning [file-folder-part]"}, 1},
+    {"COMREG_REQUIRED on a program",
+     {{kConfig, "<COMREG_REQUIRED>TRUE</COMREG_REQUIRED>",
+       "<COMREG_REQUIRED>TRUE</COMREG_REQUIRED><EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED>"}},
+     {"QZVRN.config:23: warning [comreg-not-installed]"}, 1},
+    {"rule file without matchString",
+     {{kRules, "", "<WebUpdate>\n<rebootFlag>0</rebootFlag>\n</WebUpdate>\n"}},
+     {"QZVRN_Rules.xml:1: warning [no-match-string]"}, 1},
+    {"duplicate and refused condition IDs", {{kConditionsFile, "", kConditions}},
+     {"QZVRN_Conditions.config:5: warning [duplicate-condition]",
+      "QZVRN_Conditions.config:6: error [refused-condition-id]"}, 2},
+    {"not well-formed", {{kConfig, "</OSVERSION>", "</OSVERSIONS>"}},
+     {"QZVRN.config:13: error [xml-malformed]"}, 2},
+    {"empty FILENAME", {{kConfig, ">QZVRN_Rules.xml<", "><"}},
+     {"QZVRN.config:8: error [empty-value]"}, 2},
+    {"missing patch file", {{"QZZdemo.dll", "", "-"}},
+     {"QZVRN.config:24: error [missing-patch-file]"}, 2},
+    {"file name leaving the folder", {{kConfig, ">QZZdemo.ini<", ">..\\QZZdemo.ini<"}},
+     {"QZVRN.config:17: error [refused-file-name]"}, 2},
+    {"over-long command line",
+     {{kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>", kArgs}},
+     {"QZVRN.config:17: error [command-line-too-long]"}, 2},
+    {"registry location with two attributes",
+     {{kConfig, "Value=\"InstallDir\" Path=\"\"/>\n      </REGKEYS>\n      <COMREG_REQUIRED>FALSE",
+       "Value=\"InstallDir\"/>\n      </REGKEYS>\n      <COMREG_REQUIRED>FALSE"}},
+     {"QZVRN.config:19: error [regkey-attributes]"}, 2},
+    {"missing rule file", {{kConfig, ">QZVRN_Rules.xml<", ">Missing.xml<"}},
+     {"QZVRN.config:8: error [rule-file-missing]"}, 2},
+    {"rule file without WebUpdate", {{kRules, "", "<webupdate/>"}},
+     {"QZVRN_Rules.xml:1: error [missing-element]"}, 2},
+};
+
+std::string ReadText(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+class CheckerCorpus : public testing::TestWithParam<Trap> {
+ protected:
+  fs::path MakePatch(const Trap& trap) {
+    const fs::path d = fs::temp_directory_path() /
+                       ("qzvrn-check-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                        "-" + std::to_string(reinterpret_cast<std::uintptr_t>(&trap)));
+    fs::remove_all(d);
+    fs::copy(fs::path(QZ_SOURCE_DIR) / "samples" / "demo-patch", d, fs::copy_options::recursive);
+    std::ofstream(d / "QZZdemo.dll") << "MZ";
+    for (const Edit& e : trap.edits) {
+      const fs::path file = d / e.file;
+      if (e.to == "-") {
+        fs::remove(file);
+        continue;
+      }
+      std::string text = fs::exists(file) ? ReadText(file) : std::string();
+      if (e.from.empty()) {
+        text = e.to;
+      } else {
+        const std::size_t at = text.find(e.from);
+        EXPECT_NE(at, std::string::npos) << e.from;
+        if (at != std::string::npos) text.replace(at, e.from.size(), e.to);
+      }
+      fs::create_directories(file.parent_path());
+      std::ofstream(file, std::ios::binary) << text;
+    }
+    folder_ = d;
+    return d;
+  }
+  void TearDown() override {
+    if (!folder_.empty()) fs::remove_all(folder_);
+  }
+  fs::path folder_;
+};
+
+// "FILE:LINE: severity [code]" of every finding, the file without folder.
+std::vector<std::string> Findings(const std::string& output) {
+  std::vector<std::string> found;
+  const std::regex line(R"(^.*/([^/:]+):(\d+): (error|warning): .* \[([a-z-]+)\]$)");
+  std::istringstream in(output);
+  for (std::string text; std::getline(in, text);) {
+    std::smatch m;
+    if (std::regex_match(text, m, line)) {
+      found.push_back(m[1].str() + ":" + m[2].str() + ": " + m[3].str() + " [" + m[4].str() + "]");
+    } else {
+      found.push_back("unparsed: " + text);
+    }
+  }
+  return found;
+}
+
+TEST_P(CheckerCorpus, ReportsItsTrapWithCodeAndLine) {
+  const Trap& trap = GetParam();
+  const fs::path d = MakePatch(trap);
+  std::ostringstream out, err;
+  const int status = qz::check::NativeCheck({d.string()}, out, err);
+  EXPECT_EQ(Findings(out.str()), trap.findings) << out.str();
+  EXPECT_EQ(status, trap.status);
+  // The readers ran against memory: nothing was written to the folder.
+  for (const auto& entry : fs::directory_iterator(d)) {
+    EXPECT_EQ(entry.path().filename().string().rfind("TestCode_", 0), std::string::npos);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Traps, CheckerCorpus, testing::ValuesIn(kTraps),
+                         [](const testing::TestParamInfo<Trap>& info) {
+                           std::string name;
+                           for (char c : std::string(info.param.name)) {
+                             name += std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                           }
+                           return name;
+                         });
+
+// A script host that reports a syntax error on the line holding a marker.
+class MarkerHost : public qz::check::ScriptHost {
+ public:
+  std::string Unavailable() override { return {}; }
+  qz::check::SyntaxResult Check(const std::wstring& script) override {
+    long line = 1;
+    const std::size_t at = script.find(L"SYNTAX_ERROR");
+    if (at == std::wstring::npos) return {qz::check::SyntaxResult::kClean, 0, {}};
+    for (std::size_t i = 0; i < at; ++i) line += script[i] == L'\n';
+    return {qz::check::SyntaxResult::kError, line, "Expected ';'"};
+  }
+};
+
+TEST_F(CheckerCorpus, SyntaxErrorIsReportedOnItsLineOfTheRuleFile) {
+  const Trap trap{"syntax", {{kRules, "  ini.Close();", "  ini.Close() SYNTAX_ERROR"}}, {}, 2};
+  const fs::path d = MakePatch(trap);
+  MarkerHost host;
+  std::ostringstream out, err;
+  EXPECT_EQ(qz::check::NativeCheck({"--json", d.string()}, out, err, &host), 2);
+  EXPECT_NE(out.str().find("QZVRN_Rules.xml\", \"line\": 13, \"severity\": \"error\", "
+                           "\"code\": \"script-syntax\""),
+            std::string::npos)
+      << out.str();
+}
+
+TEST(CheckerHostOutput, LineAndTextOfTheHostsReport) {
+  const auto error = qz::check::ParseHostError(
+      "C:\\Temp\\qzvrn-check-1-1.js(14, 5) Microsoft JScript compilation error: Expected ';'\r\n");
+  ASSERT_TRUE(error);
+  EXPECT_EQ(error->first, 14);
+  EXPECT_EQ(error->second, "Expected ';'");
+  EXPECT_FALSE(qz::check::ParseHostError("Input Error: Can not find script file"));
+}
+
+}  // namespace
