@@ -73,6 +73,21 @@ def print_changes(title, before, after):
 class Demo(harness.WineTestCase):
     options = None
 
+    def check_patch(self, patch):
+        """The patch checker's verdict on the folder, before the run."""
+        checker = harness.BIN / 'QZVRNCheck.exe'
+        print(f'\n== patch check: QZVRNCheck.exe {self.win_path(patch)}')
+        if not checker.exists():
+            print(f'  ({checker} is missing: run make build)')
+            return
+        r = self.wine([self.win_path(checker), self.win_path(patch)], timeout=120)
+        for line in (r.stdout + r.stderr).splitlines():
+            if line.strip():
+                print(f'  {line}')
+        verdict = {0: 'clean', 1: 'warnings only', 2: 'errors'}
+        print(f'  verdict: {verdict.get(r.returncode, "checker failed")} '
+              f'(exit {r.returncode})\n')
+
     def runTest(self):
         o = self.options
         if not (harness.BIN / harness.PRODUCT).exists():
@@ -113,6 +128,7 @@ class Demo(harness.WineTestCase):
         print(f'== patch folder: {self.win_path(patch)}')
         for name in sorted(p.name for p in patch.iterdir()):
             print(f'  {name}')
+        self.check_patch(patch)
         # Where the manager copies the control when a rule needs it.
         control_dir = program_files / 'QZ' / 'temp' / 'VRNU'
         registered = self.wine(['reg', 'query', CONTROL_PROGID, '/reg:32'])
