@@ -7,7 +7,9 @@
 #include <regex>
 #include <sstream>
 
+#include "checker/diagnostics.h"
 #include "checker/native_check.h"
+#include "checker/xml_tree.h"
 #include "checker/script_host.h"
 
 namespace fs = std::filesystem;
@@ -225,6 +227,52 @@ TEST(CheckerHostOutput, LineAndTextOfTheHostsReport) {
   EXPECT_EQ(error->first, 14);
   EXPECT_EQ(error->second, "Expected ';'");
   EXPECT_FALSE(qz::check::ParseHostError("Input Error: Can not find script file"));
+}
+
+}  // namespace
+
+namespace {
+
+struct TagCase {
+  const char* name;
+  std::string bytes;
+  std::vector<long> lines;
+};
+
+std::string Utf16(const std::string& ascii) {
+  std::string out = "\xFF\xFE";
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+TEST(CheckerStartTags, LinesOfStartTagsOnly) {
+  const TagCase cases[] = {
+      {"plain", "<a>\n <b/>\n <c x='1'>t</c>\n</a>", {1, 2, 3}},
+      {"comment, CDATA and PI hide tags",
+       "<?xml version='1.0'?>\n<a><!-- <x>\n<y> -->\n<![CDATA[<z>\n]]><b/><?p <q> ?></a>",
+       {2, 5}},
+      {"attribute with > and a line break", "<a t=\"1 > 0\n2\">\n<b/></a>", {1, 3}},
+      {"document type with internal subset",
+       "<!DOCTYPE a [\n<!ELEMENT a ANY>\n]>\n<a/>", {4}},
+      {"UTF-16 with its mark", Utf16("<a>\n<b/>\n</a>"), {1, 2}},
+  };
+  for (const TagCase& c : cases) {
+    EXPECT_EQ(qz::check::StartTagLines(c.bytes), c.lines) << c.name;
+  }
+}
+
+TEST(CheckerReport, JsonEscapesAndStatusFollowsTheWorstFinding) {
+  qz::check::Report report;
+  EXPECT_EQ(report.Json(), "[]\n");
+  report.Warning("d/\"x\".config", 3, "w", "tab\there \\ \x01");
+  EXPECT_EQ(report.ExitStatus(), 1);
+  report.Error("d/a.config", 1, "e", "bad");
+  EXPECT_EQ(report.ExitStatus(), 2);
+  EXPECT_EQ(report.Json(),
+            "[\n  {\"file\": \"d/\\\"x\\\".config\", \"line\": 3, \"severity\": \"warning\", "
+            "\"code\": \"w\", \"message\": \"tab\\there \\\\ \\u0001\"},\n"
+            "  {\"file\": \"d/a.config\", \"line\": 1, \"severity\": \"error\", \"code\": \"e\", "
+            "\"message\": \"bad\"}\n]\n");
 }
 
 }  // namespace
