@@ -34,16 +34,16 @@ void CheckConditionsFile(const Place& place, const XmlFile& file, PatchFacts& fa
                     "CONDITION without an ID gets no script");
       continue;
     }
+    if (!hasScript) {
+      place.Warning(condition.line, "condition-without-script",
+                    "condition " + Quoted(*id) + " has no JSCRIPT: no script is written");
+      continue;
+    }
     if (!IsSafeScriptName(*id)) {
       place.Error(condition.line, "refused-condition-id",
                   "condition ID " + Quoted(*id) +
                       " cannot be a file name (path separator, \"..\", reserved character): "
-                      "refused");
-      continue;
-    }
-    if (!hasScript) {
-      place.Warning(condition.line, "condition-without-script",
-                    "condition " + Quoted(*id) + " has no JSCRIPT: no script is written");
+                      "refused, and entries naming it apply to every machine");
       continue;
     }
     const std::wstring folded = FoldCase(*id);

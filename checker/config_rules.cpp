@@ -1,5 +1,6 @@
 // QZVRN.config: what ReadConfiguration refuses (errors) and what it reads
 // differently from what the text suggests (warnings).
+#include <algorithm>
 #include <cwctype>
 #include <map>
 
@@ -185,6 +186,11 @@ class ConfigChecker {
     }
     PatchFile(patch, named, fileName, fileLine);
     const bool installed = !execute && !hasProgId;
+    if (named && StaysInsideFolder(fileName) && fileName.find(L'/') != std::wstring::npos) {
+      place_.Warning(fileLine, "forward-slash",
+                     Quoted(fileName) + ": the manager splits names only at backslashes, so "
+                     "the part after the slash is not the file name it installs or backs up");
+    }
     if (installed && named && StaysInsideFolder(fileName) && !FolderPart(fileName).empty()) {
       place_.Warning(fileLine, "file-folder-part",
                      Quoted(fileName) + " is taken from " + Quoted(FolderPart(fileName)) +
@@ -202,14 +208,23 @@ class ConfigChecker {
                          (execute ? "a program" : "a plug-in entry") + "): nothing is registered");
     }
     if (execute && named) {
-      const std::wstring line =
-          ProgramCommandLine(view_.sourceFolder + L"\\" + fileName, arguments);
-      if (line.size() > kCommandLineLimit) {
+      // The entry refuses a line over 255, the process runner a path or
+      // line over 254.
+      const std::wstring program = view_.sourceFolder + L"\\" + fileName;
+      const std::wstring line = ProgramCommandLine(program, arguments);
+      const std::size_t limit = std::min(kCommandLineLimit, kProcessTextLimit);
+      const std::size_t longest = std::max(line.size(), program.size());
+      if (longest > limit) {
         place_.Error(fileLine, "command-line-too-long",
-                     "the program's command line has " + std::to_string(line.size()) +
+                     "the program's command line has " + std::to_string(longest) +
                          " characters from " + Quoted(view_.sourceFolder) + "; at most " +
-                         std::to_string(kCommandLineLimit) + " are run");
+                         std::to_string(limit) + " are run");
       }
+    }
+    if (hasProgId && !execute) {
+      place_.Warning(patch.line, "plugin-entry",
+                     "an entry with PROGID goes to the plug-in hook, which does nothing here: "
+                     "its file is neither installed nor run");
     }
     if (ref && !ref->empty() && facts_.conditions.count(FoldCase(*ref)) == 0) {
       place_.Warning(patch.line, "undefined-condition",

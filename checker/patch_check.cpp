@@ -4,6 +4,7 @@
 #include "checker/rules.h"
 #include "checker/utf8.h"
 #include "checker/xml_tree.h"
+#include "manager/patch_names.h"
 
 namespace qz::check {
 
@@ -30,7 +31,13 @@ class Checker {
     PatchView view{env_.sourceFolder,
                    [&](const std::wstring& name) { return env_.folder.Exists(name); }};
     CheckConfigurationFile(At(kConfigName), config, view, facts);
-    if (facts.ruleFileNamed && !facts.ruleFileName.empty()) {
+    if (facts.ruleFileNamed && !facts.ruleFileName.empty() &&
+        !StaysInsideFolder(facts.ruleFileName)) {
+      At(kConfigName).Warning(facts.ruleFileLine, "rule-file-outside",
+                              "rule file " + Quoted(facts.ruleFileName) +
+                                  " lies outside the patch folder: it is read from there, not "
+                                  "checked, and never cleaned up");
+    } else if (facts.ruleFileNamed && !facts.ruleFileName.empty()) {
       const XmlFile rules = Load(facts.ruleFileName);
       if (!rules.found) {
         At(kConfigName).Error(facts.ruleFileLine, "rule-file-missing",

@@ -28,6 +28,9 @@ bool IsSafeScriptName(const std::wstring& id);
 // built in 256 characters: a longer one is refused.
 std::wstring ProgramCommandLine(const std::wstring& program, const std::wstring& arguments);
 inline constexpr std::size_t kCommandLineLimit = 255;
+// What the process runner takes: a program path or command line of at most
+// 254 characters (a buffer of 255 with its terminator).
+inline constexpr std::size_t kProcessTextLimit = 254;
 
 // The OSVERSION texts the OS check knows, in the order it matches them.
 std::vector<std::wstring> KnownOsNames();

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "manager/manager.h"
+#include "manager/patch_names.h"
 
 namespace qz {
 
@@ -15,10 +16,9 @@ constexpr wchar_t kClass[] = L"CVRNManager";
 constexpr wchar_t kCallJScript[] = L"CVRNManager:CallJScript";
 constexpr wchar_t kRunProcess[] = L"CVRNManager:RunProcess";
 
-// A command line or program path holds at most 254 characters (a buffer of
-// 255 with its terminator); a longer one is refused, never cut into
+// A longer command line or program path is refused, never cut into
 // another command.
-constexpr std::size_t kPathLimit = 254;
+constexpr std::size_t kPathLimit = kProcessTextLimit;
 
 // The host is checked at most this far apart, but waited for on its
 // handle in between, so a rule that ends early costs no idle time.

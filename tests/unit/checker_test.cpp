@@ -34,6 +34,11 @@ void PrintTo(const Trap& trap, std::ostream* os) { *os << trap.name; }
 const std::string kArgs =
     "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED><ARGUMENTS>" + std::string(300, 'a') +
     "</ARGUMENTS>";
+// "C:\patch\QZZdemo.ini " and these make 255 characters: one too many for
+// the process runner.
+const std::string kArgs255 =
+    "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED><ARGUMENTS>" + std::string(234, 'a') +
+    "</ARGUMENTS>";
 const std::string kConditions = R"(<?xml version="1.0"?>
 <QZVRN_CONDITIONS>
   <CONDITION_DETAILS>
@@ -105,6 +110,18 @@ const Trap kTraps[] = {
     {"over-long command line",
      {{kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>", kArgs}},
      {"QZVRN.config:17: error [command-line-too-long]"}, 2},
+    {"command line of 255 characters",
+     {{kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>", kArgs255}},
+     {"QZVRN.config:17: error [command-line-too-long]"}, 2},
+    {"forward slash in a patch file name",
+     {{kConfig, ">QZZdemo.ini<", ">sub/QZZdemo.ini<"}, {"sub/QZZdemo.ini", "", "[QZ]"}},
+     {"QZVRN.config:17: warning [forward-slash]"}, 1},
+    {"plug-in entry",
+     {{kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>", "<PROGID>QZ.Plugin</PROGID>"}},
+     {"QZVRN.config:16: warning [plugin-entry]"}, 1},
+    {"rule file outside the folder", {{kConfig, ">QZVRN_Rules.xml<", ">..\\r.xml<"}},
+     // Not there either: the manager's own reader says so.
+     {"r.xml:1: error [manager-refuses]", "QZVRN.config:8: warning [rule-file-outside]"}, 2},
     {"registry location with two attributes",
      {{kConfig, "Value=\"InstallDir\" Path=\"\"/>\n      </REGKEYS>\n      <COMREG_REQUIRED>FALSE",
        "Value=\"InstallDir\"/>\n      </REGKEYS>\n      <COMREG_REQUIRED>FALSE"}},
