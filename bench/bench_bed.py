@@ -2,7 +2,23 @@
 the manager's log in it, a folder of the benchmarks' own, the UI robot and
 the 32-bit script host."""
 
+import re
+
 import harness
+
+
+def script_text(body):
+    """A rule script as the manager writes it: built-in header, line feed,
+    body, footer, line feed, in 8-bit text mode."""
+    source = (harness.ROOT / 'manager' / 'script_texts.h').read_text()
+
+    def constant(name):
+        m = re.search(name + r'\[\] =\s*(.*?);\s*\n', source, re.S)
+        parts = re.findall(r'"((?:[^"\\]|\\.)*)"', m.group(1))
+        return ''.join(parts).encode().decode('unicode_escape')
+    text = (constant('kBuiltInScriptHeader') + '\n' + body +
+            constant('kBuiltInScriptFooter') + '\n')
+    return text.replace('\n', '\r\n').encode('latin-1')
 
 
 class BenchBed:

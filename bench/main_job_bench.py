@@ -49,7 +49,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / 'tests' / 'wine'))
 import harness  # noqa: E402
-from bench_bed import BenchBed  # noqa: E402
+from bench_bed import BenchBed, script_text  # noqa: E402
 
 CONDITIONS = 10
 FILES = 20
@@ -70,20 +70,6 @@ DOUPDATE_ENDED = ('CVRNManager', 'DoUpdate', 'Ended')
 MAIN_ENDED = ('QZVRN', 'Main', 'Ended')
 SCRIPT_ENDED = ('CVRNManager', 'CallJScript', 'Ended')
 CHECKOS_FAILED = ('QZVRN:Main', 'CheckOS:', 'Failed')
-
-
-def script_text(body):
-    """A rule script as the manager writes it: built-in header, line feed,
-    body, footer, line feed, in 8-bit text mode."""
-    source = (ROOT / 'manager' / 'script_texts.h').read_text()
-
-    def constant(name):
-        m = re.search(name + r'\[\] =\s*(.*?);\s*\n', source, re.S)
-        parts = re.findall(r'"((?:[^"\\]|\\.)*)"', m.group(1))
-        return ''.join(parts).encode().decode('unicode_escape')
-    text = (constant('kBuiltInScriptHeader') + '\n' + body +
-            constant('kBuiltInScriptFooter') + '\n')
-    return text.replace('\n', '\r\n').encode('latin-1')
 
 
 def conditions_xml():

@@ -16,7 +16,6 @@ out/bin must hold QZVRN.exe and qzkdiag.dll (make build).
 import argparse
 import contextlib
 import fcntl
-import re
 import shutil
 import statistics
 import sys
@@ -26,7 +25,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / 'tests' / 'wine'))
 import harness  # noqa: E402
-from bench_bed import BenchBed  # noqa: E402
+from bench_bed import BenchBed, script_text  # noqa: E402
 
 # Needed until it has run once: the main rule says true, the final rule
 # (the same script, run again) false. It also asks the control something,
@@ -49,20 +48,6 @@ NOT_A_TOKEN = ('QZVRN:Main', 'Update not required:',
                f'Not QZSU/{harness.WEB_TOKEN}')
 
 
-def script_text():
-    """TestCode_Main.js as the manager writes it: built-in header, line
-    feed, body, footer, line feed, in 8-bit text mode."""
-    source = (ROOT / 'manager' / 'script_texts.h').read_text()
-
-    def constant(name):
-        m = re.search(name + r'\[\] =\s*(.*?);\s*\n', source, re.S)
-        parts = re.findall(r'"((?:[^"\\]|\\.)*)"', m.group(1))
-        return ''.join(parts).encode().decode('unicode_escape')
-    text = (constant('kBuiltInScriptHeader') + '\n' + BODY +
-            constant('kBuiltInScriptFooter') + '\n')
-    return text.replace('\n', '\r\n').encode('latin-1')
-
-
 class Bench(BenchBed):
     def folder(self):
         """A fresh patch folder: the cleanup of a run removes its inputs."""
@@ -73,7 +58,7 @@ class Bench(BenchBed):
         (d / 'QZVRN.config').write_text(harness.config_xml(
             silent=True, switches='  <RUNFINAL_RULE>TRUE</RUNFINAL_RULE>\n'))
         (d / 'rules.xml').write_text(RULES)
-        (d / 'TestCode_Main.js').write_bytes(script_text())
+        (d / 'TestCode_Main.js').write_bytes(script_text(BODY))
         shutil.copyfile(self.control, d / 'qzkdiag.dll')
         shutil.copyfile(self.exe, d / 'QZVRN.exe')
         return d
