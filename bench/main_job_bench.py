@@ -234,7 +234,7 @@ class Bench(BenchBed):
         """Regsvr32 is not waited for by the manager; it must be gone before
         the next timing so that it takes no CPU from it."""
         prefix = str(self.prefix).encode()
-        deadline = time.monotonic() + timeout
+        deadline = time.monotonic() + timeout * harness.time_scale()
         while time.monotonic() < deadline:
             busy = False
             for pid in filter(str.isdigit, os.listdir('/proc')):

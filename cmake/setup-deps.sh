@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what a fresh Debian 12 machine lacks to build and test both
-# programs. Idempotent: a machine that has everything returns at once.
+# programs, then settles how the test bed starts Wine (cmake/wine-mode.sh).
+# Idempotent: a machine that has everything only repeats that check.
 set -euo pipefail
 
 need=()
@@ -9,13 +10,16 @@ have_pkg() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok
 pkgs=(cmake make g++ g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64
       xvfb x11-utils libgtest-dev libpugixml-dev locales python3)
 for p in "${pkgs[@]}"; do have_pkg "$p" || need+=("$p"); done
-[ ${#need[@]} -eq 0 ] && exit 0
 
-SUDO=""
-[ "$(id -u)" -ne 0 ] && SUDO=sudo
-export DEBIAN_FRONTEND=noninteractive
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  $SUDO dpkg --add-architecture i386
+if [ ${#need[@]} -gt 0 ]; then
+  SUDO=""
+  [ "$(id -u)" -ne 0 ] && SUDO=sudo
+  export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+  fi
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
-$SUDO apt-get update -qq
-$SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+
+bash "$(dirname "$0")/wine-mode.sh" setup

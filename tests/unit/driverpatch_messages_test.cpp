@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driverpatch/driver_patch.h"
-#include "platform/fake/driver_patch_fakes.h"
+#include "tests/unit/driver_patch_fakes.h"
 
 namespace qz::driverpatch {
 namespace {

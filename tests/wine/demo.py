@@ -149,7 +149,7 @@ class Demo(harness.WineTestCase):
         # Regsvr32 runs on after the manager; give it a moment to record.
         registering = any(line[0] == 'CVRNManager:RegisterCOMDLLS' and
                           line[1].startswith('Regsvr32') for line in run.log_lines)
-        deadline = time.monotonic() + 10
+        deadline = time.monotonic() + 10 * harness.time_scale()
         while (registering and time.monotonic() < deadline and
                not (install / 'QZZdemo.dll.registered').exists()):
             time.sleep(0.05)

@@ -4,8 +4,11 @@
 # A hard time limit keeps a stuck Wine from holding the terminal.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
-timeout --kill-after=10 600 python3 tests/wine/demo.py "$@"
+# Under emulation (cmake/wine-mode.sh) everything takes about four times as long.
+scale=1
+grep -qx 'mode=emulated' out/wine-mode 2>/dev/null && scale=4
+timeout --kill-after=10 $((600 * scale)) python3 tests/wine/demo.py "$@"
 # Then the driver patch on the stand-in service (demo_driverpatch.py).
 echo
 echo "===== the driver patch: TXLDriverPatch.exe /silent on the stand-in service"
-timeout --kill-after=10 300 python3 tests/wine/demo_driverpatch.py
+timeout --kill-after=10 $((300 * scale)) python3 tests/wine/demo_driverpatch.py

@@ -14,7 +14,7 @@ import subprocess
 import time
 from pathlib import Path
 
-from harness import BIN, TOOLS
+from harness import BIN, TOOLS, time_scale
 
 SERVICE = 'TXL Driver QZZ12'
 NEW_MARK = b'\0QZZIPM12-NEW-BUILD'
@@ -82,7 +82,7 @@ class DriverPatchBed:
         return m.group(1) if m else None
 
     def wait_state(self, state, seconds=10):
-        end = time.time() + seconds
+        end = time.time() + seconds * time_scale()
         while time.time() < end:
             if self.service_state() == state:
                 return True
@@ -102,7 +102,7 @@ class DriverPatchBed:
                              stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.addCleanup(p.wait, 10)
         self.addCleanup(p.terminate)
-        end = time.time() + 20
+        end = time.time() + 20 * time_scale()
         while time.time() < end and not (record.exists() and
                                          'ready' in record.read_text()):
             time.sleep(0.1)
@@ -119,7 +119,7 @@ class DriverPatchBed:
         self.addCleanup(lambda: marker.unlink(missing_ok=True))
         self.addCleanup(p.wait, 10)
         self.addCleanup(p.terminate)
-        end = time.time() + 20
+        end = time.time() + 20 * time_scale()
         while time.time() < end and not marker.exists():
             time.sleep(0.1)
         self.assertTrue(marker.exists(), 'qzhold did not take the file')

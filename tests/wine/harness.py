@@ -110,6 +110,7 @@ class Run
 import atexit
 import contextlib
 import fcntl
+import functools
 import json
 import os
 import re
@@ -298,6 +299,28 @@ def ensure_locales(names=LOCALES):
 
 # ------------------------------------------------------------- prefixes ---
 
+MODE_FILE = OUT / 'wine-mode'
+
+
+@functools.lru_cache(maxsize=None)
+def wine_mode():
+    """How Wine is started here, as cmake/wine-mode.sh settled it (run
+    now when no build step did): {'mode', 'reason', 'path'}; path is a
+    folder to put first in PATH (the emulated loader), or empty."""
+    if not MODE_FILE.exists():
+        r = subprocess.run(['bash', str(ROOT / 'cmake' / 'wine-mode.sh'),
+                            'setup'], stdout=sys.stderr)
+        if r.returncode != 0:
+            raise RuntimeError('cmake/wine-mode.sh setup failed')
+    return _parse_info(MODE_FILE.read_text())
+
+
+def time_scale():
+    """How much slower a 32-bit process runs here than natively: time
+    limits that were set for native speed are multiplied by it."""
+    return 4 if wine_mode().get('mode') == 'emulated' else 1
+
+
 def base_env(display, prefix, arch, lang=DEFAULT_LANG):
     env = {k: v for k, v in os.environ.items()
            if not k.startswith('LC_') and k not in
@@ -313,6 +336,9 @@ def base_env(display, prefix, arch, lang=DEFAULT_LANG):
     })
     if arch == 'win32':
         env['WINEARCH'] = 'win32'
+    path = wine_mode().get('path')
+    if path:
+        env['PATH'] = path + os.pathsep + env.get('PATH', os.defpath)
     return env
 
 
@@ -705,7 +731,8 @@ class WineTestCase(unittest.TestCase):
         e = dict(self.env)
         if env:
             e.update(env)
-        return run_quiet(['wine'] + list(args), e, cwd=cwd, timeout=timeout)
+        return run_quiet(['wine'] + list(args), e, cwd=cwd,
+                         timeout=timeout * time_scale())
 
     # registry
     def _reg(self, args, view):
@@ -835,6 +862,7 @@ class WineTestCase(unittest.TestCase):
                 LOCALE_DIR / f'{name}.UTF-8' / 'LC_CTYPE').exists():
             # Without the locale Wine would quietly fall back to English.
             ensure_locales([name])
+        timeout *= time_scale()
         robot = self.wine(
             [robot_exe(), '--exe', exe_w, '--cwd', self.win_path(cwd),
              '--tail-hex', tail.encode('utf-8').hex(), '--transcript',

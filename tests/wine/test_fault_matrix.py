@@ -198,12 +198,12 @@ class FaultMatrixTest(harness.WineTestCase):
             with contextlib.suppress(FileNotFoundError):
                 flag.unlink()
             try:
-                proc.wait(timeout=20)
+                proc.wait(timeout=20 * harness.time_scale())
             except subprocess.TimeoutExpired:
                 proc.kill()
                 proc.wait()
         self.row_cleanup.callback(release)
-        deadline = time.time() + 20
+        deadline = time.time() + 20 * harness.time_scale()
         while time.time() < deadline and not flag.exists():
             time.sleep(0.05)
         text = flag.read_text() if flag.exists() else 'no answer'

@@ -93,7 +93,7 @@ def wait_for(path, seconds=10):
     """Regsvr32 is started and not waited for. Polled rather than waited
     for with the robot's job: a desktop process that a run happens to start
     joins the job and outlives the run while others use the prefix."""
-    deadline = time.monotonic() + seconds
+    deadline = time.monotonic() + seconds * harness.time_scale()
     while not path.exists() and time.monotonic() < deadline:
         time.sleep(0.05)
     return path.exists()

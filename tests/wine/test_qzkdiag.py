@@ -329,7 +329,10 @@ check("computer name", b.ComputerName, sh.RegRead(
 ok("user name", b.UserName.length > 0);
 ok("processors", b.ProcessorCount >= 1);
 check("architecture", b.ProcessorArchitecture, {0 if self.prefix32 else 9});
-ok("memory", b.TotalMemory > 0 && b.AvailableMemory <= b.TotalMemory);
+// Byte counts as a number; what a 32-bit process is told differs between
+// hosts (and under emulation), so only the range is asserted.
+ok("memory", typeof b.TotalMemory == "number" && b.TotalMemory > 0 &&
+   b.TotalMemory < 1e15 && b.AvailableMemory >= 0 && b.AvailableMemory < 1e15);
 check("bios text", typeof b.BiosVersion, "string");
 check("manufacturer text", typeof b.SystemManufacturer, "string");
 var d = new ActiveXObject("QZKelvaDiags.QZLogicalDriveInfo");

@@ -6,7 +6,8 @@
 //   DLG     dialog 168 with controls 1002/1000/1001; exits with the id pressed
 //   HANG    sleeps for 100 s
 //   REBOOT  ExitWindowsEx(EWX_REBOOT | EWX_FORCE)
-//   CRASH   writes through a null pointer
+//   CRASH   raises an access violation (a null write need not fault under
+//           emulation, which maps page zero)
 //   SPAWN   starts another qzprobe with BOX, waits and exits with its code
 //   DETACH  starts another qzprobe with LATE and exits at once
 //   LATE    sleeps 1 s, then writes late.txt beside itself
@@ -101,6 +102,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int) {
                                 GetDesktopWindow(), DialogProc, 0);
   if (Has(cmd, "HANG")) Sleep(100000);
   if (Has(cmd, "REBOOT")) Reboot();
-  if (Has(cmd, "CRASH")) *(volatile int*)nullptr = 1;
+  if (Has(cmd, "CRASH"))
+    RaiseException(EXCEPTION_ACCESS_VIOLATION, EXCEPTION_NONCONTINUABLE, 0, nullptr);
   return -1;
 }
