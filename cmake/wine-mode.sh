@@ -91,13 +91,13 @@ install_qemu() {
 
 # The loaders find ntdll.so and wine.inf relative to themselves, and Wine
 # starts a child's loader by the parent's argv[0] (and the 64-bit one by
-# that name plus "64"): so the script that runs the 32-bit loader under
-# qemu must be lib/wine/wine itself, with real copies of the loaders beside
+# that name plus "64"): so the 32-bit loader runs under qemu with argv[0]
+# naming the script lib/wine/wine (whatever link started it), with real copies of the loaders beside
 # it and the library folders linked next to that folder.
 build_loader() {
   if [ -x "$EMU/bin/wine" ] && cmp -s "$WINE32" "$EMU/lib/wine/wine.elf" &&
      cmp -s /usr/lib/wine/wine64 "$EMU/lib/wine/wine64" &&
-     grep -qF "$(command -v qemu-i386)" "$EMU/lib/wine/wine"; then
+     grep -qF "$(command -v qemu-i386) -0 \"$EMU/lib/wine/wine\"" "$EMU/lib/wine/wine"; then
     return 0
   fi
   rm -rf "$EMU"
@@ -111,7 +111,7 @@ build_loader() {
   cat >"$EMU/lib/wine/wine" <<EOF
 #!/bin/sh
 # The 32-bit Wine loader under user emulation (see cmake/wine-mode.sh).
-WINELOADERNOEXEC=1 exec $(command -v qemu-i386) -0 "\$0" "$EMU/lib/wine/wine.elf" "\$@"
+WINELOADERNOEXEC=1 exec $(command -v qemu-i386) -0 "$EMU/lib/wine/wine" "$EMU/lib/wine/wine.elf" "\$@"
 EOF
   chmod +x "$EMU/lib/wine/wine"
   local b
