@@ -26,11 +26,12 @@ void CheckConditionsFile(const Place& place, const XmlFile& file, PatchFacts& fa
   for (const XmlElement& condition : details->children) {
     if (condition.name != L"CONDITION") continue;
     CheckChildNames(place, condition, {L"JSCRIPT"});
-    const std::wstring* id = Attribute(place, condition, L"ID");
+    const XmlAttribute* attribute = Attribute(place, condition, L"ID");
+    const std::wstring* id = attribute ? &attribute->value : nullptr;
     bool hasScript = false;
     for (const XmlElement& child : condition.children) hasScript = hasScript || child.name == L"JSCRIPT";
     if (!id || id->empty()) {
-      place.Warning(condition.line, "condition-without-id",
+      place.Warning(attribute ? attribute->line : condition.line, "condition-without-id",
                     "CONDITION without an ID gets no script");
       continue;
     }
@@ -40,7 +41,7 @@ void CheckConditionsFile(const Place& place, const XmlFile& file, PatchFacts& fa
       continue;
     }
     if (!IsSafeScriptName(*id)) {
-      place.Error(condition.line, "refused-condition-id",
+      place.Error(attribute->line, "refused-condition-id",
                   "condition ID " + Quoted(*id) +
                       " cannot be a file name (path separator, \"..\", reserved character): "
                       "refused, and entries naming it apply to every machine");
@@ -49,11 +50,11 @@ void CheckConditionsFile(const Place& place, const XmlFile& file, PatchFacts& fa
     const std::wstring folded = FoldCase(*id);
     const auto earlier = defined.find(folded);
     if (earlier != defined.end()) {
-      place.Warning(condition.line, "duplicate-condition",
+      place.Warning(attribute->line, "duplicate-condition",
                     "condition " + Quoted(*id) + " is defined again (line " +
                         std::to_string(earlier->second) + "): the later one wins");
     }
-    defined[folded] = condition.line;
+    defined[folded] = attribute->line;
     facts.conditions.insert(folded);
     facts.scriptLines[L"TestCode_" + *id + L".js"] = condition.line;
   }

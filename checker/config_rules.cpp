@@ -27,6 +27,34 @@ const std::vector<std::wstring> kEntryNames = {
 const std::vector<std::wstring> kEntryBooleans = {L"COMREG_REQUIRED", L"ASMREG_REQUIRED",
                                                   L"EXECUTION_REQUIRED"};
 
+// How the update walks an entry, decided in this order.
+enum EntryKind : unsigned { kProgram = 1, kPlugin = 2, kFile = 4 };
+
+const char* KindName(EntryKind kind) {
+  return kind == kProgram ? "a program" : kind == kPlugin ? "a plug-in entry" : "a file entry";
+}
+
+// Elements that some kinds of entry read but never act on.
+struct Unused {
+  const wchar_t* element;
+  unsigned kinds;  // the kinds that pass over it
+  const char* code;
+  const char* entry;  // what those entries do instead, as the message says it
+  const char* effect;
+};
+const Unused kUnused[] = {
+    {L"COMREG_REQUIRED", kProgram | kPlugin, "comreg-not-installed", "is not installed",
+     "nothing is registered"},
+    {L"REGKEYS", kProgram | kPlugin, "ignored-regkeys", "is not installed",
+     "no install folder is looked up"},
+    {L"ARGUMENTS", kPlugin | kFile, "ignored-arguments", "is not run", "no program gets them"},
+    {L"PROGID", kProgram, "ignored-progid", "is run", "the plug-in hook is not called"},
+    {L"PARAMETERS", kProgram | kFile, "ignored-parameters", "goes to no plug-in hook",
+     "nothing reads them"},
+    {L"ASMREG_REQUIRED", kProgram | kFile, "ignored-asmreg", "goes to no plug-in hook",
+     "nothing reads it"},
+};
+
 bool Contains(const std::vector<std::wstring>& list, const std::wstring& name) {
   for (const std::wstring& n : list) {
     if (n == name) return true;
@@ -140,16 +168,19 @@ class ConfigChecker {
 
   void Entry(const XmlElement& patch) {
     CheckChildNames(place_, patch, kEntryNames);
-    const std::wstring* ref = Attribute(place_, patch, L"Condition_Ref");
+    const XmlAttribute* ref = Attribute(place_, patch, L"Condition_Ref");
     std::map<std::wstring, long> seen;
-    std::wstring fileName;
+    // Element -> line of the setting in force, while it asks for something
+    // (TRUE, arguments other than NULL, a PROGID, a container).
+    std::map<std::wstring, long> given;
+    std::wstring fileName, arguments;
     long fileLine = patch.line;
-    bool named = false, execute = false, comReg = false, hasProgId = false;
-    std::wstring arguments;
+    bool named = false;
     std::size_t locations = 0;
     for (const XmlElement& child : patch.children) {
       if (!Contains(kEntryNames, child.name)) continue;
       if (child.name == L"REGKEYS") {
+        given.emplace(child.name, child.line);
         CheckChildNames(place_, child, {L"INSTALLPATH_REGKEY"});
         for (const XmlElement& key : child.children) {
           if (key.name != L"INSTALLPATH_REGKEY") continue;
@@ -164,50 +195,63 @@ class ConfigChecker {
         continue;
       }
       if (child.name == L"PARAMETERS") {
+        given.emplace(child.name, child.line);
         CheckChildNames(place_, child, {L"PARAMETER"});
         continue;
       }
       if (!Scalar(child, seen)) continue;
       const std::wstring& value = *child.value;
-      if (Contains(kEntryBooleans, child.name)) Boolean(child);
+      bool asks = !value.empty();
+      if (Contains(kEntryBooleans, child.name)) {
+        Boolean(child);
+        asks = EqualsIgnoringCase(value, L"TRUE");
+      }
       if (child.name == L"INSTALLFILENAME") {
         fileName = value;
         fileLine = child.line;
         named = true;
-      } else if (child.name == L"EXECUTION_REQUIRED") {
-        execute = EqualsIgnoringCase(value, L"TRUE");
-      } else if (child.name == L"COMREG_REQUIRED") {
-        comReg = EqualsIgnoringCase(value, L"TRUE");
-      } else if (child.name == L"PROGID") {
-        hasProgId = !value.empty();
       } else if (child.name == L"ARGUMENTS") {
         arguments = value;
+        asks = !EqualsIgnoringCase(value, L"NULL");
+      }
+      if (asks) {
+        given[child.name] = child.line;
+      } else {
+        given.erase(child.name);
       }
     }
+    const auto lineOf = [&](const wchar_t* name, long otherwise) {
+      const auto found = given.find(name);
+      return found == given.end() ? otherwise : found->second;
+    };
+    const EntryKind kind = given.count(L"EXECUTION_REQUIRED") ? kProgram
+                           : given.count(L"PROGID")           ? kPlugin
+                                                              : kFile;
     PatchFile(patch, named, fileName, fileLine);
-    const bool installed = !execute && !hasProgId;
     if (named && StaysInsideFolder(fileName) && fileName.find(L'/') != std::wstring::npos) {
       place_.Warning(fileLine, "forward-slash",
                      Quoted(fileName) + ": the manager splits names only at backslashes, so "
                      "the part after the slash is not the file name it installs or backs up");
     }
-    if (installed && named && StaysInsideFolder(fileName) && !FolderPart(fileName).empty()) {
+    if (kind == kFile && named && StaysInsideFolder(fileName) && !FolderPart(fileName).empty()) {
       place_.Warning(fileLine, "file-folder-part",
                      Quoted(fileName) + " is taken from " + Quoted(FolderPart(fileName)) +
                          " but installed as " + Quoted(LastComponent(fileName)) +
                          " directly in the install folder");
     }
-    if (installed && locations == 0) {
-      place_.Error(patch.line, "no-install-location",
+    if (kind == kFile && locations == 0) {
+      // An empty REGKEYS is the element at fault; without one, the entry.
+      place_.Error(lineOf(L"REGKEYS", patch.line), "no-install-location",
                    "PATCH_DETAILS installs a file but has no INSTALLPATH_REGKEY: the install "
                    "folder cannot be found");
     }
-    if (comReg && !installed) {
-      place_.Warning(patch.line, "comreg-not-installed",
-                     std::string("COMREG_REQUIRED on an entry that is not installed (") +
-                         (execute ? "a program" : "a plug-in entry") + "): nothing is registered");
+    for (const Unused& u : kUnused) {
+      if ((u.kinds & kind) == 0 || given.count(u.element) == 0) continue;
+      place_.Warning(lineOf(u.element, patch.line), u.code,
+                     ToUtf8(u.element) + " on an entry that " + u.entry + " (" +
+                         KindName(kind) + "): " + u.effect);
     }
-    if (execute && named) {
+    if (kind == kProgram && named) {
       // The entry refuses a line over 255, the process runner a path or
       // line over 254.
       const std::wstring program = view_.sourceFolder + L"\\" + fileName;
@@ -215,20 +259,22 @@ class ConfigChecker {
       const std::size_t limit = std::min(kCommandLineLimit, kProcessTextLimit);
       const std::size_t longest = std::max(line.size(), program.size());
       if (longest > limit) {
-        place_.Error(fileLine, "command-line-too-long",
+        // The name alone, or the arguments on top of it.
+        place_.Error(program.size() > limit ? fileLine : lineOf(L"ARGUMENTS", fileLine),
+                     "command-line-too-long",
                      "the program's command line has " + std::to_string(longest) +
                          " characters from " + Quoted(view_.sourceFolder) + "; at most " +
                          std::to_string(limit) + " are run");
       }
     }
-    if (hasProgId && !execute) {
-      place_.Warning(patch.line, "plugin-entry",
+    if (kind == kPlugin) {
+      place_.Warning(lineOf(L"PROGID", patch.line), "plugin-entry",
                      "an entry with PROGID goes to the plug-in hook, which does nothing here: "
                      "its file is neither installed nor run");
     }
-    if (ref && !ref->empty() && facts_.conditions.count(FoldCase(*ref)) == 0) {
-      place_.Warning(patch.line, "undefined-condition",
-                     "Condition_Ref " + Quoted(*ref) +
+    if (ref && !ref->value.empty() && facts_.conditions.count(FoldCase(ref->value)) == 0) {
+      place_.Warning(ref->line, "undefined-condition",
+                     "Condition_Ref " + Quoted(ref->value) +
                          " names no condition with a script: the entry applies to every machine");
     }
   }

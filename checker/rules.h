@@ -49,8 +49,8 @@ void CheckRuleFile(const Place& place, const XmlFile& file, PatchFacts& facts);
 void CheckChildNames(const Place& place, const XmlElement& parent,
                      const std::vector<std::wstring>& known);
 // The attribute `name` compared as the manager does (exactly); a name that
-// differs only in case is reported.
-const std::wstring* Attribute(const Place& place, const XmlElement& element,
+// differs only in case is reported at its line.
+const XmlAttribute* Attribute(const Place& place, const XmlElement& element,
                               const std::wstring& name);
 // The first element named `name` (exactly) in document order, reporting
 // the later ones as ignored and, when there is none, one in another case.

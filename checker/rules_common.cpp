@@ -79,15 +79,15 @@ void CheckChildNames(const Place& place, const XmlElement& parent,
   }
 }
 
-const std::wstring* Attribute(const Place& place, const XmlElement& element,
+const XmlAttribute* Attribute(const Place& place, const XmlElement& element,
                               const std::wstring& name) {
-  const std::wstring* found = nullptr;
-  for (const auto& [key, value] : element.attributes) {
-    if (key == name) {
-      if (!found) found = &value;
-    } else if (EqualsIgnoringCase(key, name)) {
-      place.Warning(element.line, "attribute-case",
-                    "attribute " + ToUtf8(key) + " of " + ToUtf8(element.name) +
+  const XmlAttribute* found = nullptr;
+  for (const XmlAttribute& a : element.attributes) {
+    if (a.name == name) {
+      if (!found) found = &a;
+    } else if (EqualsIgnoringCase(a.name, name)) {
+      place.Warning(a.line, "attribute-case",
+                    "attribute " + ToUtf8(a.name) + " of " + ToUtf8(element.name) +
                         " is ignored: names are case-sensitive, write " + ToUtf8(name));
     }
   }

@@ -6,8 +6,8 @@ namespace qz::check {
 
 namespace {
 
-// The file's characters, one unit each; only '<', '>', quotes, '-', '?',
-// '[', ']', '!' and line feeds matter to the scan.
+// The file's characters, one unit each; only markup characters, blanks,
+// the first letters of names and line feeds matter to the scan.
 std::vector<unsigned> Units(const std::string& bytes) {
   std::vector<unsigned> units;
   const auto at = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
@@ -32,11 +32,13 @@ bool IsNameStart(unsigned c) {
   return c == '_' || c == ':' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
 }
 
+bool IsBlank(unsigned c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 }  // namespace
 
-std::vector<long> StartTagLines(const std::string& bytes) {
+std::vector<StartTag> StartTags(const std::string& bytes) {
   const std::vector<unsigned> u = Units(bytes);
-  std::vector<long> lines;
+  std::vector<StartTag> tags;
   long line = 1;
   std::size_t i = 0;
   // Moves past `end`, counting the line feeds on the way.
@@ -71,7 +73,7 @@ std::vector<long> StartTagLines(const std::string& bytes) {
       }
       ++i;
     } else if (u[i] == '<' && i + 1 < u.size() && IsNameStart(u[i + 1])) {
-      lines.push_back(line);
+      tags.push_back({line, {}});
       unsigned quote = 0;
       for (++i; i < u.size(); ++i) {
         if (u[i] == '\n') ++line;
@@ -81,6 +83,8 @@ std::vector<long> StartTagLines(const std::string& bytes) {
           quote = u[i];
         } else if (u[i] == '>') {
           break;
+        } else if (IsNameStart(u[i]) && IsBlank(u[i - 1])) {
+          tags.back().attributeLines.push_back(line);
         }
       }
       ++i;
@@ -88,23 +92,29 @@ std::vector<long> StartTagLines(const std::string& bytes) {
       ++i;
     }
   }
-  return lines;
+  return tags;
 }
 
 namespace {
 
 bool IsElementName(const std::wstring& name) { return !name.empty() && name[0] != L'#'; }
 
-XmlElement Copy(port::XmlNode& node, const std::vector<long>& lines, std::size_t& next) {
+XmlElement Copy(port::XmlNode& node, const std::vector<StartTag>& tags, std::size_t& next) {
   XmlElement element;
   element.name = node.nodeName();
-  element.line = next < lines.size() ? lines[next] : (lines.empty() ? 1 : lines.back());
+  const StartTag none{tags.empty() ? 1 : tags.back().line, {}};
+  const StartTag& tag = next < tags.size() ? tags[next] : none;
+  element.line = tag.line;
   ++next;
   element.text = node.text();
   if (auto attributes = node.attributes()) {
     const long count = attributes->length();
     for (long i = 0; i < count; ++i) {
-      if (auto a = attributes->item(i)) element.attributes.emplace_back(a->nodeName(), a->text());
+      const std::size_t at = static_cast<std::size_t>(i);
+      const long line = at < tag.attributeLines.size() ? tag.attributeLines[at] : tag.line;
+      if (auto a = attributes->item(i)) {
+        element.attributes.push_back({a->nodeName(), a->text(), line});
+      }
     }
   }
   if (auto first = node.firstChild()) element.value = first->text();
@@ -113,7 +123,7 @@ XmlElement Copy(port::XmlNode& node, const std::vector<long>& lines, std::size_t
     for (long i = 0; i < count; ++i) {
       auto child = children->item(i);
       if (child && IsElementName(child->nodeName())) {
-        element.children.push_back(Copy(*child, lines, next));
+        element.children.push_back(Copy(*child, tags, next));
       }
     }
   }
@@ -139,9 +149,9 @@ XmlFile LoadXmlFile(port::XmlDom& dom, const std::wstring& path,
     auto all = document->getElementsByTagName(L"*");
     auto root = all ? all->item(0) : nullptr;
     if (root) {
-      const std::vector<long> lines = StartTagLines(*bytes);
+      const std::vector<StartTag> tags = StartTags(*bytes);
       std::size_t next = 0;
-      file.root = Copy(*root, lines, next);
+      file.root = Copy(*root, tags, next);
     }
   } catch (const port::ComError&) {
     // The manager's own run reports what the DOM refused.

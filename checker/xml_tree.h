@@ -4,17 +4,22 @@
 #pragma once
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "platform/xml_dom.h"
 
 namespace qz::check {
 
+struct XmlAttribute {
+  std::wstring name;
+  std::wstring value;
+  long line = 1;
+};
+
 struct XmlElement {
   std::wstring name;
   long line = 1;
-  std::vector<std::pair<std::wstring, std::wstring>> attributes;  // in order
+  std::vector<XmlAttribute> attributes;  // in order
   std::vector<XmlElement> children;                               // elements only
   // The manager's "value": the text of the first child node, absent when
   // the element has no child node at all.
@@ -30,11 +35,18 @@ struct XmlFile {
   std::optional<XmlElement> root;
 };
 
-// The line of every start tag (and empty-element tag) in document order,
-// skipping comments, CDATA sections, processing instructions and the
-// document type. UTF-16 files (by their byte-order mark) are read as such;
-// anything else as bytes of an ASCII-compatible encoding.
-std::vector<long> StartTagLines(const std::string& bytes);
+// Where a start tag (or empty-element tag) and each of its attributes
+// begin.
+struct StartTag {
+  long line = 1;
+  std::vector<long> attributeLines;  // in order
+};
+
+// Every start tag in document order, skipping comments, CDATA sections,
+// processing instructions and the document type. UTF-16 files (by their
+// byte-order mark) are read as such; anything else as bytes of an
+// ASCII-compatible encoding.
+std::vector<StartTag> StartTags(const std::string& bytes);
 
 // Loads `path` with the DOM and copies its document element; `bytes` are
 // the file's raw bytes (for the lines), absent when the file is missing.

@@ -64,9 +64,8 @@ bool CVRNManager::DoUpdate() {
   LogStarted(kClass, L"DoUpdate");
   try {
     Backup();
-    // Every file was there when the sources were verified: one that is
-    // gone now is skipped, but the update is no longer complete.
-    bool fileVanished = false;
+    // A file that is gone when the walk reaches it only skips its entry:
+    // an earlier program may have removed a later one it made unnecessary.
     for (UpdateEntry& entry : m_updateEntries) {
       if (!entry.conditionRef.empty()) {
         const std::wstring script = L"TestCode_" + entry.conditionRef + L".js";
@@ -92,7 +91,6 @@ bool CVRNManager::DoUpdate() {
         const std::wstring commandLine = ProgramCommandLine(program, entry.arguments);
         if (!os_.files.FindFirstFileW(program)) {
           WriteLog(kDoUpdate, L"Execution_Required=TRUE, File Not Found", L"Failed to Load");
-          fileVanished = true;
           continue;
         }
         // Cutting the line would run the program with other arguments.
@@ -123,7 +121,6 @@ bool CVRNManager::DoUpdate() {
           folderPart.empty() ? m_sourceFolder : m_sourceFolder + L"\\" + folderPart;
       if (!os_.files.FindFirstFileW(sourceFolder + L"\\" + name)) {
         WriteLog(kDoUpdate, L"File Not Found", L"Failed to Load");
-        fileVanished = true;
         continue;
       }
       // A failed first call is repeated once: a copy error or a file in
@@ -150,10 +147,6 @@ bool CVRNManager::DoUpdate() {
       return false;
     }
     RegisterCOMDLLS();
-    if (fileVanished) {
-      WriteLog(kDoUpdate, L"Patch files missing since their verification", L"Failed");
-      return false;
-    }
   } catch (_error e) {
     WriteLog(kDoUpdate, L"Exception:", L"failed");
     throw;

@@ -32,18 +32,23 @@ struct Trap {
 void PrintTo(const Trap& trap, std::ostream* os) { *os << trap.name; }
 
 const std::string kArgs =
-    "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED><ARGUMENTS>" + std::string(300, 'a') +
+    "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED>\n<ARGUMENTS>" + std::string(300, 'a') +
     "</ARGUMENTS>";
 // "C:\patch\QZZdemo.ini " and these make 255 characters: one too many for
 // the process runner.
 const std::string kArgs255 =
-    "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED><ARGUMENTS>" + std::string(234, 'a') +
+    "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED>\n<ARGUMENTS>" + std::string(234, 'a') +
     "</ARGUMENTS>";
+// "C:\patch\" and this make a program path of 259 characters.
+const std::string kLongName = std::string(246, 'p') + ".exe";
+const std::string kRegKey =
+    "<INSTALLPATH_REGKEY Key=\"SOFTWARE\\QZ\\QZ Demo Driver\" Value=\"InstallDir\" Path=\"\"/>";
 const std::string kConditions = R"(<?xml version="1.0"?>
 <QZVRN_CONDITIONS>
   <CONDITION_DETAILS>
     <CONDITION ID="A"><JSCRIPT>return true;</JSCRIPT></CONDITION>
-    <CONDITION ID="a"><JSCRIPT>return false;</JSCRIPT></CONDITION>
+    <CONDITION
+      ID="a"><JSCRIPT>return false;</JSCRIPT></CONDITION>
     <CONDITION ID="x/y"><JSCRIPT>return true;</JSCRIPT></CONDITION>
   </CONDITION_DETAILS>
 </QZVRN_CONDITIONS>
@@ -65,8 +70,8 @@ const Trap kTraps[] = {
        "<Cleanup_Recursive>FALSE</Cleanup_Recursive>"}},
      {"QZVRN.config:32: warning [element-case]"}, 1},
     {"attribute in other case",
-     {{kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS condition_ref=\"A\">"}},
-     {"QZVRN.config:16: warning [attribute-case]"}, 1},
+     {{kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS\n condition_ref=\"A\">"}},
+     {"QZVRN.config:17: warning [attribute-case]"}, 1},
     {"unknown element",
      {{kConfig, "SHOWFINAL_SUCCESSMSG>TRUE</SHOWFINAL_SUCCESSMSG",
        "SHOWFINAL_SUCCESMSG>TRUE</SHOWFINAL_SUCCESMSG"}},
@@ -82,23 +87,47 @@ const Trap kTraps[] = {
       {kConfig, "    <OS>Windows Vista (32bit)</OS>\n    <OS>Windows Vista (64bit)</OS>\n", ""}},
      {"QZVRN.config:9: warning [no-known-os]", "QZVRN.config:10: warning [unknown-os]"}, 1},
     {"undefined Condition_Ref",
-     {{kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS Condition_Ref=\"NotDefined\">"}},
-     {"QZVRN.config:16: warning [undefined-condition]"}, 1},
+     {{kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS\n Condition_Ref=\"NotDefined\">"}},
+     {"QZVRN.config:17: warning [undefined-condition]"}, 1},
     {"rebootFlag 4", {{kRules, "<rebootFlag>0<", "<rebootFlag>4<"}},
      {"QZVRN_Rules.xml:3: warning [reboot-flag-value]"}, 1},
     {"patch file with a folder part",
      {{kConfig, ">QZZdemo.ini<", ">sub\\QZZdemo.ini<"}, {"sub/QZZdemo.ini", "", "[QZ]"}},
      {"QZVRN.config:17: warning [file-folder-part]"}, 1},
-    {"COMREG_REQUIRED on a program",
+    // The second entry's edit comes first: the first's writes the text it
+    // looks for.
+    {"program and plug-in entries with elements of other kinds",
      {{kConfig, "<COMREG_REQUIRED>TRUE</COMREG_REQUIRED>",
-       "<COMREG_REQUIRED>TRUE</COMREG_REQUIRED><EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED>"}},
-     {"QZVRN.config:23: warning [comreg-not-installed]"}, 1},
+       "<PROGID>QZ.Plugin</PROGID>\n<ARGUMENTS>/s</ARGUMENTS>\n"
+       "<COMREG_REQUIRED>TRUE</COMREG_REQUIRED>"},
+      {kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>",
+       "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED>\n<COMREG_REQUIRED>TRUE</COMREG_REQUIRED>\n"
+       "<PROGID>QZ.Plugin</PROGID>\n<PARAMETERS/>\n<ASMREG_REQUIRED>TRUE</ASMREG_REQUIRED>"}},
+     {"QZVRN.config:18: warning [ignored-regkeys]",
+      "QZVRN.config:22: warning [comreg-not-installed]",
+      "QZVRN.config:23: warning [ignored-progid]", "QZVRN.config:24: warning [ignored-parameters]",
+      "QZVRN.config:25: warning [ignored-asmreg]", "QZVRN.config:29: warning [ignored-regkeys]",
+      "QZVRN.config:32: warning [plugin-entry]", "QZVRN.config:33: warning [ignored-arguments]",
+      "QZVRN.config:34: warning [comreg-not-installed]"}, 1},
+    // The same for file entries; NULL arguments ask for nothing. An empty
+    // REGKEYS is at fault itself, an entry without one as a whole.
+    {"file entries with elements of other kinds and nothing to locate them",
+     {{kConfig, kRegKey, ""},
+      {kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>",
+       "<ARGUMENTS>/s</ARGUMENTS>\n<PARAMETERS><PARAMETER/></PARAMETERS>\n"
+       "<ASMREG_REQUIRED>TRUE</ASMREG_REQUIRED>"},
+      {kConfig, "<REGKEYS>\n        " + kRegKey + "\n      </REGKEYS>",
+       "<ARGUMENTS>null</ARGUMENTS>"}},
+     {"QZVRN.config:18: error [no-install-location]",
+      "QZVRN.config:21: warning [ignored-arguments]",
+      "QZVRN.config:22: warning [ignored-parameters]", "QZVRN.config:23: warning [ignored-asmreg]",
+      "QZVRN.config:25: error [no-install-location]"}, 2},
     {"rule file without matchString",
      {{kRules, "", "<WebUpdate>\n<rebootFlag>0</rebootFlag>\n</WebUpdate>\n"}},
      {"QZVRN_Rules.xml:1: warning [no-match-string]"}, 1},
     {"duplicate and refused condition IDs", {{kConditionsFile, "", kConditions}},
-     {"QZVRN_Conditions.config:5: warning [duplicate-condition]",
-      "QZVRN_Conditions.config:6: error [refused-condition-id]"}, 2},
+     {"QZVRN_Conditions.config:6: warning [duplicate-condition]",
+      "QZVRN_Conditions.config:7: error [refused-condition-id]"}, 2},
     {"not well-formed", {{kConfig, "</OSVERSION>", "</OSVERSIONS>"}},
      {"QZVRN.config:13: error [xml-malformed]"}, 2},
     {"empty FILENAME", {{kConfig, ">QZVRN_Rules.xml<", "><"}},
@@ -107,18 +136,23 @@ const Trap kTraps[] = {
      {"QZVRN.config:24: error [missing-patch-file]"}, 2},
     {"file name leaving the folder", {{kConfig, ">QZZdemo.ini<", ">..\\QZZdemo.ini<"}},
      {"QZVRN.config:17: error [refused-file-name]"}, 2},
-    {"over-long command line",
-     {{kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>", kArgs}},
-     {"QZVRN.config:17: error [command-line-too-long]"}, 2},
+    // The arguments make the first too long, the program's path the second.
+    {"over-long command line and program path",
+     {{kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>", kArgs},
+      {kConfig, ">QZZdemo.dll<", ">" + kLongName + "<"}, {kLongName.c_str(), "", "MZ"},
+      {kConfig, "<COMREG_REQUIRED>TRUE</COMREG_REQUIRED>",
+       "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED><ARGUMENTS>/s</ARGUMENTS>"}},
+     {"QZVRN.config:18: warning [ignored-regkeys]",
+      "QZVRN.config:22: error [command-line-too-long]",
+      "QZVRN.config:25: error [command-line-too-long]",
+      "QZVRN.config:26: warning [ignored-regkeys]"}, 2},
     {"command line of 255 characters",
      {{kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>", kArgs255}},
-     {"QZVRN.config:17: error [command-line-too-long]"}, 2},
+     {"QZVRN.config:18: warning [ignored-regkeys]",
+      "QZVRN.config:22: error [command-line-too-long]"}, 2},
     {"forward slash in a patch file name",
      {{kConfig, ">QZZdemo.ini<", ">sub/QZZdemo.ini<"}, {"sub/QZZdemo.ini", "", "[QZ]"}},
      {"QZVRN.config:17: warning [forward-slash]"}, 1},
-    {"plug-in entry",
-     {{kConfig, "<COMREG_REQUIRED>FALSE</COMREG_REQUIRED>", "<PROGID>QZ.Plugin</PROGID>"}},
-     {"QZVRN.config:16: warning [plugin-entry]"}, 1},
     {"rule file outside the folder", {{kConfig, ">QZVRN_Rules.xml<", ">..\\r.xml<"}},
      // Not there either: the manager's own reader says so.
      {"r.xml:1: error [manager-refuses]", "QZVRN.config:8: warning [rule-file-outside]"}, 2},
@@ -254,6 +288,7 @@ struct TagCase {
   const char* name;
   std::string bytes;
   std::vector<long> lines;
+  std::vector<long> attributeLines;  // of all tags, in order
 };
 
 std::string Utf16(const std::string& ascii) {
@@ -262,19 +297,27 @@ std::string Utf16(const std::string& ascii) {
   return out;
 }
 
-TEST(CheckerStartTags, LinesOfStartTagsOnly) {
+TEST(CheckerStartTags, LinesOfStartTagsAndTheirAttributes) {
   const TagCase cases[] = {
-      {"plain", "<a>\n <b/>\n <c x='1'>t</c>\n</a>", {1, 2, 3}},
+      {"plain", "<a>\n <b/>\n <c x='1'>t</c>\n</a>", {1, 2, 3}, {3}},
       {"comment, CDATA and PI hide tags",
        "<?xml version='1.0'?>\n<a><!-- <x>\n<y> -->\n<![CDATA[<z>\n]]><b/><?p <q> ?></a>",
-       {2, 5}},
-      {"attribute with > and a line break", "<a t=\"1 > 0\n2\">\n<b/></a>", {1, 3}},
+       {2, 5}, {}},
+      {"attribute with > and a line break", "<a t=\"1 > 0\n2 b\">\n<b/></a>", {1, 3}, {1}},
+      {"attributes on later lines", "<a\n x='1' y=\"2\"\n\tz = '3'/>", {1}, {2, 2, 3}},
       {"document type with internal subset",
-       "<!DOCTYPE a [\n<!ELEMENT a ANY>\n]>\n<a/>", {4}},
-      {"UTF-16 with its mark", Utf16("<a>\n<b/>\n</a>"), {1, 2}},
+       "<!DOCTYPE a [\n<!ELEMENT a ANY>\n]>\n<a/>", {4}, {}},
+      {"UTF-16 with its mark", Utf16("<a>\n<b\n c='1'/>\n</a>"), {1, 2}, {3}},
   };
   for (const TagCase& c : cases) {
-    EXPECT_EQ(qz::check::StartTagLines(c.bytes), c.lines) << c.name;
+    std::vector<long> lines, attributeLines;
+    for (const qz::check::StartTag& tag : qz::check::StartTags(c.bytes)) {
+      lines.push_back(tag.line);
+      attributeLines.insert(attributeLines.end(), tag.attributeLines.begin(),
+                            tag.attributeLines.end());
+    }
+    EXPECT_EQ(lines, c.lines) << c.name;
+    EXPECT_EQ(attributeLines, c.attributeLines) << c.name;
   }
 }
 

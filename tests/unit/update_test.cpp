@@ -180,14 +180,22 @@ TEST_F(UpdateTest, BackupSavesWhatWillBeReplacedAndRegistrationUsesTheInstalledN
   EXPECT_TRUE(Has("CVRNManager:RegisterCOMDLLS  Regsvr32  /s \"C:\\Prod\\c.dll\"  Info"));
 }
 
-TEST_F(UpdateTest, APatchFileGoneSinceVerificationIsSkippedAndFailsTheUpdate) {
+// A patch may remove a later entry's file itself; the walk goes on and the
+// update still succeeds, so a restart queued before is still offered.
+TEST_F(UpdateTest, FilesGoneAtWalkTimeAreSkippedAndTheUpdateSucceeds) {
+  m.files.Find(L"C:\\Prod\\a.dll")->locked = true;
   m.files.DeleteFileW(L"C:\\patch\\b.dll");
-  EXPECT_FALSE(manager.DoUpdate());
+  UpdateEntry program;
+  program.fileName = L"gone.exe";
+  program.arguments = L"NULL";
+  program.executionRequired = true;
+  manager.m_updateEntries.push_back(program);
+  EXPECT_TRUE(manager.DoUpdate());
   EXPECT_TRUE(Has("CVRNManager:DoUpdate  File Not Found  Failed to Load"));
+  EXPECT_TRUE(Has("CVRNManager:DoUpdate  Execution_Required=TRUE, File Not Found  Failed to Load"));
   EXPECT_EQ(m.files.Contents(L"C:\\Prod\\c.dll"), "new");
-  EXPECT_EQ(m.shell.executions.size(), 2u);
-  EXPECT_EQ(m.LogLines().back(),
-            "CVRNManager:DoUpdate  Patch files missing since their verification  Failed");
+  EXPECT_EQ(manager.m_rebootFlag, 1);
+  EXPECT_EQ(m.LogLines().back(), "CVRNManager  DoUpdate  Ended");
 }
 
 TEST_F(UpdateTest, ProgramEntryLimits) {
