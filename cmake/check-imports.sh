@@ -1,9 +1,13 @@
 #!/usr/bin/env bash
-# check-imports.sh [-q] <exe-or-dll>...
+# check-imports.sh [-q] [-k] <exe-or-dll>...
 #
 # Lists what each Windows binary imports (DLL and function) and fails when
 # one would not load on a clean Windows 2000: a DLL that is not part of
 # Windows, or a function that Windows 2000's system DLLs do not export.
+# With -k (the programs started from a patch folder) every imported DLL must
+# also be a known DLL, which Windows maps from the system folder whatever
+# lies beside the program: the imports are resolved before the program can
+# restrict the search, so any other one could be planted in its folder.
 # The deny list holds only functions known to have come later; anything
 # found at run time with GetProcAddress does not show up here and is fine.
 # -q prints only the failures (for a post-build step).
@@ -12,10 +16,15 @@ set -euo pipefail
 OBJDUMP=${OBJDUMP:-i686-w64-mingw32-objdump}
 
 quiet=0
-if [ "${1:-}" = "-q" ]; then
-  quiet=1
+known_only=0
+while [ $# -gt 0 ]; do
+  case "$1" in
+    -q) quiet=1 ;;
+    -k) known_only=1 ;;
+    *) break ;;
+  esac
   shift
-fi
+done
 if [ $# -eq 0 ]; then
   echo "usage: $0 [-q] <exe-or-dll>..." >&2
   exit 2
@@ -27,6 +36,13 @@ say() { [ "$quiet" -eq 1 ] || echo "$@"; }
 SYSTEM_DLLS="kernel32.dll user32.dll advapi32.dll ole32.dll oleaut32.dll
 shell32.dll setupapi.dll version.dll msvcrt.dll gdi32.dll comctl32.dll
 winspool.drv shlwapi.dll ntdll.dll"
+
+# Known DLLs (the KnownDLLs list, or ntdll.dll, which is mapped before any
+# search) on every supported Windows. The Setup API, version.dll, comctl32
+# and the spooler are not known everywhere: load those from the system
+# folder at run time.
+KNOWN_DLLS="kernel32.dll user32.dll advapi32.dll ole32.dll oleaut32.dll
+shell32.dll msvcrt.dll gdi32.dll ntdll.dll"
 
 # Functions Windows 2000 (SP4) lacks, by the release that brought them.
 DENIED_FUNCTIONS="
@@ -210,7 +226,13 @@ for binary in "$@"; do
     [ -z "$dll" ] && continue
     if [ "$dll" != "$current" ]; then
       current=$dll
-      say "  $dll"
+      known=""
+      case " $(echo $KNOWN_DLLS) " in *" $dll "*) known=" (known DLL)" ;; esac
+      say "  $dll$known"
+      if [ "$known_only" -eq 1 ] && [ -z "$known" ]; then
+        echo "check-imports: $binary imports $dll, which Windows may load from the program's folder" >&2
+        status=1
+      fi
       case " $(echo $SYSTEM_DLLS) " in
         *" $dll "*) ;;
         *) echo "check-imports: $binary imports $dll, which is not a Windows system DLL" >&2

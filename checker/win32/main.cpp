@@ -12,10 +12,13 @@
 #include "checker/sandbox_files.h"
 #include "checker/utf8.h"
 #include "checker/win32/script_host_win32.h"
+#include "common/library_search.h"
 #include "platform/win32/win32_platform.h"
 
 int wmain(int argc, wchar_t** argv) {
   using namespace qz::check;
+  // The folder it is started from may be a patch folder from elsewhere.
+  qz::RestrictLibrarySearch(*qz::win32::MakeLibrarySearch());
   std::vector<std::string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(ToUtf8(argv[i]));
   const Options options = ParseArguments(arguments);

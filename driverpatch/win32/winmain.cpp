@@ -2,12 +2,15 @@
 // only file of the driver patch that sees <windows.h>.
 #include <windows.h>
 
+#include "common/library_search.h"
 #include "driverpatch/driver_patch.h"
 #include "platform/win32/driver_patch_adapters.h"
 #include "platform/win32/win32_platform.h"
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   using namespace qz;
+  // Before anything can load a library on the program's behalf.
+  RestrictLibrarySearch(*win32::MakeLibrarySearch());
   const auto system = win32::MakeSystemInfo();
   const auto files = win32::MakeFiles();
   const auto resources = win32::MakeResources();

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/library_search.h"
 #include "platform/platform.h"
 
 namespace qz::fake {
@@ -183,6 +184,24 @@ class FakeProcesses : public port::Processes {
   };
   std::map<Handle, Running> open_;
   Handle next_ = 0x300;
+};
+
+// What a system has of the two calls (nullopt: it lacks the call) and
+// what each answers; every call is recorded in order.
+class FakeLibrarySearch : public port::LibrarySearch {
+ public:
+  std::optional<bool> defaultDirectories = true;
+  std::optional<bool> dllDirectory = true;
+  std::vector<std::wstring> calls;
+
+  std::optional<bool> SetDefaultDllDirectories(DWORD flags) override {
+    calls.push_back(L"SetDefaultDllDirectories " + std::to_wstring(flags));
+    return defaultDirectories;
+  }
+  std::optional<bool> SetDllDirectoryW(const std::wstring& path) override {
+    calls.push_back(L"SetDllDirectoryW \"" + path + L"\"");
+    return dllDirectory;
+  }
 };
 
 class FakeModules : public port::Modules {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/driver_patch_adapters.h"
+#include "platform/win32/library_loading.h"
 
 namespace qz::win32 {
 
@@ -47,10 +48,17 @@ class Win32AnsiFiles : public port::AnsiFiles {
                            const std::string& sourcePathRoot,
                            const std::string& destination, port::DWORD copyStyle,
                            bool& inUse) override {
+    // setupapi.dll is taken from the system folder, not by name.
+    static const auto install = SystemFunctionAs<decltype(&::SetupInstallFileExA)>(
+        L"setupapi.dll", "SetupInstallFileExA");
+    if (install == nullptr) {
+      inUse = false;
+      ::SetLastError(ERROR_PROC_NOT_FOUND);
+      return false;
+    }
     BOOL wasInUse = FALSE;
-    const BOOL done = ::SetupInstallFileExA(
-        nullptr, nullptr, sourceFile.c_str(), sourcePathRoot.c_str(),
-        destination.c_str(), copyStyle, nullptr, nullptr, &wasInUse);
+    const BOOL done = install(nullptr, nullptr, sourceFile.c_str(), sourcePathRoot.c_str(),
+                              destination.c_str(), copyStyle, nullptr, nullptr, &wasInUse);
     inUse = wasInUse != FALSE;
     return done != FALSE;
   }

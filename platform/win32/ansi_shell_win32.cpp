@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "platform/win32/driver_patch_adapters.h"
+#include "platform/win32/library_loading.h"
 
 namespace qz::win32 {
 
@@ -17,7 +18,7 @@ class Win32AnsiShell : public port::AnsiShell {
   }
 
   port::Handle LoadLibraryA(const std::string& path) override {
-    return reinterpret_cast<port::Handle>(::LoadLibraryA(path.c_str()));
+    return reinterpret_cast<port::Handle>(LoadLibraryBesideItselfA(path.c_str()));
   }
 
   std::function<int()> GetProcAddress(port::Handle module,

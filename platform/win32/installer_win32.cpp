@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <setupapi.h>
 
+#include "platform/win32/library_loading.h"
 #include "platform/win32/win32_platform.h"
 
 namespace qz::win32 {
@@ -28,10 +29,18 @@ class Win32Installer : public port::Installer {
                            const std::wstring& destinationName, port::DWORD copyStyle,
                            port::FileCallback callback, void* context,
                            bool& fileWasInUse, port::DWORD& lastError) override {
+    // setupapi.dll is taken from the system folder, not by name.
+    static const auto install = SystemFunctionAs<decltype(&::SetupInstallFileExW)>(
+        L"setupapi.dll", "SetupInstallFileExW");
+    fileWasInUse = false;
+    if (install == nullptr) {
+      lastError = ERROR_PROC_NOT_FOUND;
+      return false;
+    }
     Handler handler{callback, context};
     BOOL inUse = FALSE;
     ::SetLastError(0);
-    const BOOL ok = ::SetupInstallFileExW(
+    const BOOL ok = install(
         nullptr, nullptr, sourceFile.c_str(), sourcePathRoot.c_str(),
         destinationName.c_str(), copyStyle, callback ? Trampoline : nullptr,
         callback ? &handler : nullptr, &inUse);

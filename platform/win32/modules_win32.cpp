@@ -3,6 +3,7 @@
 // Windows 2000, which must still load the program.
 #include <windows.h>
 
+#include "platform/win32/library_loading.h"
 #include "platform/win32/win32_platform.h"
 
 namespace qz::win32 {
@@ -23,7 +24,7 @@ Function Lookup(port::Handle module, const char* name) {
 class Win32Modules : public port::Modules {
  public:
   port::Handle LoadLibraryW(const std::wstring& path) override {
-    return reinterpret_cast<port::Handle>(::LoadLibraryW(path.c_str()));
+    return reinterpret_cast<port::Handle>(LoadLibraryBesideItself(path.c_str()));
   }
 
   bool GetProcAddress(port::Handle module, const std::string& name) override {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/driver_patch_adapters.h"
+#include "platform/win32/library_loading.h"
 
 namespace qz::win32 {
 
@@ -13,10 +14,13 @@ namespace {
 class Win32Printers : public port::Printers {
  public:
   std::optional<std::string> GetPrinterDriverDirectoryA(port::DWORD bufferBytes) override {
+    // winspool.drv is taken from the system folder, not by name.
+    static const auto query = SystemFunctionAs<decltype(&::GetPrinterDriverDirectoryA)>(
+        L"winspool.drv", "GetPrinterDriverDirectoryA");
+    if (query == nullptr) return std::nullopt;
     std::vector<BYTE> buffer(bufferBytes + 1, 0);
     DWORD needed = 0;
-    if (!::GetPrinterDriverDirectoryA(nullptr, nullptr, 1, buffer.data(), bufferBytes,
-                                      &needed)) {
+    if (!query(nullptr, nullptr, 1, buffer.data(), bufferBytes, &needed)) {
       return std::nullopt;
     }
     return std::string(reinterpret_cast<const char*>(buffer.data()));

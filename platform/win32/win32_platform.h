@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 
+#include "platform/library_search.h"
 #include "platform/platform.h"
 
 // The MSXML DOM adapter, defined in xml_dom_msxml.cpp.
@@ -24,6 +25,8 @@ std::unique_ptr<port::Resources> MakeResources();
 std::unique_ptr<port::Installer> MakeInstaller();
 std::unique_ptr<port::Shell> MakeShell();
 std::unique_ptr<port::Shutdown> MakeShutdown();
+// Made and used by WinMain before anything else; no part of the Platform.
+std::unique_ptr<port::LibrarySearch> MakeLibrarySearch();
 
 }  // namespace qz::win32
 

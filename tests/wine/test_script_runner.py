@@ -103,6 +103,25 @@ class ControlCheckTest(ScriptRunnerCase):
         self.assertEqual(control_entries(run), [CHECK_STARTED], run.describe())
         self.assertEqual(run.exit_code, 0)
 
+    def test_a_control_whose_library_lies_beside_it_still_registers(self):
+        # The manager keeps the system folder alone on its search path; the
+        # library it registers still finds its own dependency beside it.
+        self.unregister_control()
+        folder = self.unix_path(self.program_files()) / 'QZ' / 'temp' / 'VRNU'
+        shutil.rmtree(folder, ignore_errors=True)
+        folder.mkdir(parents=True)
+        self.addCleanup(shutil.rmtree, folder, True)
+        shutil.copyfile(harness.TOOLS / 'qzregdep.dll', folder / 'qzregdep.dll')
+        target = self.program_files() + '\\QZ\\temp\\VRNU\\qzkdiag.dll'
+        d = self.patch_dir()
+        write_patch(d, 'return false;', control=False)
+        shutil.copyfile(harness.TOOLS / 'qzregpair.dll', d / 'qzkdiag.dll')
+        run = self.run_manager(WEB_TOKEN, cwd=d)
+        self.assertIn(('CVRNManager:RegisterDll', target, ': Registered'),
+                      control_entries(run), run.describe())
+        record = folder / 'qzkdiag.dll.registered'
+        self.assertTrue(record.read_text().endswith('QZVRN.exe'), run.describe())
+
     def test_without_the_control_beside_the_manager_nothing_is_registered(self):
         self.unregister_control()
         d = self.patch_dir()

@@ -98,6 +98,35 @@ class WebSiteModeTest(harness.WineTestCase):
         self.assertEqual(run.boxes, [MSG5_EN], run.describe())
         self.assertUpdated(run, True)
 
+    def test_a_program_removed_by_an_earlier_one_is_skipped(self):
+        # The first program deletes the second, which it made unnecessary:
+        # the second entry is only skipped and the update succeeds, and a
+        # restart asked for is still offered.
+        later_on = ('CVRNManager::SystemShutdown', 'Info', 'Restart Later')
+        for reboot_flag, boxes, dialogs, end in (('0', [MSG5_EN], 0, SUCCESS),
+                                                 ('1', [], 1, later_on)):
+            with self.subTest(reboot_flag=reboot_flag):
+                d = self.patch_dir()
+                marker = self.win_path(self.marker)
+                remove = UPDATE.replace('&gt;"{marker}"', '').replace(
+                    'echo updated', f'del "{self.win_path(d / "later.exe")}"')
+                later = UPDATE.replace('cmd.exe', 'later.exe')
+                (d / 'QZVRN.config').write_text(harness.config_xml(
+                    updates=remove + later.format(marker=marker)))
+                (d / 'rules.xml').write_text(
+                    harness.rules_xml('return true;', reboot_flag))
+                shutil.copyfile(CONTROL, d / 'qzkdiag.dll')
+                shutil.copyfile(self.cmd, d / 'cmd.exe')
+                shutil.copyfile(self.cmd, d / 'later.exe')
+                run = self.run_manager(WEB_TOKEN, cwd=d, press='later')
+                self.assertFalse(self.marker.exists(), run.describe())
+                self.assertEqual(run.boxes, boxes, run.describe())
+                self.assertEqual(len(run.dialogs), dialogs, run.describe())
+                self.assertInOrder(run, [
+                    ('CVRNManager:DoUpdate', 'Execution_Required=TRUE, '
+                     'File Not Found', 'Failed to Load'),
+                    ('CVRNManager', 'DoUpdate', 'Ended'), end])
+
     def test_main_rule_false_gives_message_1(self):
         run = self.run_web('return false;')
         self.assertEqual(self.main_entries(run), [NOT_NEEDED], run.describe())

@@ -3,7 +3,13 @@
 // the full path of the program that loaded it (Regsvr32 when the manager
 // registers it), and succeeds. Tests copy it under the patch file name they
 // need. It registers no class: the point is who called it, and from where.
+// Built as qzregpair.dll (QZ_WITH_DEPENDENCY), it also imports qzregdep.dll,
+// which must lie beside it.
 #include <windows.h>
+
+#ifdef QZ_WITH_DEPENDENCY
+extern "C" __declspec(dllimport) int QzDependencyAnswer();
+#endif
 
 namespace {
 
@@ -36,6 +42,11 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
   return TRUE;
 }
 
-STDAPI DllRegisterServer() { return Record(L".registered"); }
+STDAPI DllRegisterServer() {
+#ifdef QZ_WITH_DEPENDENCY
+  if (QzDependencyAnswer() != 42) return E_FAIL;
+#endif
+  return Record(L".registered");
+}
 
 STDAPI DllUnregisterServer() { return Record(L".unregistered"); }
