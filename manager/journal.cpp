@@ -100,8 +100,9 @@ std::optional<std::size_t> Index(const std::wstring& text) {
 
 }  // namespace
 
-std::vector<JournalDestination> ReadJournal(const std::string& text) {
-  std::vector<JournalDestination> destinations;
+JournalRecord ReadJournal(const std::string& text) {
+  JournalRecord record;
+  std::vector<JournalDestination>& destinations = record.destinations;
   auto find = [&](std::size_t index) -> JournalDestination* {
     for (JournalDestination& d : destinations) {
       if (d.index == index) return &d;
@@ -116,6 +117,7 @@ std::vector<JournalDestination> ReadJournal(const std::string& text) {
     const auto index = Index((*fields)[1]);
     if (!index) continue;
     const std::wstring& kind = (*fields)[0];
+    if (kind == L"E") record.walkEnded = true;
     JournalDestination* known = find(*index);
     if ((kind == L"O" && fields->size() == 4) || (kind == L"N" && fields->size() == 3)) {
       if (known || (*fields)[2].empty()) continue;
@@ -126,7 +128,7 @@ std::vector<JournalDestination> ReadJournal(const std::string& text) {
       known->completed = true;
     }
   }
-  return destinations;
+  return record;
 }
 
 std::optional<std::string> ReadJournalFile(port::Files& files, const std::wstring& folder) {

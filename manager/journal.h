@@ -1,7 +1,8 @@
 // The walk's record in the backup folder: which destinations the run will
-// touch and with which backup copy, which one it has begun and which it
-// has completed. A run that is stopped part-way (power lost, process
-// killed) leaves it behind for the next start to undo the walk.
+// touch and with which backup copy, which it has begun and completed, and
+// whether the walk came to its end. A run that is stopped inside its walk
+// (power lost, process killed) leaves it behind for the next start to put
+// every destination it touched back as it was.
 //
 // One line a fact, appended and flushed, never rewritten; each line ends
 // with a checksum and a line feed, so that a line cut off or damaged is
@@ -10,6 +11,7 @@
 //   N <index> <destination>                      no file was there
 //   B <index>                                    InstallPatch begins
 //   C <index>                                    installed or queued
+//   E 0                                          the walk came to its end
 // Fields are separated by tabs; every character outside printable ASCII,
 // and '%', is written as '%', its hexadecimal code and ';'.
 #pragma once
@@ -33,8 +35,12 @@ struct JournalDestination {
   bool completed = false;
 };
 
-// The destinations of a record's text, in the order of the record.
-std::vector<JournalDestination> ReadJournal(const std::string& text);
+struct JournalRecord {
+  std::vector<JournalDestination> destinations;  // in the order of the record
+  bool walkEnded = false;
+};
+
+JournalRecord ReadJournal(const std::string& text);
 // The record in `folder`; nothing when there is none or it cannot be read.
 std::optional<std::string> ReadJournalFile(port::Files& files, const std::wstring& folder);
 // Opens the file with write access and flushes it to the disk; false when
@@ -54,6 +60,7 @@ class WalkJournal {
   // Each is flushed before it returns.
   bool MarkBegun(std::size_t index) { return Append({L"B", std::to_wstring(index)}); }
   bool MarkCompleted(std::size_t index) { return Append({L"C", std::to_wstring(index)}); }
+  bool MarkWalkEnded() { return Append({L"E", L"0"}); }
   // Closes and deletes the record (first of the backup folder's files, so
   // that a folder never holds a record without its copies).
   void Remove();

@@ -1,10 +1,12 @@
 // RecoverInterruptedRun: a run that was stopped inside its walk (power
 // lost, process killed) can leave a destination half-written, with the
-// original only in its backup folder. At the next start from the same
-// folder, before any rule reads the product's files, every destination
-// that the record shows begun and not completed gets its original back,
-// or is removed when there was none; then the stale folder goes. A walk
-// that never began a destination did not touch it.
+// original only in its backup folder, and others already replaced. At the
+// next start from the same folder, before any rule reads the product's
+// files, the machine is put back as it was before that run: every
+// destination the walk began gets its original back, or is removed when
+// there was none; then the stale folder goes. A destination never begun
+// was not touched; a walk that came to its end is not undone (its files
+// may be queued for the restart), only its folder goes.
 #include <string>
 
 #include "manager/journal.h"
@@ -69,10 +71,11 @@ bool CVRNManager::RecoverInterruptedRun() {
     // A folder without a record was left before its walk began.
     const auto text = ReadJournalFile(files, folder);
     if (!text) continue;
-    const std::vector<JournalDestination> record = ReadJournal(*text);
+    const JournalRecord journal = ReadJournal(*text);
+    const std::vector<JournalDestination>& record = journal.destinations;
     bool folderDone = true;
-    for (auto d = record.rbegin(); d != record.rend(); ++d) {
-      if (!d->begun || d->completed) continue;
+    for (auto d = record.rbegin(); d != record.rend() && !journal.walkEnded; ++d) {
+      if (!d->begun) continue;
       bool ok = false;
       MakeWritable(files, d->path);
       if (d->backupCopy.empty()) {

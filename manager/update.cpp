@@ -161,6 +161,7 @@ bool CVRNManager::DoUpdate() {
       RepairFailedCopy(*this, entry, name);
       return false;
     }
+    m_journal.MarkWalkEnded();
     RegisterCOMDLLS();
     if (fileVanished) {
       WriteLog(kDoUpdate, L"Patch files missing since their verification", L"Failed");

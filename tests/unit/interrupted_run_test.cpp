@@ -89,8 +89,9 @@ std::vector<bool> Walk(FakeMachine& x, int stopAt,
 TEST(InterruptedRunTest, AnUninterruptedWalkFlushesItsRecordAndCleanupTakesItSilently) {
   FakeMachine x;
   std::size_t logged = 0;
+  std::string record;
   const auto flushed = Walk(x, 3, [&](CVRNManager& manager) {
-    EXPECT_TRUE(x.files.Exists(kRecord));
+    record = x.files.Contents(kRecord).value_or("");
     logged = x.LogLines().size();
     manager.Cleanup(L"C:\\patch", 1);
   });
@@ -103,11 +104,23 @@ TEST(InterruptedRunTest, AnUninterruptedWalkFlushesItsRecordAndCleanupTakesItSil
   for (std::size_t i = logged; i < log.size(); ++i) {
     EXPECT_EQ(log[i].find("journal"), std::string::npos) << log[i];
   }
+
+  // Stopped after its walk (at the restart offer, say): nothing is undone,
+  // the stale folder goes.
+  FakeMachine y;
+  y.files.AddFile(Destination(0), "new a.dll");
+  y.files.AddFile(kBackup + L"\\a.dll", "old a.dll");
+  y.files.AddFile(kRecord, record);
+  CVRNManager manager(y.os);
+  EXPECT_TRUE(manager.RecoverInterruptedRun());
+  EXPECT_EQ(At(y, 0), "new a.dll");
+  EXPECT_EQ(y.LogLines().size(), 1u);
+  EXPECT_FALSE(y.files.Exists(kBackup));
 }
 
 // Stopped inside each destination, the record cut after every byte: at the
-// next start a destination comes back only when its begun mark is whole
-// and its completed mark is not, and the stale folder goes.
+// next start every destination whose begun mark is whole gets its original
+// back (completed or not), the others are left, and the stale folder goes.
 TEST(InterruptedRunTest, ARecordCutAtAnyByteStillReadsAndUndoesTheWalk) {
   for (int stopAt : {1, 2}) {  // b.dll has an original, n.dll had none
     SCOPED_TRACE(kNames[stopAt]);
@@ -136,17 +149,19 @@ TEST(InterruptedRunTest, ARecordCutAtAnyByteStillReadsAndUndoesTheWalk) {
         const std::string original = kOriginals[i] ? kOriginals[i] : "absent";
         const std::string left = i < stopAt ? std::string("new ") + kNames[i]
                                  : i == stopAt ? "ne" : original;
-        EXPECT_EQ(At(x, i), marked('B', i) && !marked('C', i) ? original : left) << i;
+        EXPECT_EQ(At(x, i), marked('B', i) ? original : left) << i;
       }
       EXPECT_FALSE(x.files.Exists(kBackup));
       if (cut == record.size()) {
-        EXPECT_EQ(x.LogLines(),
-                  (std::vector<std::string>{
-                      (stopAt == 1 ? "CVRNManager:RecoverInterruptedRun - Restore original:  "
-                                   : "CVRNManager:RecoverInterruptedRun - Remove new file:  ") +
-                          fake::Narrow(Destination(stopAt)) + "  Succeeded",
-                      "CVRNManager:RecoverInterruptedRun - Remove stale backup folder:  " +
-                          fake::Narrow(kBackup) + "  Succeeded"}));
+        std::vector<std::string> expected;
+        for (int i = stopAt; i >= 0; --i) {
+          expected.push_back((kOriginals[i] ? "CVRNManager:RecoverInterruptedRun - Restore original:  "
+                                            : "CVRNManager:RecoverInterruptedRun - Remove new file:  ") +
+                             fake::Narrow(Destination(i)) + "  Succeeded");
+        }
+        expected.push_back("CVRNManager:RecoverInterruptedRun - Remove stale backup folder:  " +
+                           fake::Narrow(kBackup) + "  Succeeded");
+        EXPECT_EQ(x.LogLines(), expected);
       }
     }
   }
@@ -167,8 +182,11 @@ TEST(InterruptedRunTest, AnOriginalThatCannotComeBackKeepsTheFolderAndItsRecord)
     EXPECT_TRUE(x.files.Exists(kRecord));
     EXPECT_EQ(At(x, 1), "ne");
     EXPECT_EQ(x.LogLines(),
-              (std::vector<std::string>{"CVRNManager:RecoverInterruptedRun - Restore original:  " +
-                                        fake::Narrow(Destination(1)) + "  Failed"}));
+              (std::vector<std::string>{
+                  "CVRNManager:RecoverInterruptedRun - Restore original:  " +
+                      fake::Narrow(Destination(1)) + "  Failed",
+                  "CVRNManager:RecoverInterruptedRun - Restore original:  " +
+                      fake::Narrow(Destination(0)) + "  Succeeded"}));
   }
 
   // Two entries whose files share a name share one backup copy, which
