@@ -18,7 +18,14 @@ class SandboxFiles : public port::Files {
 
   using port::Files::FindFirstFileW;
   port::Handle CreateFileW(const std::wstring& path) override;
+  // Only the checker's own writes are opened; nothing is read or flushed.
+  port::Handle CreateFileW(const std::wstring&, port::DWORD, port::DWORD) override { return 0; }
   bool WriteFile(port::Handle file, const void* data, std::size_t size) override;
+  bool ReadFile(port::Handle, void*, std::size_t, std::size_t& read) override {
+    read = 0;
+    return false;
+  }
+  bool FlushFileBuffers(port::Handle file) override { return open_.count(file) != 0; }
   bool CloseHandle(port::Handle file) override;
   port::Handle FindFirstFileW(const std::wstring& pattern, port::FindData& found) override {
     return real_.FindFirstFileW(pattern, found);

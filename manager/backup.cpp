@@ -1,6 +1,7 @@
 // Backup: before the first file is replaced, every installed file that an
 // entry will replace is copied into a fresh folder beside the manager, and
-// the entry remembers what was saved for Cleanup.
+// the entry remembers what was saved for Cleanup. The walk's record goes
+// beside the copies, so that a run stopped part-way can be undone.
 #include "manager/manager.h"
 #include "manager/patch_names.h"
 
@@ -29,12 +30,20 @@ void CVRNManager::Backup() {
         WriteLog(kBackup, L"Backup :", L"Failed");
         throw errBackupFailed;
       }
+      // The copy must outlive a power cut as long as the record that
+      // names it.
+      FlushToDisk(os_.files, copy);
       entry.backedUp = 1;
       entry.backup = {name, entry.installPath, name, m_backupFolder};
     } else {
       WriteLog(kBackup, L"Destination file :", L"Absent");
       entry.backup = {name, entry.installPath, {}, {}};
     }
+  }
+  // Without its record, a run stopped part-way could not be undone.
+  if (!m_journal.Create(m_backupFolder, m_updateEntries)) {
+    WriteLog(kBackup, L"Backup record :", L"Failed");
+    throw errBackupFailed;
   }
   LogEnded(kClass, L"Backup");
 }

@@ -63,6 +63,10 @@ int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
     os_.files.MoveFileW(m_sourceFolder + L"\\QZVRN.EXE", m_sourceFolder + temporaryName);
   };
 
+  // The walk is over: its record goes first, silently, before the copies
+  // it names.
+  if (topLevel) m_journal.Remove();
+
   bool recursive = m_cleanupRecursive != 0;
   if (recursive && topLevel) {
     // Emptying a folder is safe only where the patch was unpacked, which
@@ -83,6 +87,9 @@ int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
         do {
           if (KeptByRecursiveMode(found.fileName)) continue;
           const std::wstring path = folder + L"\\" + found.fileName;
+          // A backup folder still holding a walk's record holds the only
+          // originals of an interrupted run: it is the next start's.
+          if (os_.files.FindFirstFileW(path + L"\\" + kJournalName)) continue;
           // Only a plain folder is entered: one that also carries another
           // attribute (a junction, say) is taken as a file, and stays.
           if (found.attributes == port::kFileAttributeDirectory) {

@@ -40,6 +40,11 @@ class Run {
     if (!s_.IsSupportedOS()) return Report(L"OS Not Supported:", kMsgNotApplicable);
     if (!s_.ReadConditions()) return Log(L"Read Conditions:");
     if (!s_.ReadConfiguration()) return Log(L"Read Configuration:");
+    // Before any rule reads the product's files, which an interrupted run
+    // may have left half-written; after the configuration, which says
+    // whether a message may be shown.
+    if (!s_.RecoverInterruptedRun())
+      return Report(L"RecoverInterruptedRun:", kMsgUpdateFailed);
     if (!s_.ReadJSFromXml()) return Log(L"Read Java Script:");
     if (!s_.CheckOS()) return Report(L"CheckOS:", kMsgNotApplicable);
     if (!s_.LocateAndVerifyInstallPath())

@@ -22,6 +22,7 @@ class ManagerSteps {
   virtual bool IsSupportedOS() { return m_.IsSupportedOS(); }
   virtual bool ReadConditions() { return m_.ReadConditions(); }
   virtual bool ReadConfiguration() { return m_.ReadConfiguration(); }
+  virtual bool RecoverInterruptedRun() { return m_.RecoverInterruptedRun(); }
   virtual bool ReadJSFromXml() { return m_.ReadJSFromXml(); }
   virtual bool CheckOS() { return m_.CheckOS(); }
   virtual bool LocateAndVerifyInstallPath() { return m_.LocateAndVerifyInstallPath(); }

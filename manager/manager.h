@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "manager/errors.h"
+#include "manager/journal.h"
 #include "manager/records.h"
 #include "common/text_file.h"
 #include "platform/platform.h"
@@ -56,6 +57,11 @@ class CVRNManager {
   bool ReturnRegistryPath(const std::wstring& subKey, const std::wstring& valueName,
                           std::wstring relativePath, std::wstring& path);
   bool VerifySourceFilesPath();
+
+  // recovery.cpp: undoes the walk of a run that was stopped part-way, from
+  // the record it left in its backup folder. False when a file could not
+  // be put back (the folder and its record then stay).
+  bool RecoverInterruptedRun();
 
   // backup.cpp
   void Backup();
@@ -114,6 +120,8 @@ class CVRNManager {
   // GetLastError of the last InstallPatch call that failed (0: the Setup
   // API declined the copy without an error).
   port::DWORD m_installError = 0;
+  // The walk's record in m_backupFolder, from Backup to Cleanup.
+  WalkJournal m_journal;
 
  private:
   port::Platform& os_;

@@ -123,6 +123,14 @@ bool CVRNManager::DoUpdate() {
         WriteLog(kDoUpdate, L"File Not Found", L"Failed to Load");
         continue;
       }
+      // The record says which destination may be half-written if the run
+      // stops from here on; it must say so before the file is touched.
+      const std::size_t index = static_cast<std::size_t>(&entry - m_updateEntries.data());
+      if (!m_journal.MarkBegun(index)) {
+        WriteLog(kDoUpdate, L"PatchFile = " + entry.fileName + L" : backup record not written",
+                 L"Failed");
+        return false;
+      }
       // A failed first call is repeated once: a copy error or a file in
       // use has turned on the restart, and the repetition takes the forced
       // form. Anything else would fail the same way again.
@@ -132,7 +140,11 @@ bool CVRNManager::DoUpdate() {
         installed = InstallPatch(name, sourceFolder, entry.installPath);
       }
       entry.installed = installed ? 1 : 0;
-      if (installed) continue;
+      if (installed) {
+        // Lost, the mark only costs the next start a needless restore.
+        m_journal.MarkCompleted(index);
+        continue;
+      }
       if (m_installError == 0) {
         // Declined without an error: the installed file is kept (it is
         // newer than the patch's, for instance).
@@ -146,6 +158,7 @@ bool CVRNManager::DoUpdate() {
       RepairFailedCopy(*this, entry, name);
       return false;
     }
+    m_journal.MarkWalkEnded();
     RegisterCOMDLLS();
   } catch (_error e) {
     WriteLog(kDoUpdate, L"Exception:", L"failed");

@@ -20,8 +20,19 @@ class Files {
   // CreateFileW for writing: GENERIC_WRITE, shared for reading and writing,
   // CREATE_ALWAYS (an existing file is emptied). 0 when it cannot be opened.
   virtual Handle CreateFileW(const std::wstring& path) = 0;
+  // CreateFileW with the access (kGenericRead, kGenericWrite) and the
+  // creation disposition (kOpenExisting, kCreateAlways) given, shared for
+  // reading and writing. 0 when it cannot be opened.
+  virtual Handle CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                             DWORD creationDisposition) = 0;
   // Writes all bytes; false on any failure.
   virtual bool WriteFile(Handle file, const void* data, std::size_t size) = 0;
+  // ReadFile: up to `size` bytes from the file position; `read` is 0 at the
+  // end of the file.
+  virtual bool ReadFile(Handle file, void* data, std::size_t size, std::size_t& read) = 0;
+  // FlushFileBuffers: what was written reaches the disk (the handle needs
+  // write access).
+  virtual bool FlushFileBuffers(Handle file) = 0;
   virtual bool CloseHandle(Handle file) = 0;
 
   // FindFirstFileW: the first entry that matches `pattern` (wildcards * and

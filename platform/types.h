@@ -49,6 +49,11 @@ inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr DWORD kFileAttributeReadOnly = 0x1;
 inline constexpr DWORD kFileAttributeDirectory = 0x10;
 
+inline constexpr DWORD kGenericRead = 0x80000000u;
+inline constexpr DWORD kGenericWrite = 0x40000000u;
+inline constexpr DWORD kCreateAlways = 2;
+inline constexpr DWORD kOpenExisting = 3;
+
 inline constexpr DWORD kRegSz = 1;
 inline constexpr DWORD kRegExpandSz = 2;
 inline constexpr DWORD kRegDword = 4;

@@ -86,7 +86,11 @@ class FakeFiles : public port::Files {
 
   using port::Files::FindFirstFileW;
   Handle CreateFileW(const std::wstring& path) override;
+  Handle CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                     DWORD creationDisposition) override;
   bool WriteFile(Handle file, const void* data, std::size_t size) override;
+  bool ReadFile(Handle file, void* data, std::size_t size, std::size_t& read) override;
+  bool FlushFileBuffers(Handle file) override;
   bool CloseHandle(Handle file) override;
   Handle FindFirstFileW(const std::wstring& pattern, port::FindData& found) override;
   bool FindNextFileW(Handle search, port::FindData& found) override;
@@ -107,12 +111,20 @@ class FakeFiles : public port::Files {
   std::vector<std::wstring> createdDirectories;
   std::vector<std::pair<std::wstring, std::wstring>> copies;
   std::vector<std::pair<std::wstring, std::wstring>> moves;
+  // By folded path: the size the file had at its last FlushFileBuffers,
+  // what a power cut would leave of it.
+  std::map<std::wstring, std::size_t> flushedSizes;
 
  private:
+  struct Open {
+    std::wstring path;  // folded
+    bool writable = true;
+    std::size_t position = 0;
+  };
   bool WritableFolder(const std::wstring& full) const;
   void Erase(const std::wstring& full);
   std::map<std::wstring, std::wstring> names_;  // folded path -> name as created
-  std::map<Handle, std::wstring> open_;
+  std::map<Handle, Open> open_;
   std::map<Handle, std::vector<port::FindData>> searches_;
   Handle next_ = 0x100;
 };

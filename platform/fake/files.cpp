@@ -132,14 +132,46 @@ Handle FakeFiles::CreateFileW(const std::wstring& path) {
   if (existing && (existing->directory || existing->locked)) return 0;
   Put(full, Entry{});
   const Handle h = next_++;
-  open_[h] = Fold(full);
+  open_[h] = Open{Fold(full)};
+  return h;
+}
+
+Handle FakeFiles::CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                              DWORD creationDisposition) {
+  if (creationDisposition != port::kOpenExisting) return CreateFileW(path);
+  const Entry* e = Find(path);
+  const bool writable = (desiredAccess & port::kGenericWrite) != 0;
+  if (!e || e->directory || e->locked) return 0;
+  if (writable && (e->attributes & port::kFileAttributeReadOnly)) return 0;
+  const Handle h = next_++;
+  open_[h] = Open{Fold(Absolute(path)), writable};
   return h;
 }
 
 bool FakeFiles::WriteFile(Handle file, const void* data, std::size_t size) {
   auto it = open_.find(file);
-  if (it == open_.end() || failWrites) return false;
-  entries[it->second].contents.append(static_cast<const char*>(data), size);
+  if (it == open_.end() || !it->second.writable || failWrites) return false;
+  entries[it->second.path].contents.append(static_cast<const char*>(data), size);
+  return true;
+}
+
+bool FakeFiles::ReadFile(Handle file, void* data, std::size_t size, std::size_t& read) {
+  read = 0;
+  auto it = open_.find(file);
+  if (it == open_.end()) return false;
+  const std::string& contents = entries[it->second.path].contents;
+  if (it->second.position < contents.size()) {
+    read = std::min(size, contents.size() - it->second.position);
+    contents.copy(static_cast<char*>(data), read, it->second.position);
+    it->second.position += read;
+  }
+  return true;
+}
+
+bool FakeFiles::FlushFileBuffers(Handle file) {
+  auto it = open_.find(file);
+  if (it == open_.end() || !it->second.writable) return false;
+  flushedSizes[it->second.path] = entries[it->second.path].contents.size();
   return true;
 }
 
@@ -258,6 +290,11 @@ port::Status FakeFiles::DeleteFileW(const std::wstring& path) {
   if (!e) return port::Status::Failed(kErrorFileNotFound);
   if (e->directory || e->locked || (e->attributes & port::kFileAttributeReadOnly))
     return port::Status::Failed(kErrorAccessDenied);
+  // Our own handles share reading and writing, not deleting.
+  const std::wstring folded = Fold(Absolute(path));
+  for (const auto& [handle, open] : open_) {
+    if (open.path == folded) return port::Status::Failed(kErrorSharingViolation);
+  }
   Erase(Absolute(path));
   return port::Status::Ok();
 }

@@ -20,6 +20,27 @@ class Win32Files : public port::Files {
     return reinterpret_cast<port::Handle>(file);
   }
 
+  port::Handle CreateFileW(const std::wstring& path, port::DWORD desiredAccess,
+                          port::DWORD creationDisposition) override {
+    const HANDLE file =
+        ::CreateFileW(path.c_str(), desiredAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      creationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    return reinterpret_cast<port::Handle>(file);
+  }
+
+  bool ReadFile(port::Handle file, void* data, std::size_t size, std::size_t& read) override {
+    DWORD got = 0;
+    const DWORD chunk = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
+    const bool ok = ::ReadFile(ToHandle(file), data, chunk, &got, nullptr) != FALSE;
+    read = ok ? got : 0;
+    return ok;
+  }
+
+  bool FlushFileBuffers(port::Handle file) override {
+    return ::FlushFileBuffers(ToHandle(file)) != FALSE;
+  }
+
   bool WriteFile(port::Handle file, const void* data, std::size_t size) override {
     const auto* bytes = static_cast<const BYTE*>(data);
     // WriteFile may take less than asked (pipes, odd devices): go on

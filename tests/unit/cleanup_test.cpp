@@ -85,11 +85,13 @@ TEST_F(CleanupTest, RecursiveModeKeepsThreeNamesOnlyInTheProgramsFolder) {
   manager.m_cleanupRecursive = 1;
   m.files.AddFolder(L"C:\\patch\\archived");
   m.files.Find(L"C:\\patch\\archived")->attributes = 0x30;  // folder + archive: a file here
+  // An interrupted run's backup folder is the next start's to undo.
+  m.files.AddFile(L"C:\\patch\\qzvrn7\\QZVRN.journal");
   EXPECT_EQ(manager.Cleanup(L"C:\\patch", 1), 1);
   // The backup folder went with the enumeration; the program file was
   // kept by name and then moved; a kept name in other letter case goes.
   EXPECT_EQ(Left(), (std::vector<std::wstring>{L"QZVRN_Returncode.txt", L"archived",
-                                               L"tmp1000.tmp"}));
+                                               L"qzvrn7", L"tmp1000.tmp"}));
   EXPECT_TRUE(Has("CVRNManager:Cleanup Deletefile:  C:\\patch\\qzvrn.LOG  Succeeded"));
   EXPECT_TRUE(Has("CVRNManager:Cleanup Deletefile:  C:\\patch\\archived  Failed"));
   EXPECT_TRUE(Has("CVRNManager:Cleanup Deletefolder:  C:\\patch\\sub\\deep  Succeeded"));

@@ -232,7 +232,9 @@ class MainJobTests(InstallStepsCase):
         backups = names(spy)
         self.assertEqual(len(backups), 1, run.describe())
         self.assertRegex(backups[0], BACKUP_FOLDER)
-        self.assertEqual(names(spy / backups[0]), ['QZZa.ini', 'QZZdemo.dll'])
+        # Beside the copies, the walk's record.
+        self.assertEqual(names(spy / backups[0]),
+                         ['QZVRN.journal', 'QZZa.ini', 'QZZdemo.dll'])
         self.assertEqual((spy / backups[0] / 'QZZa.ini').read_bytes(), OLD)
         self.assertEqual((spy / backups[0] / 'QZZdemo.dll').read_bytes(),
                          b'old server')

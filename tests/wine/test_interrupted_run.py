@@ -1,0 +1,179 @@
+"""A run killed during its copy phase, started again from the same folder.
+
+A silent QZSU run replacing three large files is killed (SIGKILL, as a
+crash or a management agent would) once its log shows the copy of the
+second file begun, after a delay taken in turn from DELAYS; the kill is
+retried, within MAX_ATTEMPTS and a time bound, until one lands inside the
+walk with a destination torn (failing that, the last attempt must have
+landed inside the walk). Then the manager
+is started again in the same folder: with the main rule saying "not
+needed" every destination must hold exactly its old bytes, with the update
+exactly its new bytes, and the stale backup folder must be gone. Each kill
+instant and where it stopped is printed.
+
+Run by hand: python3 tests/wine/test_interrupted_run.py -v
+"""
+
+import contextlib
+import os
+import shutil
+import signal
+import subprocess
+import sys
+import time
+import unittest
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+import harness  # noqa: E402
+from harness import WEB_TOKEN  # noqa: E402
+
+MSG1_EN = ('This update does not support any of the QZ device\n drivers that '
+           'you have on your PC. You do not need this software update.')
+NAMES = ['QZZbig1.dat', 'QZZbig2.dat', 'QZZbig3.dat']
+SIZE = 32 << 20
+# Seconds after the second copy began: a copy takes some tens of
+# milliseconds, natively as under emulation (its file I/O is the host's).
+DELAYS = [0.0, 0.002, 0.005, 0.0, 0.01, 0.001]
+MAX_ATTEMPTS = len(DELAYS)
+RESTORE = 'CVRNManager:RecoverInterruptedRun - Restore original:'
+REMOVE_FOLDER = 'CVRNManager:RecoverInterruptedRun - Remove stale backup folder:'
+
+
+def old(i):
+    return bytes([0x41 + i]) * SIZE
+
+
+def new(i):
+    return bytes([0x61 + i]) * SIZE
+
+
+class InterruptedRunTest(harness.WineTestCase):
+
+    def prepare(self):
+        """The product with its old files, the patch folder with the new
+        ones, the configuration, a main rule that says "not needed"."""
+        for i, name in enumerate(NAMES):
+            (self.product / name).write_bytes(old(i))
+        if self.patch.exists():
+            shutil.rmtree(self.patch)
+        self.patch.mkdir()
+        for i, name in enumerate(NAMES):
+            (self.patch / name).write_bytes(new(i))
+        shutil.copyfile(harness.BIN / 'qzkdiag.dll', self.patch / 'qzkdiag.dll')
+        shutil.copyfile(harness.BIN / harness.PRODUCT, self.patch / harness.PRODUCT)
+        key = self.key.split('\\', 1)[1]
+        (self.patch / 'QZVRN.config').write_text(harness.config_xml(
+            silent=False, updates=''.join(
+                '    <PATCH_DETAILS>\n'
+                f'      <INSTALLFILENAME>{name}</INSTALLFILENAME>\n'
+                f'      <REGKEYS><INSTALLPATH_REGKEY Key="{key}" '
+                'Value="InstallDir" Path=""/></REGKEYS>\n'
+                '    </PATCH_DETAILS>\n' for name in NAMES)), encoding='utf-8')
+        (self.patch / 'rules.xml').write_text(harness.rules_xml('return false;'))
+
+    def where(self, log):
+        """Where the killed run stopped, from its log and the files."""
+        if b'CVRNManager  Backup  Ended' not in log:
+            return False, 'before its walk'
+        if b'CVRNManager  DoUpdate  Ended' in log:
+            return False, 'after its walk'
+        begun = log.count(b'CVRNManager  InstallPatch  Started')
+        done = log.count(b'SetupInstallFileEx 1: Result = 1')
+        states = []
+        for i, name in enumerate(NAMES):
+            data = (self.product / name).read_bytes()
+            states.append('old' if data == old(i) else 'new' if data == new(i)
+                          else f'torn ({len(data) >> 10} KiB)')
+        return True, (f'inside its walk, file {begun} begun, {done} copied; '
+                      f'destinations: {", ".join(states)}')
+
+    def kill_during_copy(self):
+        """Starts the update and kills it inside its walk; returns what was
+        tried, one line an attempt."""
+        tried, inside_walk = [], False
+        deadline = time.time() + 300 * harness.time_scale()
+        for attempt, delay in enumerate(DELAYS[:MAX_ATTEMPTS]):
+            if time.time() > deadline:
+                break
+            self.prepare()
+            with contextlib.suppress(FileNotFoundError):
+                self.log_path.unlink()
+            proc = subprocess.Popen(
+                ['wine', self.win_path(self.patch / harness.PRODUCT), 'QZSU'],
+                cwd=self.patch, env=self.env, stdin=subprocess.DEVNULL,
+                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            try:
+                limit = time.time() + 120 * harness.time_scale()
+                while proc.poll() is None and time.time() < limit:
+                    log = self.log_path.read_bytes() \
+                        if self.log_path.exists() else b''
+                    if log.count(b'CVRNManager  InstallPatch  Started') >= 2:
+                        break
+                    time.sleep(0.005)
+                time.sleep(delay)
+            finally:
+                if proc.poll() is None:
+                    os.kill(proc.pid, signal.SIGKILL)
+                proc.wait()
+            inside, text = self.where(self.log_path.read_bytes()
+                                      if self.log_path.exists() else b'')
+            tried.append(f'kill {attempt + 1}, {delay:.3f} s after the second '
+                         f'copy began: {text}')
+            inside_walk = inside_walk or inside
+            if inside and 'torn' in text:
+                return tried
+        if inside_walk and inside:
+            return tried
+        self.fail('no kill landed inside the walk:\n' + '\n'.join(tried))
+
+    def setUp(self):
+        super().setUp()
+        self.product = self.patch_dir('product')
+        self.patch = self.patch_dir('patch')
+        self.key = self.unique_key()
+        self.reg_add(self.key, 'InstallDir', 'REG_SZ',
+                     self.win_path(self.product))
+
+    def start_again(self, token):
+        self.tried = self.kill_during_copy()
+        print('\n' + '\n'.join(self.tried), file=sys.stderr)
+        self.assertTrue(list(self.patch.glob('qzvrn*')))
+        return self.run_manager(token, cwd=self.patch, copy=False,
+                                exe=self.patch / harness.PRODUCT,
+                                timeout=180)
+
+    def assertProduct(self, run, want):
+        for i, name in enumerate(NAMES):
+            got = (self.product / name).read_bytes()
+            self.assertTrue(got == want(i), f'{name}: {len(got)} bytes, not '
+                            f'the expected ones{run.describe()}')
+        self.assertEqual(sorted(p.name for p in self.product.iterdir()),
+                         sorted(NAMES), run.describe())
+        self.assertEqual(list(self.patch.glob('qzvrn*')), [], run.describe())
+        folders = [e for e in run.log_lines if e[0] == REMOVE_FOLDER]
+        self.assertEqual(len(folders), 1, run.describe())
+        self.assertEqual(folders[0][2], 'Succeeded', run.describe())
+        restored = [e for e in run.log_lines if e[0] == RESTORE]
+        self.assertTrue(restored, run.describe())
+        self.assertTrue(all(e[2] == 'Succeeded' for e in restored),
+                        run.describe())
+
+    def test_not_needed_after_the_kill_leaves_the_old_files(self):
+        run = self.start_again(WEB_TOKEN)
+        self.assertEqual(run.exit_code, 0, run.describe())
+        self.assertEqual(run.boxes, [MSG1_EN], run.describe())
+        self.assertLogHas(run, ('QZVRN:Main', 'Update not required:',
+                                'Java script returned false'))
+        self.assertProduct(run, old)
+
+    def test_the_update_after_the_kill_leaves_the_new_files(self):
+        run = self.start_again('QZSU')
+        self.assertEqual(run.exit_code, 0, run.describe())
+        self.assertEqual(run.boxes, [], run.describe())
+        self.assertLogHas(run, ('CVRNManager', 'DoUpdate', 'Ended'))
+        self.assertProduct(run, new)
+
+
+if __name__ == '__main__':
+    unittest.main()
