@@ -4,6 +4,7 @@
 // the running program file to a temporary name, since it cannot be deleted.
 #include <string>
 
+#include "manager/file_removal.h"
 #include "manager/manager.h"
 #include "manager/patch_names.h"
 #include "common/text_compare.h"
@@ -14,8 +15,6 @@ namespace {
 
 constexpr wchar_t kClass[] = L"CVRNManager";
 constexpr wchar_t kCleanup[] = L"CVRNManager:Cleanup";
-
-const wchar_t* Outcome(bool ok) { return ok ? L"Succeeded" : L"Failed"; }
 
 bool KeptByRecursiveMode(const std::wstring& name) {
   for (const wchar_t* kept :
@@ -34,12 +33,8 @@ std::wstring FolderOf(const std::wstring& path) {
 }  // namespace
 
 bool CVRNManager::RemoveFile(const std::wstring& path) {
-  const port::DWORD attributes = os_.files.GetFileAttributesW(path);
-  if (attributes != port::kInvalidFileAttributes &&
-      (attributes & port::kFileAttributeReadOnly)) {
-    const bool writable = static_cast<bool>(
-        os_.files.SetFileAttributesW(path, attributes & ~port::kFileAttributeReadOnly));
-    WriteLog(L"CVRNManager:Cleanup - Change readonly attribute:", path, Outcome(writable));
+  if (const std::optional<bool> writable = ClearReadOnly(os_.files, path)) {
+    WriteLog(L"CVRNManager:Cleanup - Change readonly attribute:", path, Outcome(*writable));
   }
   const bool deleted = static_cast<bool>(os_.files.DeleteFileW(path));
   WriteLog(L"CVRNManager:Cleanup - Delete condition config file:", path, Outcome(deleted));

@@ -9,6 +9,7 @@
 // may be queued for the restart), only its folder goes.
 #include <string>
 
+#include "manager/file_removal.h"
 #include "manager/journal.h"
 #include "manager/manager.h"
 #include "common/text_compare.h"
@@ -21,17 +22,6 @@ constexpr wchar_t kRestore[] = L"CVRNManager:RecoverInterruptedRun - Restore ori
 constexpr wchar_t kRemoveNew[] = L"CVRNManager:RecoverInterruptedRun - Remove new file:";
 constexpr wchar_t kRemoveFolder[] =
     L"CVRNManager:RecoverInterruptedRun - Remove stale backup folder:";
-
-const wchar_t* Outcome(bool ok) { return ok ? L"Succeeded" : L"Failed"; }
-
-// A read-only file can be neither replaced nor deleted.
-void MakeWritable(port::Files& files, const std::wstring& path) {
-  const port::DWORD attributes = files.GetFileAttributesW(path);
-  if (attributes != port::kInvalidFileAttributes &&
-      (attributes & port::kFileAttributeReadOnly)) {
-    files.SetFileAttributesW(path, attributes & ~port::kFileAttributeReadOnly);
-  }
-}
 
 // Entries whose files share a name share one backup copy, which holds the
 // original of the last of them only.
@@ -77,7 +67,7 @@ bool CVRNManager::RecoverInterruptedRun() {
     for (auto d = record.rbegin(); d != record.rend() && !journal.walkEnded; ++d) {
       if (!d->begun) continue;
       bool ok = false;
-      MakeWritable(files, d->path);
+      ClearReadOnly(files, d->path);
       if (d->backupCopy.empty()) {
         ok = !files.FindFirstFileW(d->path) || files.DeleteFileW(d->path);
         WriteLog(kRemoveNew, d->path, Outcome(ok));
@@ -101,7 +91,7 @@ bool CVRNManager::RecoverInterruptedRun() {
       do {
         const std::wstring path = folder + L"\\" + found.fileName;
         if (!(found.attributes & port::kFileAttributeDirectory)) {
-          MakeWritable(files, path);
+          ClearReadOnly(files, path);
           files.DeleteFileW(path);
         }
       } while (files.FindNextFileW(search.Get(), found));

@@ -862,12 +862,11 @@ class WineTestCase(unittest.TestCase):
                 LOCALE_DIR / f'{name}.UTF-8' / 'LC_CTYPE').exists():
             # Without the locale Wine would quietly fall back to English.
             ensure_locales([name])
-        timeout *= time_scale()
         robot = self.wine(
             [robot_exe(), '--exe', exe_w, '--cwd', self.win_path(cwd),
              '--tail-hex', tail.encode('utf-8').hex(), '--transcript',
              self.win_path(transcript), '--press', press, '--timeout-ms',
-             str(int(timeout * 1000))] +
+             str(int(timeout * time_scale() * 1000))] +
             (['--any-process'] if any_process else []) +
             (['--wait-all'] if wait_all else []),
             cwd=cwd, env=e, timeout=timeout + 60)
