@@ -3,7 +3,7 @@
 #include <map>
 
 #include "checker/rules.h"
-#include "checker/utf8.h"
+#include "common/utf8.h"
 #include "manager/patch_names.h"
 
 namespace qz::check {

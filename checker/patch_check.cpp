@@ -2,7 +2,7 @@
 
 #include "checker/reader_run.h"
 #include "checker/rules.h"
-#include "checker/utf8.h"
+#include "common/utf8.h"
 #include "checker/xml_tree.h"
 #include "manager/patch_names.h"
 

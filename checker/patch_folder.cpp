@@ -5,7 +5,7 @@
 #include <system_error>
 
 #include "checker/rules.h"
-#include "checker/utf8.h"
+#include "common/utf8.h"
 
 namespace qz::check {
 

@@ -1,6 +1,6 @@
 // The rule file named by FILENAME: the reboot flag and the main rule.
 #include "checker/rules.h"
-#include "checker/utf8.h"
+#include "common/utf8.h"
 #include "common/text_compare.h"
 
 namespace qz::check {

@@ -5,7 +5,7 @@
 #include <functional>
 
 #include "checker/rules.h"
-#include "checker/utf8.h"
+#include "common/utf8.h"
 #include "common/text_compare.h"
 
 namespace qz::check {

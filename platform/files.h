@@ -21,7 +21,7 @@ class Files {
   // CREATE_ALWAYS (an existing file is emptied). 0 when it cannot be opened.
   virtual Handle CreateFileW(const std::wstring& path) = 0;
   // CreateFileW with the access (kGenericRead, kGenericWrite) and the
-  // creation disposition (kOpenExisting, kCreateAlways) given, shared for
+  // creation disposition (kOpenExisting, kCreateAlways, kCreateNew) given, shared for
   // reading and writing. 0 when it cannot be opened.
   virtual Handle CreateFileW(const std::wstring& path, DWORD desiredAccess,
                              DWORD creationDisposition) = 0;

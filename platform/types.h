@@ -51,6 +51,7 @@ inline constexpr DWORD kFileAttributeDirectory = 0x10;
 
 inline constexpr DWORD kGenericRead = 0x80000000u;
 inline constexpr DWORD kGenericWrite = 0x40000000u;
+inline constexpr DWORD kCreateNew = 1;
 inline constexpr DWORD kCreateAlways = 2;
 inline constexpr DWORD kOpenExisting = 3;
 

@@ -10,13 +10,15 @@
 
 #include "checker/patch_check.h"
 #include "checker/sandbox_files.h"
-#include "checker/utf8.h"
+#include "common/utf8.h"
 #include "checker/win32/script_host_win32.h"
 #include "common/library_search.h"
 #include "platform/win32/win32_platform.h"
 
 int wmain(int argc, wchar_t** argv) {
   using namespace qz::check;
+  using qz::FromUtf8;
+  using qz::ToUtf8;
   // The folder it is started from may be a patch folder from elsewhere.
   qz::RestrictLibrarySearch(*qz::win32::MakeLibrarySearch());
   std::vector<std::string> arguments;

@@ -138,6 +138,7 @@ Handle FakeFiles::CreateFileW(const std::wstring& path) {
 
 Handle FakeFiles::CreateFileW(const std::wstring& path, DWORD desiredAccess,
                               DWORD creationDisposition) {
+  if (creationDisposition == port::kCreateNew && Find(path)) return 0;
   if (creationDisposition != port::kOpenExisting) return CreateFileW(path);
   const Entry* e = Find(path);
   const bool writable = (desiredAccess & port::kGenericWrite) != 0;

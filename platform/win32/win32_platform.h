@@ -4,6 +4,7 @@
 #pragma once
 #include <memory>
 
+#include "platform/deployment.h"
 #include "platform/library_search.h"
 #include "platform/platform.h"
 
@@ -27,6 +28,8 @@ std::unique_ptr<port::Shell> MakeShell();
 std::unique_ptr<port::Shutdown> MakeShutdown();
 // Made and used by WinMain before anything else; no part of the Platform.
 std::unique_ptr<port::LibrarySearch> MakeLibrarySearch();
+// The deployment wrapper's own calls; no part of the Platform either.
+std::unique_ptr<port::Deployment> MakeDeployment();
 
 }  // namespace qz::win32
 

@@ -1,8 +1,8 @@
-#include "checker/utf8.h"
+#include "common/utf8.h"
 
 #include <cstdint>
 
-namespace qz::check {
+namespace qz {
 
 std::string ToUtf8(const std::wstring& text) {
   std::string out;
@@ -66,4 +66,4 @@ std::wstring FromUtf8(const std::string& text) {
   return out;
 }
 
-}  // namespace qz::check
+}  // namespace qz

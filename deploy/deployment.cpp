@@ -1,0 +1,253 @@
+// The run: lock the patch folder, start "QZVRN.exe QZSU" there and wait,
+// judge what it left, keep its log and one JSON line where the console
+// collects them.
+#include "deploy/deployment.h"
+
+#include <cwctype>
+
+#include "deploy/report.h"
+#include "deploy/run_verdict.h"
+#include "common/utf8.h"
+
+namespace qz::deploy {
+
+namespace {
+
+constexpr wchar_t kManager[] = L"QZVRN.exe";
+constexpr wchar_t kLogName[] = L"QZZqzvrn.log";
+constexpr wchar_t kReturnCodeName[] = L"QZVRN_Returncode.txt";
+constexpr wchar_t kBesideItself[] = L"QZVRNDeploy.json";
+// FAT keeps write times to two seconds: a file written by the run may
+// look that much older than its start.
+constexpr std::uint64_t kTimeSlack = 2 * 10000000ull;
+constexpr std::size_t kMostLogBytes = 64u << 20;
+
+bool SameSwitch(const std::wstring& argument, const wchar_t* name) {
+  if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return false;
+  std::wstring rest;
+  for (std::size_t i = 1; i < argument.size(); ++i) rest += std::towlower(argument[i]);
+  return rest == name;
+}
+
+// The mutex name may not hold a backslash after its namespace: the folder
+// goes in as a hash of its path in upper case.
+std::wstring LockName(const std::wstring& folder) {
+  std::uint64_t hash = 14695981039346656037ull;
+  for (const wchar_t c : folder) {
+    hash ^= static_cast<std::uint16_t>(std::towupper(c));
+    hash *= 1099511628211ull;
+  }
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  std::wstring name = L"Global\\QZVRNDeploy.";
+  for (int shift = 60; shift >= 0; shift -= 4) name += kDigits[(hash >> shift) & 0xF];
+  return name;
+}
+
+std::optional<std::string> ReadWholeFile(port::Files& files, const std::wstring& path) {
+  const port::Handle file = files.CreateFileW(path, port::kGenericRead, port::kOpenExisting);
+  if (file == 0) return std::nullopt;
+  std::string bytes;
+  char chunk[8192];
+  std::size_t got = 0;
+  bool ok = true;
+  while ((ok = files.ReadFile(file, chunk, sizeof chunk, got)) && got > 0 &&
+         bytes.size() < kMostLogBytes) {
+    bytes.append(chunk, got);
+  }
+  files.CloseHandle(file);
+  if (!ok) return std::nullopt;
+  return bytes;
+}
+
+bool WriteNewFile(port::Files& files, const std::wstring& path, const std::string& bytes,
+                  port::DWORD disposition) {
+  const port::Handle file = files.CreateFileW(path, port::kGenericWrite, disposition);
+  if (file == 0) return false;
+  const bool written = files.WriteFile(file, bytes.data(), bytes.size());
+  return files.CloseHandle(file) && written;
+}
+
+// The folder and every missing parent; a UNC share's root must exist.
+bool CreateFolders(port::Files& files, const std::wstring& folder) {
+  const port::DWORD attributes = files.GetFileAttributesW(folder);
+  if (attributes != port::kInvalidFileAttributes) {
+    return (attributes & port::kFileAttributeDirectory) != 0;
+  }
+  const std::size_t cut = folder.find_last_of(L"\\/");
+  if (cut != std::wstring::npos && cut > 0 && folder[cut - 1] != L'\\' &&
+      folder[cut - 1] != L':') {
+    if (!CreateFolders(files, folder.substr(0, cut))) return false;
+  }
+  return static_cast<bool>(files.CreateDirectoryW(folder));
+}
+
+class Run {
+ public:
+  Run(port::Platform& os, port::Deployment& d) : os_(os), d_(d) {
+    startTicks_ = os_.system.GetTickCount();
+    startTime_ = d_.GetSystemTimeAsFileTime();
+    report_.started = d_.GetLocalTime();
+    report_.computer = d_.GetComputerNameW();
+  }
+  ~Run() {
+    if (lock_) d_.CloseHandle(lock_);
+  }
+
+  int Go(const std::vector<std::wstring>& arguments) {
+    const Options options = ParseArguments(arguments);
+    if (!options.usageError.empty()) {
+      report_.verdict = Failure("usage: QZVRNDeploy.exe [/log FOLDER]: " + options.usageError,
+                                "command line");
+    } else {
+      report_.verdict = Deploy();
+    }
+    report_.durationSeconds = (os_.system.GetTickCount() - startTicks_) / 1000.0;
+    Report(options.logFolder);
+    return ExitCodeOf(report_.verdict);
+  }
+
+ private:
+  static Verdict Failure(std::string detail, std::string step = {}) {
+    Verdict v;
+    v.detail = std::move(detail);
+    v.failedStep = std::move(step);
+    return v;
+  }
+  static Verdict Busy(std::string detail) {
+    Verdict v;
+    v.outcome = Outcome::kBusy;
+    v.detail = std::move(detail);
+    return v;
+  }
+
+  Verdict Deploy() {
+    const std::optional<std::wstring> self = os_.modules.GetModuleFileNameW();
+    const std::size_t cut = self ? self->rfind(L'\\') : std::wstring::npos;
+    if (cut == std::wstring::npos) return Failure("the program's own folder is unknown");
+    folder_ = self->substr(0, cut);
+    // Kept also when the run does not start: the log tells who holds the
+    // folder, or what the last run of it did.
+    if (const std::optional<std::wstring> temp = os_.system.GetTempPathW()) {
+      logPath_ = *temp + kLogName;
+    }
+
+    bool held = false;
+    lock_ = d_.CreateMutexW(LockName(folder_), held);
+    if (held) return Busy("another QZVRNDeploy.exe runs this patch folder");
+    const std::wstring manager = folder_ + L"\\" + kManager;
+    if (os_.files.GetFileAttributesW(manager) == port::kInvalidFileAttributes) {
+      return Failure("QZVRN.exe is not beside QZVRNDeploy.exe (a patch folder runs once)");
+    }
+    // A running program's image cannot be opened for writing: the update
+    // tool or a user runs this folder's manager right now.
+    if (d_.CreateFileW(manager, port::kGenericWrite, port::kFileShareAll).error ==
+        port::kErrorSharingViolation) {
+      return Busy("QZVRN.exe of this patch folder is running");
+    }
+
+    // The manager takes its folder from the current directory.
+    if (!d_.SetCurrentDirectoryW(folder_)) return Failure("the patch folder cannot be entered");
+    port::ProcessInformation child;
+    port::DWORD error = 0;
+    if (!os_.processes.CreateProcessW(manager, L"\"" + manager + L"\" QZSU", 0, child, error)) {
+      return Failure("QZVRN.exe could not be started (error " + std::to_string(error) + ")");
+    }
+    port::UniqueProcessHandle process(os_.processes, child.process);
+    port::UniqueProcessHandle thread(os_.processes, child.thread);
+    port::DWORD exitCode = 0;
+    if (os_.processes.WaitForSingleObject(child.process, port::kInfinite) != port::kWaitObject0 ||
+        !os_.processes.GetExitCodeProcess(child.process, exitCode)) {
+      return Failure("QZVRN.exe could not be waited for");
+    }
+    report_.managerExitCode = static_cast<std::int32_t>(exitCode);
+
+    RunTraces traces;
+    traces.managerExitCode = exitCode;
+    if (!logPath_.empty()) {
+      traces.log = ReadWholeFile(os_.files, logPath_);
+      traces.logWrittenByThisRun = WrittenByThisRun(logPath_);
+    }
+    const std::wstring returnCode = folder_ + L"\\" + kReturnCodeName;
+    if (WrittenByThisRun(returnCode)) traces.returnCode = ReadWholeFile(os_.files, returnCode);
+    return JudgeRun(traces);
+  }
+
+  bool WrittenByThisRun(const std::wstring& path) {
+    const std::optional<std::uint64_t> written = d_.GetFileLastWriteTime(path);
+    return written && *written + kTimeSlack >= startTime_;
+  }
+
+  // The log copy and the JSON share one new name in the log folder; the
+  // JSON goes beside the program when there is no such folder to write to.
+  void Report(const std::optional<std::wstring>& logFolder) {
+    const std::optional<std::string> log =
+        logPath_.empty() ? std::nullopt : ReadWholeFile(os_.files, logPath_);
+    if (logFolder && CreateFolders(os_.files, *logFolder)) {
+      const std::wstring base = *logFolder + (logFolder->back() == L'\\' ? L"" : L"\\");
+      for (int attempt = 1; attempt <= 100; ++attempt) {
+        const std::wstring stem = base + ReportStem(report_.computer, report_.started, attempt);
+        if (os_.files.GetFileAttributesW(stem + L".log") != port::kInvalidFileAttributes) continue;
+        // Claimed by creating the JSON file: two runs never share a name.
+        const port::Handle claim =
+            os_.files.CreateFileW(stem + L".json", port::kGenericWrite, port::kCreateNew);
+        if (claim == 0) {
+          if (os_.files.GetFileAttributesW(stem + L".json") != port::kInvalidFileAttributes) {
+            continue;
+          }
+          break;
+        }
+        os_.files.CloseHandle(claim);
+        if (log && WriteNewFile(os_.files, stem + L".log", *log, port::kCreateNew)) {
+          report_.logCopy = stem + L".log";
+        }
+        if (WriteNewFile(os_.files, stem + L".json", JsonLine(report_) + "\r\n",
+                         port::kCreateAlways)) {
+          Print();
+          return;
+        }
+        break;
+      }
+      report_.logCopy.reset();
+    }
+    if (logFolder) report_.verdict.detail += " (the log folder could not be written)";
+    if (!folder_.empty()) {
+      WriteNewFile(os_.files, folder_ + L"\\" + kBesideItself, JsonLine(report_) + "\r\n",
+                   port::kCreateAlways);
+    }
+    Print();
+  }
+
+  void Print() { d_.WriteStdOutput(JsonLine(report_) + "\r\n"); }
+
+  port::Platform& os_;
+  port::Deployment& d_;
+  RunReport report_;
+  port::DWORD startTicks_ = 0;
+  std::uint64_t startTime_ = 0;
+  port::Handle lock_ = 0;
+  std::wstring folder_;
+  std::wstring logPath_;
+};
+
+}  // namespace
+
+Options ParseArguments(const std::vector<std::wstring>& arguments) {
+  Options options;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (SameSwitch(arguments[i], L"log") && i + 1 < arguments.size() && !options.logFolder &&
+        !arguments[i + 1].empty()) {
+      options.logFolder = arguments[++i];
+    } else {
+      options.usageError = "unexpected argument \"" + ToUtf8(arguments[i]) + "\"";
+      break;
+    }
+  }
+  return options;
+}
+
+int RunDeployment(port::Platform& os, port::Deployment& deployment,
+                  const std::vector<std::wstring>& arguments) {
+  return Run(os, deployment).Go(arguments);
+}
+
+}  // namespace qz::deploy

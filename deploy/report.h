@@ -1,0 +1,29 @@
+// What a deployment run leaves for the console that collects it: one line
+// of JSON, and the name under which the manager's log is kept.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "deploy/run_verdict.h"
+#include "platform/deployment.h"
+
+namespace qz::deploy {
+
+struct RunReport {
+  Verdict verdict;
+  double durationSeconds = 0;
+  std::optional<std::int32_t> managerExitCode;  // none when it never ran
+  std::wstring computer;
+  port::LocalTime started;
+  std::optional<std::wstring> logCopy;
+};
+
+// One line of UTF-8 JSON, without its line end.
+std::string JsonLine(const RunReport& report);
+
+// "QZZqzvrn_<computer>_<yyyymmdd>_<hhmmss>", with "_<n>" from the second
+// try on. Characters a file name cannot hold become "_".
+std::wstring ReportStem(const std::wstring& computer, const port::LocalTime& time, int attempt);
+
+}  // namespace qz::deploy

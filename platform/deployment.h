@@ -1,0 +1,50 @@
+// What only the deployment wrapper asks of the system: the lock on a patch
+// folder, the clock, the computer's name and its own console output.
+#pragma once
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "platform/handles.h"
+#include "platform/types.h"
+
+namespace qz::port {
+
+// SYSTEMTIME's date and time of day.
+struct LocalTime {
+  int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+};
+
+inline constexpr DWORD kErrorAccessDenied = 5;
+inline constexpr DWORD kErrorSharingViolation = 32;
+inline constexpr DWORD kErrorAlreadyExists = 183;
+inline constexpr DWORD kFileShareAll = 0x7;  // read, write and delete
+
+class Deployment {
+ public:
+  virtual ~Deployment() = default;
+  // CreateMutexW without initial owner. `alreadyExists` when another
+  // process made it first (ERROR_ALREADY_EXISTS), also when its security
+  // keeps this process out (ERROR_ACCESS_DENIED, then no handle). 0 when
+  // no mutex could be had.
+  virtual Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) = 0;
+  virtual bool CloseHandle(Handle object) = 0;
+  // CreateFileW of an existing file with the access and sharing given,
+  // closed again at once: whether it could be opened (the image of a
+  // running program cannot be opened for writing).
+  virtual Status CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                             DWORD shareMode) = 0;
+  virtual bool SetCurrentDirectoryW(const std::wstring& path) = 0;
+  // GetFileAttributesExW's last write time (UTC, 100 ns since 1601);
+  // nullopt when the file cannot be read.
+  virtual std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) = 0;
+  // GetSystemTimeAsFileTime, on the same scale.
+  virtual std::uint64_t GetSystemTimeAsFileTime() = 0;
+  virtual LocalTime GetLocalTime() = 0;
+  // GetComputerNameW; empty when the system will not say.
+  virtual std::wstring GetComputerNameW() = 0;
+  // WriteFile to GetStdHandle(STD_OUTPUT_HANDLE); false without a console.
+  virtual bool WriteStdOutput(const std::string& bytes) = 0;
+};
+
+}  // namespace qz::port
