@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/deployment.h"
 #include "platform/library_search.h"
 #include "platform/platform.h"
 
@@ -400,6 +401,37 @@ class NoXmlDom : public port::XmlDom {
   std::unique_ptr<port::XmlDocument> CreateDocument() override {
     throw port::ComError(error);
   }
+};
+
+// The deployment wrapper's calls: mutexes other processes hold, images
+// that are running, file times by folded path, and what it printed.
+class FakeDeployment : public port::Deployment {
+ public:
+  std::set<std::wstring> heldMutexes;
+  std::vector<std::wstring> mutexes;
+  std::set<std::wstring> runningImages;  // folded
+  std::optional<std::wstring> currentDirectory;
+  std::map<std::wstring, std::uint64_t> writeTimes;  // folded
+  std::uint64_t now = 134000000000000000ull;
+  port::LocalTime localTime{2026, 12, 9, 10, 15, 0};
+  std::wstring computer = L"WS0042";
+  std::string output;
+  std::size_t OpenHandles() const { return open_.size(); }
+
+  Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) override;
+  bool CloseHandle(Handle object) override;
+  port::Status CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                           DWORD shareMode) override;
+  bool SetCurrentDirectoryW(const std::wstring& path) override;
+  std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override;
+  std::uint64_t GetSystemTimeAsFileTime() override { return now; }
+  port::LocalTime GetLocalTime() override { return localTime; }
+  std::wstring GetComputerNameW() override { return computer; }
+  bool WriteStdOutput(const std::string& bytes) override;
+
+ private:
+  std::set<Handle> open_;
+  Handle next_ = 0x500;
 };
 
 // One fake machine. `os` hands the port to the core; tests may replace

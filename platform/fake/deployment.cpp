@@ -1,0 +1,39 @@
+#include "platform/fake/fake_platform.h"
+
+namespace qz::fake {
+
+Handle FakeDeployment::CreateMutexW(const std::wstring& name, bool& alreadyExists) {
+  mutexes.push_back(name);
+  alreadyExists = heldMutexes.count(name) != 0;
+  const Handle h = next_++;
+  open_.insert(h);
+  return h;
+}
+
+bool FakeDeployment::CloseHandle(Handle object) { return open_.erase(object) == 1; }
+
+port::Status FakeDeployment::CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                                         DWORD) {
+  if ((desiredAccess & port::kGenericWrite) && runningImages.count(Fold(path))) {
+    return port::Status::Failed(port::kErrorSharingViolation);
+  }
+  return port::Status::Ok();
+}
+
+bool FakeDeployment::SetCurrentDirectoryW(const std::wstring& path) {
+  currentDirectory = path;
+  return true;
+}
+
+std::optional<std::uint64_t> FakeDeployment::GetFileLastWriteTime(const std::wstring& path) {
+  const auto it = writeTimes.find(Fold(path));
+  if (it == writeTimes.end()) return std::nullopt;
+  return it->second;
+}
+
+bool FakeDeployment::WriteStdOutput(const std::string& bytes) {
+  output += bytes;
+  return true;
+}
+
+}  // namespace qz::fake
