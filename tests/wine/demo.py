@@ -1,7 +1,9 @@
 """The demo behind `make demo`: installs a sample product in the test prefix,
 runs the patch manager on the sample patch (samples/demo-patch) and shows
 what a user and an administrator would see: the message boxes and the
-restart dialog, the exit code, the log, and what changed on the machine.
+restart dialog, the exit code, the log, and what changed on the machine;
+then runs the sample patch once more through QZVRNDeploy.exe, as a management
+tool would, and shows its exit code and JSON line.
 The sample patch replaces the product's QZZdemo.ini and QZZdemo.dll, backing
 both up first, and has the DLL registered; QZZdemo.dll is the test fixture
 qzregprobe.dll, which records the program that registered it beside itself.
@@ -88,6 +90,50 @@ class Demo(harness.WineTestCase):
         print(f'  verdict: {verdict.get(r.returncode, "checker failed")} '
               f'(exit {r.returncode})\n')
 
+    def fill_patch(self, patch, extra=()):
+        """The sample patch, the control, the stand-in server and the
+        manager (and `extra` programs of out/bin) in `patch`."""
+        o = self.options
+        for f in SAMPLE.iterdir():
+            shutil.copyfile(f, patch / f.name)
+        if o.reboot_flag is not None:
+            rules = patch / 'QZVRN_Rules.xml'
+            rules.write_text(rules.read_text().replace(
+                '<rebootFlag>0</rebootFlag>',
+                f'<rebootFlag>{o.reboot_flag}</rebootFlag>'))
+        dll = harness.BIN / 'qzkdiag.dll'
+        if dll.exists():
+            shutil.copyfile(dll, patch / dll.name)
+        else:
+            print(f'note: {dll} is missing; the rules cannot use the control')
+        if not SERVER.exists():
+            self.fail(f'{SERVER} is missing: run make build')
+        shutil.copyfile(SERVER, patch / 'QZZdemo.dll')
+        for name in (harness.PRODUCT,) + tuple(extra):
+            if not (harness.BIN / name).exists():
+                self.fail(f'{harness.BIN / name} is missing: run make build')
+            shutil.copyfile(harness.BIN / name, patch / name)
+        return patch
+
+    def deploy_again(self):
+        """The same patch once more, the way a management tool runs it."""
+        patch = self.fill_patch(self.patch_dir('demo-deploy'), ['QZVRNDeploy.exe'])
+        logs = self.patch_dir('demo-deploy-logs')
+        tail = f'/log {self.win_path(logs)}'
+        print(f'\n== the sample patch once more, as a management tool runs it: '
+              f'QZVRNDeploy.exe {tail}')
+        run = self.run_program(patch / 'QZVRNDeploy.exe', tail, cwd=patch,
+                               press=self.options.press, timeout=self.options.timeout)
+        if run.timed_out:
+            self.fail(f'QZVRNDeploy.exe did not end{run.describe()}')
+        print(f'  exit code: {run.exit_code}')
+        for f in sorted(logs.iterdir()):
+            print(f'  {self.win_path(f)} ({f.stat().st_size} bytes)')
+            if f.suffix == '.json':
+                print(f'  {f.read_text(encoding="utf-8").strip()}')
+        if not any(f.suffix == '.json' for f in logs.iterdir()):
+            self.fail(f'QZVRNDeploy.exe wrote no JSON line{run.describe()}')
+
     def runTest(self):
         o = self.options
         if not (harness.BIN / harness.PRODUCT).exists():
@@ -105,23 +151,7 @@ class Demo(harness.WineTestCase):
         (install / 'QZZdemo.dll').write_bytes(OLD_DLL)
         self.reg_add(PRODUCT_KEY, 'InstallDir', 'REG_SZ', self.win_path(install))
 
-        patch = self.patch_dir('demo-patch')
-        for f in SAMPLE.iterdir():
-            shutil.copyfile(f, patch / f.name)
-        if o.reboot_flag is not None:
-            rules = patch / 'QZVRN_Rules.xml'
-            rules.write_text(rules.read_text().replace(
-                '<rebootFlag>0</rebootFlag>',
-                f'<rebootFlag>{o.reboot_flag}</rebootFlag>'))
-        dll = harness.BIN / 'qzkdiag.dll'
-        if dll.exists():
-            shutil.copyfile(dll, patch / dll.name)
-        else:
-            print(f'note: {dll} is missing; the rules cannot use the control')
-        if not SERVER.exists():
-            self.fail(f'{SERVER} is missing: run make build')
-        shutil.copyfile(SERVER, patch / 'QZZdemo.dll')
-        shutil.copyfile(harness.BIN / harness.PRODUCT, patch / harness.PRODUCT)
+        patch = self.fill_patch(self.patch_dir('demo-patch'))
 
         print(f'== installed product: {self.win_path(install)} '
               f'(registry {PRODUCT_KEY} InstallDir, 32-bit view)')
@@ -200,6 +230,8 @@ class Demo(harness.WineTestCase):
                                  view=64)
         if pending != pending_before:
             print(f'== replacements queued for the restart: {pending}')
+        if run.exit_code is not None:
+            self.deploy_again()
         if o.keep:
             self._cleanups.clear()
             print(f'\n(kept {self.win_path(patch)} and {self.win_path(install)})')
