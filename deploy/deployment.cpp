@@ -69,6 +69,9 @@ bool WriteNewFile(port::Files& files, const std::wstring& path, const std::strin
 
 // The folder and every missing parent; a UNC share's root must exist.
 bool CreateFolders(port::Files& files, const std::wstring& folder) {
+  if (folder.size() > 3 && folder.back() == L'\\') {
+    return CreateFolders(files, folder.substr(0, folder.size() - 1));
+  }
   const port::DWORD attributes = files.GetFileAttributesW(folder);
   if (attributes != port::kInvalidFileAttributes) {
     return (attributes & port::kFileAttributeDirectory) != 0;
@@ -237,6 +240,9 @@ Options ParseArguments(const std::vector<std::wstring>& arguments) {
     if (SameSwitch(arguments[i], L"log") && i + 1 < arguments.size() && !options.logFolder &&
         !arguments[i + 1].empty()) {
       options.logFolder = arguments[++i];
+      // "C:\Logs\" on a command line reaches us as C:\Logs" (the backslash
+      // escapes the quote); no Windows name holds a quote.
+      if (options.logFolder->back() == L'"') options.logFolder->back() = L'\\';
     } else {
       options.usageError = "unexpected argument \"" + ToUtf8(arguments[i]) + "\"";
       break;

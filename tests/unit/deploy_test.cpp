@@ -163,7 +163,8 @@ TEST(DeploymentRun, LogFolderGetsANewNameEachRunAndNeverLosesOne) {
   const std::wstring folder = L"C:\\logs\\fleet\\qz";
   t.m.files.AddFolder(L"C:\\logs");
   const std::wstring first = folder + L"\\QZZqzvrn_WS0042_20261209_101500";
-  EXPECT_EQ(t.Run({L"/LOG", folder}), 0);
+  // As a command line "C:\logs\fleet\qz\" reaches the program.
+  EXPECT_EQ(t.Run({L"/LOG", folder + L"\""}), 0);
   EXPECT_EQ(t.m.files.Contents(first + L".log"), Updated());
   EXPECT_NE(t.Json(first + L".json").find("\"log\":\"C:\\\\logs\\\\fleet\\\\qz\\\\QZZqzvrn_"
                                         "WS0042_20261209_101500.log\"}"),
