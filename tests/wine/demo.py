@@ -1,15 +1,15 @@
 """The demo behind `make demo`: installs a sample product in the test prefix,
 runs the patch manager on the sample patch (samples/demo-patch) and shows
 what a user and an administrator would see: the message boxes and the
-restart dialog, the exit code, the log, and what changed on the machine;
-then runs the sample patch once more through QZVRNDeploy.exe, as a management
-tool would, and shows its exit code and JSON line.
+restart dialog, the exit code, the log, and what changed on the machine.
+With --deploy-only it runs the sample patch through QZVRNDeploy.exe instead,
+as a management tool would, and shows its exit code and JSON line.
 The sample patch replaces the product's QZZdemo.ini and QZZdemo.dll, backing
 both up first, and has the DLL registered; QZZdemo.dll is the test fixture
 qzregprobe.dll, which records the program that registered it beside itself.
 
   python3 tests/wine/demo.py [--token QZSU] [--press later] [--lang de_DE.UTF-8]
-                             [--reboot-flag 0|1|2|3] [--keep]
+                             [--reboot-flag 0|1|2|3] [--deploy-only] [--keep]
 
 --reboot-flag sets the rule file's rebootFlag: 1 or 3 offer the restart
 (the robot presses --press), 2 restarts at once (under Wine that ends every
@@ -115,12 +115,12 @@ class Demo(harness.WineTestCase):
             shutil.copyfile(harness.BIN / name, patch / name)
         return patch
 
-    def deploy_again(self):
+    def deploy(self):
         """The same patch once more, the way a management tool runs it."""
         patch = self.fill_patch(self.patch_dir('demo-deploy'), ['QZVRNDeploy.exe'])
         logs = self.patch_dir('demo-deploy-logs')
         tail = f'/log {self.win_path(logs)}'
-        print(f'\n== the sample patch once more, as a management tool runs it: '
+        print(f'== the sample patch once more, as a management tool runs it: '
               f'QZVRNDeploy.exe {tail}')
         run = self.run_program(patch / 'QZVRNDeploy.exe', tail, cwd=patch,
                                press=self.options.press, timeout=self.options.timeout)
@@ -150,6 +150,9 @@ class Demo(harness.WineTestCase):
         (install / 'QZZdemo.ini').write_bytes(OLD_INI)
         (install / 'QZZdemo.dll').write_bytes(OLD_DLL)
         self.reg_add(PRODUCT_KEY, 'InstallDir', 'REG_SZ', self.win_path(install))
+        if o.deploy_only:
+            self.deploy()
+            return
 
         patch = self.fill_patch(self.patch_dir('demo-patch'))
 
@@ -230,8 +233,6 @@ class Demo(harness.WineTestCase):
                                  view=64)
         if pending != pending_before:
             print(f'== replacements queued for the restart: {pending}')
-        if run.exit_code is not None:
-            self.deploy_again()
         if o.keep:
             self._cleanups.clear()
             print(f'\n(kept {self.win_path(patch)} and {self.win_path(install)})')
@@ -245,6 +246,8 @@ def main():
     ap.add_argument('--lang', default=harness.DEFAULT_LANG)
     ap.add_argument('--timeout', type=float, default=60)
     ap.add_argument('--reboot-flag', choices=('0', '1', '2', '3'))
+    ap.add_argument('--deploy-only', action='store_true',
+                    help='only the run through QZVRNDeploy.exe, on a fresh product')
     ap.add_argument('--keep', action='store_true',
                     help='leave the folders and the registry value behind')
     Demo.options = ap.parse_args()

@@ -12,3 +12,7 @@ timeout --kill-after=10 $((600 * scale)) python3 tests/wine/demo.py "$@"
 echo
 echo "===== the driver patch: TXLDriverPatch.exe /silent on the stand-in service"
 timeout --kill-after=10 $((300 * scale)) python3 tests/wine/demo_driverpatch.py
+# Last, the sample patch once more, the way a management tool runs it.
+echo
+echo "===== the sample patch once more through QZVRNDeploy.exe"
+timeout --kill-after=10 $((300 * scale)) python3 tests/wine/demo.py --deploy-only
