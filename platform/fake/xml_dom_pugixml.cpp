@@ -8,6 +8,7 @@
 
 #include <pugixml.hpp>
 
+#include "common/utf8.h"
 #include "platform/fake/fake_platform.h"
 
 namespace qz::fake {
@@ -65,32 +66,6 @@ std::wstring FromUtf8(const char* text) {
       ++p;
     }
     AppendCodePoint(out, broken || cp > 0x10FFFF ? 0xFFFD : cp);
-  }
-  return out;
-}
-
-std::string ToUtf8(const std::wstring& text) {
-  std::string out;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    std::uint32_t cp = static_cast<std::uint32_t>(text[i]);
-    if (sizeof(wchar_t) == 2 && cp >= 0xD800 && cp < 0xDC00 && i + 1 < text.size()) {
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (static_cast<std::uint32_t>(text[++i]) - 0xDC00);
-    }
-    if (cp < 0x80) {
-      out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-      out += static_cast<char>(0xC0 | (cp >> 6));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-      out += static_cast<char>(0xE0 | (cp >> 12));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (cp >> 18));
-      out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
   }
   return out;
 }
@@ -374,7 +349,7 @@ class Document : public port::XmlDocument {
 
   std::unique_ptr<XmlNodeList> getElementsByTagName(const std::wstring& name) override {
     auto list = std::make_unique<List>();
-    const std::string wanted = ToUtf8(name);
+    const std::string wanted = qz::ToUtf8(name);
     const bool all = wanted == "*";
     const pugi::xml_node root = *doc_;
     for (pugi::xml_node n = NextInOrder(root, root); n; n = NextInOrder(n, root)) {
