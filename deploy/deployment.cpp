@@ -167,7 +167,8 @@ class Run {
     RunTraces traces;
     traces.managerExitCode = exitCode;
     if (!logPath_.empty()) {
-      traces.log = ReadWholeFile(os_.files, logPath_);
+      log_ = ReadWholeFile(os_.files, logPath_);
+      traces.log = log_;
       traces.logWrittenByThisRun = WrittenByThisRun(logPath_);
     }
     const std::wstring returnCode = folder_ + L"\\" + kReturnCodeName;
@@ -183,8 +184,10 @@ class Run {
   // The log copy and the JSON share one new name in the log folder; the
   // JSON goes beside the program when there is no such folder to write to.
   void Report(const std::optional<std::wstring>& logFolder) {
-    const std::optional<std::string> log =
-        logPath_.empty() ? std::nullopt : ReadWholeFile(os_.files, logPath_);
+    // The copy holds the bytes that were judged; a run that never started
+    // leaves the log as it stands.
+    if (!log_ && !logPath_.empty()) log_ = ReadWholeFile(os_.files, logPath_);
+    const std::optional<std::string>& log = log_;
     if (logFolder && CreateFolders(os_.files, *logFolder)) {
       const std::wstring base = *logFolder + (logFolder->back() == L'\\' ? L"" : L"\\");
       for (int attempt = 1; attempt <= 100; ++attempt) {
@@ -230,6 +233,7 @@ class Run {
   port::Handle lock_ = 0;
   std::wstring folder_;
   std::wstring logPath_;
+  std::optional<std::string> log_;
 };
 
 }  // namespace
