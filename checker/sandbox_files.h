@@ -20,6 +20,9 @@ class SandboxFiles : public port::Files {
   port::Handle CreateFileW(const std::wstring& path) override;
   // Only the checker's own writes are opened; nothing is read or flushed.
   port::Handle CreateFileW(const std::wstring&, port::DWORD, port::DWORD) override { return 0; }
+  port::Handle CreateFileW(const std::wstring&, port::DWORD, port::DWORD, port::DWORD) override {
+    return 0;
+  }
   bool WriteFile(port::Handle file, const void* data, std::size_t size) override;
   bool ReadFile(port::Handle, void*, std::size_t, std::size_t& read) override {
     read = 0;
@@ -45,6 +48,12 @@ class SandboxFiles : public port::Files {
   }
   port::Status MoveFileW(const std::wstring&, const std::wstring&) override { return Refused(); }
   port::Status DeleteFileW(const std::wstring&) override { return Refused(); }
+  std::wstring CharUpperBuffW(const std::wstring& text) override {
+    return real_.CharUpperBuffW(text);
+  }
+  int CompareStringOrdinal(const std::wstring& a, const std::wstring& b) override {
+    return real_.CompareStringOrdinal(a, b);
+  }
 
  private:
   static port::Status Refused() { return port::Status::Failed(5); }  // access denied

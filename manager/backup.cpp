@@ -1,7 +1,8 @@
 // Backup: before the first file is replaced, every installed file that an
 // entry will replace is copied into a fresh folder beside the manager, and
-// the entry remembers what was saved for Cleanup. The walk's record goes
-// beside the copies, so that a run stopped part-way can be undone.
+// the entry remembers what was saved for Cleanup. The walk's changes
+// (walk.h) keep each copy's hash and the record beside the copies, so that
+// a run stopped part-way can be undone.
 #include "manager/manager.h"
 #include "manager/patch_names.h"
 
@@ -15,33 +16,34 @@ constexpr wchar_t kBackup[] = L"CVRNManager:Backup";
 void CVRNManager::Backup() {
   LogStarted(kClass, L"Backup");
   m_backupFolder = m_sourceFolder + L"\\qzvrn" + std::to_wstring(os_.system.GetTickCount());
-  if (!os_.files.CreateDirectoryW(m_backupFolder)) {
+  if (const port::Status made = os_.files.CreateDirectoryW(m_backupFolder); !made) {
     WriteLog(kBackup, L"Backup Directory creation :", L"Failed");
+    WriteResult(kBackup, m_backupFolder, made);
     throw errBackupFailed;
   }
-  for (UpdateEntry& entry : m_updateEntries) {
+  m_walk.Start(m_backupFolder);
+  for (std::size_t i = 0; i < m_updateEntries.size(); ++i) {
+    UpdateEntry& entry = m_updateEntries[i];
     const std::wstring name = LastComponent(entry.fileName);
-    const std::wstring copy = m_backupFolder + L"\\" + name;
     entry.backedUp = 0;
     if (entry.installPath.empty()) continue;
     const std::wstring destination = entry.installPath + L"\\" + name;
     if (os_.files.FindFirstFileW(destination)) {
-      if (!os_.files.CopyFileW(destination, copy, false)) {
+      if (const port::Status saved = m_walk.SaveOriginal(i, destination, name); !saved) {
         WriteLog(kBackup, L"Backup :", L"Failed");
+        WriteResult(kBackup, destination, saved);
         throw errBackupFailed;
       }
-      // The copy must outlive a power cut as long as the record that
-      // names it.
-      FlushToDisk(os_.files, copy);
       entry.backedUp = 1;
       entry.backup = {name, entry.installPath, name, m_backupFolder};
     } else {
       WriteLog(kBackup, L"Destination file :", L"Absent");
       entry.backup = {name, entry.installPath, {}, {}};
+      m_walk.AddNew(i, destination);
     }
   }
   // Without its record, a run stopped part-way could not be undone.
-  if (!m_journal.Create(m_backupFolder, m_updateEntries)) {
+  if (!m_walk.WriteRecord()) {
     WriteLog(kBackup, L"Backup record :", L"Failed");
     throw errBackupFailed;
   }

@@ -59,8 +59,16 @@ int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
   };
 
   // The walk is over: its record goes first, silently, before the copies
-  // it names.
-  if (topLevel) m_journal.Remove();
+  // it names. While it stays, so do they: a later start would otherwise
+  // restore from copies that are gone.
+  bool copiesMayGo = true;
+  if (topLevel) {
+    const std::wstring record = m_walk.RecordPath();
+    if (const port::Status gone = m_walk.RemoveRecord(); !gone) {
+      WriteResult(L"CVRNManager:Cleanup - Delete backup record:", record, gone);
+      copiesMayGo = false;
+    }
+  }
 
   bool recursive = m_cleanupRecursive != 0;
   if (recursive && topLevel) {
@@ -106,7 +114,7 @@ int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
       return 1;
     }
     for (const UpdateEntry& entry : m_updateEntries) {
-      if (!entry.backedUp) continue;
+      if (!entry.backedUp || !copiesMayGo) continue;
       const std::wstring copy = entry.backup.backupFolder + L"\\" + entry.backup.backedUpFileName;
       if (!os_.files.DeleteFileW(copy)) {
         os_.files.MoveFileW(copy, entry.backup.backupFolder + temporaryName);
@@ -134,7 +142,7 @@ int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
   RemoveMatchingFiles(folder, L"TestCode_*.js");
   RemoveMatchingFiles(folder, L"*.tmp");
   for (const UpdateEntry& entry : m_updateEntries) {
-    if (!entry.backedUp) continue;
+    if (!entry.backedUp || !copiesMayGo) continue;
     const std::wstring copy = entry.backup.backupFolder + L"\\" + entry.backup.backedUpFileName;
     if (RemoveFile(copy)) {
       WriteLog(L"CVRNManager:Cleanup - Delete backup folder file:", copy, L"Succeeded");

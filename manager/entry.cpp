@@ -2,6 +2,8 @@
 
 #include <memory>
 
+#include "common/sha256.h"
+#include "manager/file_names.h"
 #include "manager/manager.h"
 #include "manager/messages.h"
 
@@ -18,6 +20,29 @@ int LaunchModeOf(const std::wstring& token) {
   if (token == L"QZSU" || token == L"QZU") return kUpdateToolMode;
   if (token == kWebSiteToken) return kWebSiteMode;
   return -1;
+}
+
+// The name of the lock one run holds on its folder: the folder as the file
+// system compares names, hashed, since a mutex name cannot hold a path.
+std::wstring FolderLockName(port::Files& files, std::wstring folder) {
+  while (folder.size() > 3 && folder.back() == L'\\') folder.pop_back();
+  Sha256 sha;
+  for (wchar_t c : FileNameKey(files, folder)) {
+    const unsigned char bytes[2] = {static_cast<unsigned char>(c & 0xFF),
+                                    static_cast<unsigned char>((c >> 8) & 0xFF)};
+    sha.Update(bytes, 2);
+  }
+  const std::string hex = sha.HexDigest().substr(0, 32);
+  return L"Global\\QZVRN." + std::wstring(hex.begin(), hex.end());
+}
+
+// A file already queued stays queued whatever failed after it: the caller
+// must hear that a restart is pending.
+void ReportQueuedRestart(CVRNManager& m) {
+  if (!m.m_restartQueued) return;
+  m.WriteReturnCode(2);
+  m.WriteLog(L"QZVRN:Main - Restart pending:", L"A file is queued for the next restart",
+             L"Return code 2");
 }
 
 class Run {
@@ -53,7 +78,10 @@ class Run {
       return Report(L"VerifySourceFilesPath:", kMsgUpdateFailed);
 
     if (m_.m_launchMode == kUpdateToolMode) {
-      if (!s_.DoUpdate()) return Log(L"DoUpdate:");
+      if (!s_.DoUpdate()) {
+        Log(L"DoUpdate:");
+        return ReportQueuedRestart(m_);
+      }
       if (m_.m_rebootFlag != 0) s_.SystemShutdown();
       return;
     }
@@ -70,7 +98,10 @@ class Run {
     }
     if (rule != -1) return Report(L"JavaScript Error:", kMsgUpdateFailed);
 
-    if (!s_.DoUpdate()) return Report(L"DoUpdate:", kMsgUpdateFailed);
+    if (!s_.DoUpdate()) {
+      Report(L"DoUpdate:", kMsgUpdateFailed);
+      return ReportQueuedRestart(m_);
+    }
     if (m_.m_rebootFlag != 0) {
       s_.SystemShutdown();
       return;
@@ -116,6 +147,14 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
                     const StepsFactory& makeSteps) {
   const std::wstring startFolder = os.system.GetCurrentDirectoryW().value_or(L"");
 
+  // One run per folder, for the run's whole life. A second start ends here,
+  // before it opens the log (the live run's), touches a file or runs a
+  // rule; so does a start that cannot tell whether it is the only one.
+  port::UniqueMutex folderLock(os.sync);
+  bool held = false;
+  folderLock.Put() = os.sync.CreateMutexW(FolderLockName(os.files, startFolder), held);
+  if (!folderLock.Valid() || held) return -1;
+
   std::unique_ptr<CVRNManager> manager;
   try {
     manager = std::make_unique<CVRNManager>(os);
@@ -154,9 +193,11 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
   } catch (_error e) {
     m.WriteLog(kMain, L"Exception:", L"failed");
     ParseVRNError(e, &m);
+    ReportQueuedRestart(m);
     return finish(-1);
   } catch (...) {
     m.WriteLog(kMain, L"Unknown Exception:", L"failed");
+    ReportQueuedRestart(m);
     std::wstring message;
     LoadMessage(m, kMsgUpdateFailed, message);
     m.ShowMessage(os.ui.GetDesktopWindow(), message, L"QZ",

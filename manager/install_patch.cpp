@@ -37,6 +37,7 @@ unsigned InstallCallback(void* context, unsigned notification, std::uintptr_t,
     }
     if (notification == port::kSpFileNotifyFileOpDelayed) {
       m.WriteLog(kCallback, L"SPFILENOTIFY_FILEOPDELAYED", L"File copied in reboot queue");
+      m.m_restartQueued = 1;
       m.m_installFailed = 1;
       m.m_rebootFlag = 1;
       return 0;
@@ -75,7 +76,10 @@ bool CVRNManager::InstallPatch(const std::wstring& fileName, const std::wstring&
     }
     // Queued for the restart without a notification: the restart is
     // needed all the same, and the repetition takes the forced form.
-    if (ok && inUse) m_rebootFlag = 1;
+    if (ok && inUse) {
+      m_rebootFlag = 1;
+      m_restartQueued = 1;
+    }
     m_installError = ok ? 0 : error;
     m_installFailed = 1;
     return false;
@@ -95,6 +99,7 @@ bool CVRNManager::InstallPatch(const std::wstring& fileName, const std::wstring&
     m_installFailed = 1;
     return false;
   }
+  if (inUse) m_restartQueued = 1;
   return true;
 }
 

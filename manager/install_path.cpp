@@ -59,45 +59,77 @@ bool CVRNManager::LocateAndVerifyInstallPath() {
   });
 }
 
-bool CVRNManager::ReturnRegistryPath(const std::wstring& subKey, const std::wstring& valueName,
-                                     std::wstring relativePath, std::wstring& path) {
-  LogStarted(kClass, L"ReturnRegistryPath");
+namespace {
+
+enum class Lookup { kKeyAbsent, kValueAbsent, kNoFolder, kMissing, kFound };
+
+// One registry location read and joined, without a log entry; `path` gets
+// the joined text (kMissing, kFound) and is left alone otherwise.
+Lookup LookUp(port::Platform& os, const std::wstring& subKey, const std::wstring& valueName,
+              const std::wstring& relativePath, std::wstring& path) {
   std::vector<std::uint8_t> data;
   {
-    port::UniqueKey key(os_.registry);
-    if (os_.registry.RegOpenKeyExW(subKey, port::kKeyRead, key.Put()) != port::kErrorSuccess) {
-      WriteLog(kReturnRegistryPath, L"Registry Key:", L"Absent");
-      return false;
+    port::UniqueKey key(os.registry);
+    if (os.registry.RegOpenKeyExW(subKey, port::kKeyRead, key.Put()) != port::kErrorSuccess) {
+      return Lookup::kKeyAbsent;
     }
     port::DWORD type = 0;
     port::DWORD required = 0;
-    if (os_.registry.RegQueryValueExW(key.Get(), valueName, kValueBytes, type, data,
-                                      required) != port::kErrorSuccess) {
-      WriteLog(kReturnRegistryPath, subKey, valueName);
-      WriteLog(kReturnRegistryPath, L"Registry Sub Key:", L"Absent");
-      WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
-      return false;
+    if (os.registry.RegQueryValueExW(key.Get(), valueName, kValueBytes, type, data,
+                                     required) != port::kErrorSuccess) {
+      return Lookup::kValueAbsent;
     }
   }
   const std::wstring folder = RegistryText(data);
   // An empty value names no folder: joined with a relative path it would
   // point at the root of the current drive.
-  if (folder.empty()) {
-    WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
-    return false;
-  }
+  if (folder.empty()) return Lookup::kNoFolder;
   path = folder;
   if (!relativePath.empty()) {
     if (path.back() != L'\\') path += L'\\';
     path += relativePath;
   }
-  WriteLog(kReturnRegistryPath, L"Destination patch Path:", path);
-  if (os_.files.FindFirstFileW(path)) {
-    LogEnded(kClass, L"ReturnRegistryPath");
-    return true;
+  return os.files.FindFirstFileW(path) ? Lookup::kFound : Lookup::kMissing;
+}
+
+}  // namespace
+
+std::wstring CVRNManager::FindInstallPath(const UpdateEntry& entry) {
+  for (const RegistryLocation& location : entry.registryLocations) {
+    std::wstring path;
+    if (LookUp(os_, location.subKey, location.valueName, location.relativePath, path) ==
+        Lookup::kFound) {
+      return path;
+    }
   }
-  WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
-  return false;
+  return {};
+}
+
+bool CVRNManager::ReturnRegistryPath(const std::wstring& subKey, const std::wstring& valueName,
+                                     std::wstring relativePath, std::wstring& path) {
+  LogStarted(kClass, L"ReturnRegistryPath");
+  switch (LookUp(os_, subKey, valueName, relativePath, path)) {
+    case Lookup::kKeyAbsent:
+      WriteLog(kReturnRegistryPath, L"Registry Key:", L"Absent");
+      return false;
+    case Lookup::kValueAbsent:
+      WriteLog(kReturnRegistryPath, subKey, valueName);
+      WriteLog(kReturnRegistryPath, L"Registry Sub Key:", L"Absent");
+      WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
+      return false;
+    case Lookup::kNoFolder:
+      WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
+      return false;
+    case Lookup::kMissing:
+      WriteLog(kReturnRegistryPath, L"Destination patch Path:", path);
+      WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
+      return false;
+    case Lookup::kFound:
+      break;
+  }
+  WriteLog(kReturnRegistryPath, L"Destination patch Path:", path);
+  LogEnded(kClass, L"ReturnRegistryPath");
+  return true;
 }
 
 bool CVRNManager::VerifySourceFilesPath() {

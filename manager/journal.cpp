@@ -3,8 +3,8 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <unordered_map>
 
-#include "manager/patch_names.h"
 
 namespace qz {
 
@@ -44,8 +44,11 @@ std::optional<std::wstring> Unescape(const std::string& field) {
       out += static_cast<wchar_t>(static_cast<unsigned char>(field[i]));
       continue;
     }
-    const std::size_t end = field.find(';', i);
-    if (end == std::string::npos || end == i + 1 || end - i > 9) return std::nullopt;
+    // Looked for within the longest code only, so that a line of many
+    // '%' costs no more than its length.
+    std::size_t end = i + 1;
+    while (end < field.size() && end - i < 5 && field[end] != ';') ++end;
+    if (end >= field.size() || field[end] != ';' || end == i + 1) return std::nullopt;
     unsigned long code = 0;
     for (std::size_t j = i + 1; j < end; ++j) {
       const char h = field[j];
@@ -88,62 +91,120 @@ std::optional<std::vector<std::wstring>> Fields(const std::string& line) {
   }
 }
 
-std::optional<std::size_t> Index(const std::wstring& text) {
-  if (text.empty() || text.size() > 9) return std::nullopt;
-  std::size_t value = 0;
+std::optional<std::uint64_t> Number(const std::wstring& text, std::size_t digits) {
+  if (text.empty() || text.size() > digits) return std::nullopt;
+  std::uint64_t value = 0;
   for (wchar_t c : text) {
     if (c < L'0' || c > L'9') return std::nullopt;
-    value = value * 10 + static_cast<std::size_t>(c - L'0');
+    value = value * 10 + static_cast<std::uint64_t>(c - L'0');
   }
   return value;
 }
 
-}  // namespace
-
-JournalRecord ReadJournal(const std::string& text) {
-  JournalRecord record;
-  std::vector<JournalDestination>& destinations = record.destinations;
-  auto find = [&](std::size_t index) -> JournalDestination* {
-    for (JournalDestination& d : destinations) {
-      if (d.index == index) return &d;
-    }
-    return nullptr;
-  };
-  std::size_t start = 0;
-  // A last line without its line feed was cut off: it is not read.
-  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
-    const auto fields = Fields(text.substr(start, end - start));
-    if (!fields || fields->size() < 2) continue;
-    const auto index = Index((*fields)[1]);
-    if (!index) continue;
-    const std::wstring& kind = (*fields)[0];
-    if (kind == L"E") record.walkEnded = true;
-    JournalDestination* known = find(*index);
-    if ((kind == L"O" && fields->size() == 4) || (kind == L"N" && fields->size() == 3)) {
-      if (known || (*fields)[2].empty()) continue;
-      destinations.push_back({*index, (*fields)[2], kind == L"O" ? (*fields)[3] : L""});
-    } else if (known && kind == L"B") {
-      known->begun = true;
-    } else if (known && kind == L"C") {
-      known->completed = true;
-    }
+bool IsHash(const std::wstring& text) {
+  if (text.size() != 64) return false;
+  for (wchar_t c : text) {
+    if (!((c >= L'0' && c <= L'9') || (c >= L'a' && c <= L'f'))) return false;
   }
-  return record;
+  return true;
 }
 
-std::optional<std::string> ReadJournalFile(port::Files& files, const std::wstring& folder) {
+JournalReading Refused(const std::wstring& why) { return {std::nullopt, why}; }
+
+}  // namespace
+
+JournalReading ReadJournal(const std::string& text) {
+  JournalRecord record;
+  std::unordered_map<std::size_t, std::size_t> at;  // index -> place in the record
+  std::size_t start = 0;
+  std::size_t number = 0;
+  // A last line without its line feed was cut off by a kill: it is not
+  // read. Any other line that does not read is damage, not a kill's trace.
+  for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1) {
+    const std::wstring line = L"line " + std::to_wstring(++number);
+    const auto fields = Fields(text.substr(start, end - start));
+    if (!fields || fields->size() < 2) return Refused(line + L" is damaged");
+    if (record.walkEnded) return Refused(line + L" follows the end of the walk");
+    const std::wstring& kind = (*fields)[0];
+    const auto index = Number((*fields)[1], 9);
+    if (!index) return Refused(line + L" is damaged");
+    const auto known = at.find(static_cast<std::size_t>(*index));
+    if ((kind == L"O" && fields->size() == 6) || (kind == L"N" && fields->size() == 3)) {
+      if (known != at.end()) return Refused(line + L" names its entry twice");
+      FileChange change;
+      change.index = static_cast<std::size_t>(*index);
+      change.destination = (*fields)[2];
+      if (kind == L"O") {
+        const auto size = Number((*fields)[4], 19);
+        if (!size || !IsHash((*fields)[5]) || (*fields)[3].empty()) {
+          return Refused(line + L" is damaged");
+        }
+        change.copyName = (*fields)[3];
+        change.copySize = *size;
+        change.copyHash = std::string((*fields)[5].begin(), (*fields)[5].end());
+      }
+      if (change.destination.empty()) return Refused(line + L" is damaged");
+      at[change.index] = record.changes.size();
+      record.changes.push_back(std::move(change));
+    } else if ((kind == L"B" || kind == L"C") && fields->size() == 2) {
+      if (known == at.end()) return Refused(line + L" marks an entry the record does not name");
+      (kind == L"B" ? record.changes[known->second].begun
+                    : record.changes[known->second].completed) = true;
+    } else if (kind == L"E" && fields->size() == 2 && *index == 0) {
+      record.walkEnded = true;
+    } else {
+      return Refused(line + L" is damaged");
+    }
+  }
+  return {std::move(record), {}};
+}
+
+JournalFile ReadJournalFile(port::Files& files, const std::wstring& folder) {
+  JournalFile result;
+  // The folder's listing says whether there is a record; a record that is
+  // listed but cannot be read whole is never taken as none.
+  port::FindData found;
+  port::UniqueFind search(files, files.FindFirstFileW(folder + L"\\*", found));
+  if (!search.Valid()) {
+    result.present = true;
+    result.refusal = L"the backup folder cannot be listed";
+    return result;
+  }
+  do {
+    if (files.CompareStringOrdinal(found.fileName, kJournalName) == port::kCstrEqual) {
+      result.present = true;
+      if (found.attributes & (port::kFileAttributeDirectory | port::kFileAttributeReparsePoint)) {
+        result.refusal = L"the record is not a plain file";
+        return result;
+      }
+    }
+  } while (files.FindNextFileW(search.Get(), found));
+  search.Reset();
+  if (!result.present) return result;
+
   port::UniqueHandle<port::Files, &port::Files::CloseHandle> file(
       files, files.CreateFileW(folder + L"\\" + kJournalName, port::kGenericRead,
-                               port::kOpenExisting));
-  if (!file.Valid()) return std::nullopt;
-  std::string text;
-  char buffer[4096];
-  std::size_t read = 0;
-  while (files.ReadFile(file.Get(), buffer, sizeof buffer, read) && read > 0) {
-    text.append(buffer, read);
-    if (text.size() > kMaxRecordBytes) return std::nullopt;
+                               port::kOpenExisting, port::kFileShareRead));
+  if (!file.Valid()) {
+    result.refusal = L"the record cannot be opened";
+    return result;
   }
-  return text;
+  std::string text;
+  char buffer[65536];
+  for (std::size_t read = 0;;) {
+    if (!files.ReadFile(file.Get(), buffer, sizeof buffer, read)) {
+      result.refusal = L"the record cannot be read past byte " + std::to_wstring(text.size());
+      return result;
+    }
+    if (read == 0) break;
+    text.append(buffer, read);
+    if (text.size() > kMaxRecordBytes) {
+      result.refusal = L"the record is larger than any walk writes";
+      return result;
+    }
+  }
+  result.text = std::move(text);
+  return result;
 }
 
 bool FlushToDisk(port::Files& files, const std::wstring& path) {
@@ -152,19 +213,22 @@ bool FlushToDisk(port::Files& files, const std::wstring& path) {
   return file.Valid() && files.FlushFileBuffers(file.Get());
 }
 
-bool WalkJournal::Create(const std::wstring& folder, const std::vector<UpdateEntry>& entries) {
+bool WalkJournal::Create(const std::wstring& folder, const std::vector<FileChange>& changes) {
   Close();
   path_ = folder + L"\\" + kJournalName;
-  handle_ = files_.CreateFileW(path_);
-  if (handle_ == 0) return false;
+  handle_ = files_.CreateFileW(path_, port::kGenericWrite, port::kCreateNew,
+                               port::kFileShareRead);
+  if (handle_ == 0) {
+    path_.clear();
+    return false;
+  }
   std::string text;
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    const UpdateEntry& entry = entries[i];
-    if (entry.installPath.empty()) continue;
-    const std::wstring destination = entry.installPath + L"\\" + LastComponent(entry.fileName);
-    text += entry.backedUp
-                ? Line({L"O", std::to_wstring(i), destination, entry.backup.backedUpFileName})
-                : Line({L"N", std::to_wstring(i), destination});
+  for (const FileChange& c : changes) {
+    const std::wstring index = std::to_wstring(c.index);
+    text += c.copyName.empty()
+                ? Line({L"N", index, c.destination})
+                : Line({L"O", index, c.destination, c.copyName, std::to_wstring(c.copySize),
+                        std::wstring(c.copyHash.begin(), c.copyHash.end())});
   }
   return files_.WriteFile(handle_, text.data(), text.size()) &&
          files_.FlushFileBuffers(handle_);
@@ -182,10 +246,12 @@ void WalkJournal::Close() {
   handle_ = 0;
 }
 
-void WalkJournal::Remove() {
+port::Status WalkJournal::Remove() {
   Close();
-  if (!path_.empty()) files_.DeleteFileW(path_);
-  path_.clear();
+  if (path_.empty()) return port::Status::Ok();
+  const port::Status deleted = files_.DeleteFileW(path_);
+  if (deleted) path_.clear();
+  return deleted;
 }
 
 }  // namespace qz

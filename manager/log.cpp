@@ -37,6 +37,16 @@ void CVRNManager::LogEnded(const std::wstring& className,
   WriteLog(className, method, L"Ended");
 }
 
+void CVRNManager::WriteResult(const std::wstring& source, const std::wstring& text,
+                              port::Status status, const std::wstring& okStatus) {
+  if (status) {
+    WriteLog(source, text, okStatus);
+  } else {
+    // The code first: a long path is cut at the field's end, not the code.
+    WriteLog(source, L"error " + std::to_wstring(status.error) + L": " + text, L"Failed");
+  }
+}
+
 int CVRNManager::WriteReturnCode(int value) {
   // Opened by its relative name: it lands in the current directory.
   return WriteReturnCodeFile(m_returnCodeFile, kReturnCodeFileName, value);

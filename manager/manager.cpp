@@ -15,7 +15,7 @@ std::wstring Widen(const char* ascii) {
 }  // namespace
 
 CVRNManager::CVRNManager(port::Platform& os)
-    : m_log(os.files), m_returnCodeFile(os.files), m_journal(os.files), os_(os) {
+    : m_log(os.files), m_returnCodeFile(os.files), m_walk(os.files), os_(os) {
   try {
     m_rebootFlag = 0;
     const auto folder = os_.system.GetCurrentDirectoryW();

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "manager/errors.h"
-#include "manager/journal.h"
+#include "manager/walk.h"
 #include "manager/records.h"
 #include "common/text_file.h"
 #include "platform/platform.h"
@@ -57,6 +57,9 @@ class CVRNManager {
   bool ReturnRegistryPath(const std::wstring& subKey, const std::wstring& valueName,
                           std::wstring relativePath, std::wstring& path);
   bool VerifySourceFilesPath();
+  // The install path LocateAndVerifyInstallPath would give the entry, found
+  // the same way but without a log entry; empty when there is none.
+  std::wstring FindInstallPath(const UpdateEntry& entry);
 
   // recovery.cpp: undoes the walk of a run that was stopped part-way, from
   // the record it left in its backup folder. False when a file could not
@@ -93,6 +96,10 @@ class CVRNManager {
   void LogStarted(const std::wstring& className, const std::wstring& method);
   void LogEnded(const std::wstring& className, const std::wstring& method);
   int WriteReturnCode(int value);
+  // One entry for the outcome of a system call: `okStatus` on success, or
+  // the system's error code before the text, and "Failed".
+  void WriteResult(const std::wstring& source, const std::wstring& text, port::Status status,
+                   const std::wstring& okStatus = L"Succeeded");
 
   // messages.cpp
   int ShowMessage(port::Handle owner, const std::wstring& text,
@@ -120,8 +127,12 @@ class CVRNManager {
   // GetLastError of the last InstallPatch call that failed (0: the Setup
   // API declined the copy without an error).
   port::DWORD m_installError = 0;
-  // The walk's record in m_backupFolder, from Backup to Cleanup.
-  WalkJournal m_journal;
+  // Set once a file was queued for the restart: the restart is then
+  // pending whatever the run's end.
+  std::int32_t m_restartQueued = 0;
+  // The walk's changes and their record in m_backupFolder, from Backup to
+  // Cleanup.
+  WalkChanges m_walk;
 
  private:
   port::Platform& os_;

@@ -7,11 +7,19 @@
 // there was none; then the stale folder goes. A destination never begun
 // was not touched; a walk that came to its end is not undone (its files
 // may be queued for the restart), only its folder goes.
+//
+// What a backup folder holds is input, not proof: anyone who can write
+// the patch folder can plant one. A record is acted on only when it reads
+// whole, names only this configuration's destinations and plain copy
+// names, and the copies to be put back still hash as saved; otherwise
+// nothing at all is touched and the run fails.
+#include <memory>
 #include <string>
+#include <unordered_set>
 
-#include "manager/file_removal.h"
-#include "manager/journal.h"
+#include "manager/file_names.h"
 #include "manager/manager.h"
+#include "manager/patch_names.h"
 #include "common/text_compare.h"
 
 namespace qz {
@@ -22,19 +30,13 @@ constexpr wchar_t kRestore[] = L"CVRNManager:RecoverInterruptedRun - Restore ori
 constexpr wchar_t kRemoveNew[] = L"CVRNManager:RecoverInterruptedRun - Remove new file:";
 constexpr wchar_t kRemoveFolder[] =
     L"CVRNManager:RecoverInterruptedRun - Remove stale backup folder:";
+constexpr wchar_t kRefused[] = L"CVRNManager:RecoverInterruptedRun - Backup record refused:";
 
-// Entries whose files share a name share one backup copy, which holds the
-// original of the last of them only.
-bool CopyHoldsItsOriginal(const std::vector<JournalDestination>& record,
-                          const JournalDestination& d) {
-  bool after = false;
-  for (const JournalDestination& other : record) {
-    if (&other == &d) {
-      after = true;
-    } else if (after && EqualsIgnoringCase(other.backupCopy, d.backupCopy) &&
-               !EqualsIgnoringCase(other.path, d.path)) {
-      return false;
-    }
+// "qzvrn" and the tick count's digits, as Backup names its folders.
+bool IsBackupFolderName(const std::wstring& name) {
+  if (name.size() <= 5 || !EqualsIgnoringCase(name.substr(0, 5), L"qzvrn")) return false;
+  for (std::size_t i = 5; i < name.size(); ++i) {
+    if (name[i] < L'0' || name[i] > L'9') return false;
   }
   return true;
 }
@@ -49,56 +51,66 @@ bool CVRNManager::RecoverInterruptedRun() {
     port::UniqueFind search(files, files.FindFirstFileW(m_sourceFolder + L"\\qzvrn*", found));
     if (search.Valid()) {
       do {
-        if (found.attributes & port::kFileAttributeDirectory) {
+        // A junction or link is nobody's backup folder: it is not entered.
+        if ((found.attributes & port::kFileAttributeDirectory) &&
+            !(found.attributes & port::kFileAttributeReparsePoint) &&
+            IsBackupFolderName(found.fileName)) {
           folders.push_back(m_sourceFolder + L"\\" + found.fileName);
         }
       } while (files.FindNextFileW(search.Get(), found));
     }
   }
+  if (folders.empty()) return true;
+
+  // The destinations this configuration's walk would touch, found as
+  // LocateAndVerifyInstallPath will find them.
+  std::unordered_set<std::wstring> allowed;
+  for (const UpdateEntry& entry : m_updateEntries) {
+    if (entry.executionRequired || !entry.progId.empty()) continue;
+    const std::wstring path = FindInstallPath(entry);
+    if (!path.empty()) {
+      allowed.insert(FileNameKey(files, path + L"\\" + LastComponent(entry.fileName)));
+    }
+  }
+
+  // Every record is checked before any is acted on.
+  std::vector<std::unique_ptr<WalkChanges>> walks;
+  bool refused = false;
+  for (const std::wstring& folder : folders) {
+    auto walk = std::make_unique<WalkChanges>(files);
+    bool present = false;
+    const std::wstring refusal = walk->Load(folder, allowed, present);
+    if (!refusal.empty()) {
+      WriteLog(kRefused, refusal + L" (" + folder + L")", L"Failed");
+      refused = true;
+    } else if (present) {
+      walks.push_back(std::move(walk));
+    }
+  }
+  if (refused) return false;
 
   bool recovered = true;
-  for (const std::wstring& folder : folders) {
-    // A folder without a record was left before its walk began.
-    const auto text = ReadJournalFile(files, folder);
-    if (!text) continue;
-    const JournalRecord journal = ReadJournal(*text);
-    const std::vector<JournalDestination>& record = journal.destinations;
+  for (const auto& walk : walks) {
     bool folderDone = true;
-    for (auto d = record.rbegin(); d != record.rend() && !journal.walkEnded; ++d) {
-      if (!d->begun) continue;
-      bool ok = false;
-      ClearReadOnly(files, d->path);
-      if (d->backupCopy.empty()) {
-        ok = !files.FindFirstFileW(d->path) || files.DeleteFileW(d->path);
-        WriteLog(kRemoveNew, d->path, Outcome(ok));
+    const std::vector<FileChange>& changes = walk->Changes();
+    for (auto c = changes.rbegin(); c != changes.rend() && !walk->WalkEnded(); ++c) {
+      if (!c->begun) continue;
+      const RollbackResult back = walk->Rollback(*c);
+      const wchar_t* source = c->copyName.empty() ? kRemoveNew : kRestore;
+      if (back.kind == RollbackResult::kCopyIsAnothers) {
+        WriteLog(source, c->destination + L" (its backup copy is another's)", L"Failed");
+      } else if (back.kind == RollbackResult::kCopyChanged) {
+        WriteLog(source, c->destination + L" (its backup copy changed)", L"Failed");
       } else {
-        ok = CopyHoldsItsOriginal(record, *d) &&
-             files.CopyFileW(folder + L"\\" + d->backupCopy, d->path, false) &&
-             FlushToDisk(files, d->path);
-        WriteLog(kRestore, d->path, Outcome(ok));
+        WriteResult(source, c->destination, back.status);
       }
-      folderDone = folderDone && ok;
+      folderDone = folderDone && back.Done();
     }
     if (!folderDone) {
       recovered = false;
       continue;
     }
-    // The record first: a folder that lost it is never read again.
-    bool removed = static_cast<bool>(files.DeleteFileW(folder + L"\\" + kJournalName));
-    port::FindData found;
-    port::UniqueFind search(files, files.FindFirstFileW(folder + L"\\*.*", found));
-    if (search.Valid()) {
-      do {
-        const std::wstring path = folder + L"\\" + found.fileName;
-        if (!(found.attributes & port::kFileAttributeDirectory)) {
-          ClearReadOnly(files, path);
-          files.DeleteFileW(path);
-        }
-      } while (files.FindNextFileW(search.Get(), found));
-    }
-    search.Reset();
-    removed = removed && files.RemoveDirectoryW(folder);
-    WriteLog(kRemoveFolder, folder, Outcome(removed));
+    WriteResult(kRemoveFolder, walk->Folder(), walk->RemoveFolder());
   }
   return recovered;
 }

@@ -2,12 +2,12 @@
 // backup, each entry's sub-condition decides, then it runs as a program,
 // goes to the plug-in hook or has its patch file installed; the installed
 // files are registered last. Whether a restart is needed stays in
-// m_rebootFlag for the entry.
+// m_rebootFlag for the entry. Each file entry's change to the machine is
+// one unit of the walk (walk.h).
 #include <string>
 
 #include "manager/manager.h"
 #include "manager/patch_names.h"
-#include "common/text_compare.h"
 
 namespace qz {
 
@@ -20,38 +20,6 @@ constexpr wchar_t kSubCondition[] = L"CVRNManager:DoUpdate SubCondition: ";
 constexpr int kRuleTrue = -1;
 constexpr int kRuleFalse = 0;
 constexpr int kRuleFailed = 1;
-
-// A copy that failed part-way (a full disk under Wine's Setup API) can leave
-// the start of the new file in place of the original: the original comes
-// back from its backup copy, and a file that was not there before goes.
-void RepairFailedCopy(CVRNManager& m, const UpdateEntry& entry, const std::wstring& name) {
-  port::Files& files = m.Os().files;
-  const std::wstring destination = entry.installPath + L"\\" + name;
-  const std::wstring what = L"PatchFile = " + entry.fileName;
-  if (!entry.backedUp) {
-    if (!files.FindFirstFileW(destination)) return;
-    m.WriteLog(kDoUpdate, what + L" : partial copy removed",
-               files.DeleteFileW(destination) ? L"Info" : L"Failed");
-    return;
-  }
-  // Entries with the same last component share one backup copy, which then
-  // holds the last one's original.
-  const UpdateEntry* last = &entry;
-  for (const UpdateEntry& other : m.m_updateEntries) {
-    if (other.backedUp && EqualsIgnoringCase(other.backup.backedUpFileName,
-                                             entry.backup.backedUpFileName)) {
-      last = &other;
-    }
-  }
-  if (last != &entry) {
-    m.WriteLog(kDoUpdate, what + L" : original not restored, its backup copy is another's",
-               L"Failed");
-    return;
-  }
-  const std::wstring copy = entry.backup.backupFolder + L"\\" + entry.backup.backedUpFileName;
-  m.WriteLog(kDoUpdate, what + L" : original restored",
-             files.CopyFileW(copy, destination, false) ? L"Info" : L"Failed");
-}
 
 }  // namespace
 
@@ -123,42 +91,11 @@ bool CVRNManager::DoUpdate() {
         WriteLog(kDoUpdate, L"File Not Found", L"Failed to Load");
         continue;
       }
-      // The record says which destination may be half-written if the run
-      // stops from here on; it must say so before the file is touched.
       const std::size_t index = static_cast<std::size_t>(&entry - m_updateEntries.data());
-      if (!m_journal.MarkBegun(index)) {
-        WriteLog(kDoUpdate, L"PatchFile = " + entry.fileName + L" : backup record not written",
-                 L"Failed");
-        return false;
-      }
-      // A failed first call is repeated once: a copy error or a file in
-      // use has turned on the restart, and the repetition takes the forced
-      // form. Anything else would fail the same way again.
-      bool installed = false;
-      for (int attempt = 0; attempt < 2 && !installed; ++attempt) {
-        m_installFailed = 0;
-        installed = InstallPatch(name, sourceFolder, entry.installPath);
-      }
-      entry.installed = installed ? 1 : 0;
-      if (installed) {
-        // Lost, the mark only costs the next start a needless restore.
-        m_journal.MarkCompleted(index);
-        continue;
-      }
-      if (m_installError == 0) {
-        // Declined without an error: the installed file is kept (it is
-        // newer than the patch's, for instance).
-        WriteLog(kDoUpdate, L"PatchFile = " + entry.fileName + L" : not copied", L"Info");
-        continue;
-      }
-      WriteLog(kDoUpdate,
-               L"PatchFile = " + entry.fileName + L", SetupInstallFileEx error " +
-                   std::to_wstring(m_installError),
-               L"Failed");
-      RepairFailedCopy(*this, entry, name);
-      return false;
+      const DoOutcome outcome = m_walk.Do(*this, entry, index, name, sourceFolder);
+      if (outcome == DoOutcome::kFailed || outcome == DoOutcome::kNotRecorded) return false;
     }
-    m_journal.MarkWalkEnded();
+    m_walk.EndWalk();
     RegisterCOMDLLS();
   } catch (_error e) {
     WriteLog(kDoUpdate, L"Exception:", L"failed");

@@ -25,6 +25,11 @@ class Files {
   // reading and writing. 0 when it cannot be opened.
   virtual Handle CreateFileW(const std::wstring& path, DWORD desiredAccess,
                              DWORD creationDisposition) = 0;
+  // The same with the sharing given (kFileShareRead, kFileShareWrite): a
+  // file held without write sharing cannot be opened for writing, nor
+  // deleted, by anyone else until it is closed.
+  virtual Handle CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                             DWORD creationDisposition, DWORD shareMode) = 0;
   // Writes all bytes; false on any failure.
   virtual bool WriteFile(Handle file, const void* data, std::size_t size) = 0;
   // ReadFile: up to `size` bytes from the file position; `read` is 0 at the
@@ -61,6 +66,15 @@ class Files {
   // MoveFileW: fails when the target exists.
   virtual Status MoveFileW(const std::wstring& from, const std::wstring& to) = 0;
   virtual Status DeleteFileW(const std::wstring& path) = 0;
+
+  // Names as the file system compares them. CharUpperBuffW: the text
+  // upper-cased by the system's table (LCMapStringW's invariant upper
+  // case where the system has it).
+  virtual std::wstring CharUpperBuffW(const std::wstring& text) = 0;
+  // CompareStringOrdinal with ignoreCase: kCstrEqual when the two are one
+  // name. Where kernel32 lacks the call (before Vista), the two texts
+  // upper-cased by CharUpperBuffW are compared.
+  virtual int CompareStringOrdinal(const std::wstring& a, const std::wstring& b) = 0;
 };
 
 using UniqueFind = UniqueHandle<Files, &Files::FindClose>;

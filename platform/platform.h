@@ -12,6 +12,7 @@
 #include "platform/resources.h"
 #include "platform/shell.h"
 #include "platform/shutdown.h"
+#include "platform/synchronization.h"
 #include "platform/system_info.h"
 #include "platform/types.h"
 #include "platform/ui.h"
@@ -32,6 +33,7 @@ struct Platform {
   Installer& installer;
   Shell& shell;
   Shutdown& shutdown;
+  Synchronization& sync;
 };
 
 }  // namespace qz::port

@@ -48,12 +48,17 @@ inline constexpr DWORD kKeyRead = 0x20019u;
 inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr DWORD kFileAttributeReadOnly = 0x1;
 inline constexpr DWORD kFileAttributeDirectory = 0x10;
+inline constexpr DWORD kFileAttributeReparsePoint = 0x400;  // a junction or a link
 
 inline constexpr DWORD kGenericRead = 0x80000000u;
 inline constexpr DWORD kGenericWrite = 0x40000000u;
 inline constexpr DWORD kCreateNew = 1;
 inline constexpr DWORD kCreateAlways = 2;
 inline constexpr DWORD kOpenExisting = 3;
+inline constexpr DWORD kFileShareRead = 0x1;
+inline constexpr DWORD kFileShareWrite = 0x2;
+
+inline constexpr int kCstrEqual = 2;  // CompareStringOrdinal's "equal"
 
 inline constexpr DWORD kRegSz = 1;
 inline constexpr DWORD kRegExpandSz = 2;

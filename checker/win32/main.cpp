@@ -47,7 +47,8 @@ int wmain(int argc, wchar_t** argv) {
     qz::port::Platform os{base.system,    files,          base.registry,
                           base.processes, base.modules,   base.com,
                           base.xml,       base.ui,        base.resources,
-                          base.installer, base.shell,     base.shutdown};
+                          base.installer, base.shell,     base.shutdown,
+                          base.sync};
     os.com.CoInitialize();
     // The manager takes its folder from the current directory.
     ::SetCurrentDirectoryW(source.c_str());

@@ -23,8 +23,12 @@ using port::HRESULT;
 using port::LANGID;
 using port::LONG;
 
-// Case-folded key for paths, registry keys and value names.
+// Case-folded key for paths, registry keys and value names: the letters
+// of ASCII, Latin-1, Latin Extended-A, Greek and Cyrillic fold, as the
+// system's upper-case table folds them.
 std::wstring Fold(const std::wstring& text);
+// The same table upwards: the fake's CharUpperBuffW.
+std::wstring UpperCase(const std::wstring& text);
 
 class FakeSystemInfo : public port::SystemInfo {
  public:
@@ -67,6 +71,7 @@ class FakeFiles : public port::Files {
     bool directory = false;
     bool locked = false;  // open without sharing: cannot be written, replaced or deleted
     DWORD attributes = 0x20;  // FILE_ATTRIBUTE_ARCHIVE; folders 0x10
+    std::optional<std::size_t> readFailsAt;  // ReadFile fails from this offset (a bad sector)
   };
   // Relative paths are taken against this folder, as the process's current
   // directory would be.
@@ -89,6 +94,8 @@ class FakeFiles : public port::Files {
   Handle CreateFileW(const std::wstring& path) override;
   Handle CreateFileW(const std::wstring& path, DWORD desiredAccess,
                      DWORD creationDisposition) override;
+  Handle CreateFileW(const std::wstring& path, DWORD desiredAccess, DWORD creationDisposition,
+                     DWORD shareMode) override;
   bool WriteFile(Handle file, const void* data, std::size_t size) override;
   bool ReadFile(Handle file, void* data, std::size_t size, std::size_t& read) override;
   bool FlushFileBuffers(Handle file) override;
@@ -104,6 +111,13 @@ class FakeFiles : public port::Files {
                          bool failIfExists) override;
   port::Status MoveFileW(const std::wstring& from, const std::wstring& to) override;
   port::Status DeleteFileW(const std::wstring& path) override;
+  std::wstring CharUpperBuffW(const std::wstring& text) override { return UpperCase(text); }
+  int CompareStringOrdinal(const std::wstring& a, const std::wstring& b) override {
+    const std::wstring upperA = UpperCase(a), upperB = UpperCase(b);
+    return upperA == upperB ? port::kCstrEqual : upperA < upperB ? 1 : 3;
+  }
+  // Whether an open handle of another holder keeps writers out of `path`.
+  bool HeldAgainstWriting(const std::wstring& path) const;
 
   // Writes a file as an installer would, into an existing folder.
   void Put(const std::wstring& full, Entry e);
@@ -121,6 +135,7 @@ class FakeFiles : public port::Files {
     std::wstring path;  // folded
     bool writable = true;
     std::size_t position = 0;
+    DWORD share = port::kFileShareRead | port::kFileShareWrite;
   };
   bool WritableFolder(const std::wstring& full) const;
   void Erase(const std::wstring& full);
@@ -434,6 +449,22 @@ class FakeDeployment : public port::Deployment {
   Handle next_ = 0x500;
 };
 
+// Named mutexes: those another process holds, and those made here.
+class FakeSynchronization : public port::Synchronization {
+ public:
+  std::set<std::wstring> heldElsewhere;
+  std::vector<std::wstring> created;
+  bool fails = false;  // no mutex can be had at all
+  std::size_t OpenHandles() const { return open_.size(); }
+
+  Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) override;
+  bool CloseHandle(Handle object) override { return open_.erase(object) != 0; }
+
+ private:
+  std::map<Handle, std::wstring> open_;
+  Handle next_ = 0x600;
+};
+
 // One fake machine. `os` hands the port to the core; tests may replace
 // `xml` with a real DOM over `files`.
 struct FakeMachine {
@@ -449,6 +480,7 @@ struct FakeMachine {
   FakeInstaller installer{files};
   FakeShell shell;
   FakeShutdown shutdown;
+  FakeSynchronization sync;
   std::unique_ptr<port::XmlDom> xmlOverride;
   port::Platform os;
 

@@ -57,6 +57,12 @@ std::wstring FakeFiles::Absolute(const std::wstring& path) const {
                       (!path.empty() && path[0] == L'\\');
   std::wstring full = rooted ? path : currentDirectory + L"\\" + path;
   while (full.size() > 3 && full.back() == L'\\') full.pop_back();
+  // Windows drops trailing dots and blanks of the last name: "s.dll." is
+  // "s.dll".
+  const std::wstring name = NameOf(full);
+  if (name != L"." && name != L"..") {
+    while (full.size() > 3 && (full.back() == L'.' || full.back() == L' ')) full.pop_back();
+  }
   return full;
 }
 
@@ -138,14 +144,36 @@ Handle FakeFiles::CreateFileW(const std::wstring& path) {
 
 Handle FakeFiles::CreateFileW(const std::wstring& path, DWORD desiredAccess,
                               DWORD creationDisposition) {
+  return CreateFileW(path, desiredAccess, creationDisposition,
+                     port::kFileShareRead | port::kFileShareWrite);
+}
+
+bool FakeFiles::HeldAgainstWriting(const std::wstring& path) const {
+  const std::wstring folded = Fold(Absolute(path));
+  for (const auto& [handle, open] : open_) {
+    if (open.path == folded && !(open.share & port::kFileShareWrite)) return true;
+  }
+  return false;
+}
+
+Handle FakeFiles::CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                              DWORD creationDisposition, DWORD shareMode) {
   if (creationDisposition == port::kCreateNew && Find(path)) return 0;
-  if (creationDisposition != port::kOpenExisting) return CreateFileW(path);
-  const Entry* e = Find(path);
   const bool writable = (desiredAccess & port::kGenericWrite) != 0;
-  if (!e || e->directory || e->locked) return 0;
-  if (writable && (e->attributes & port::kFileAttributeReadOnly)) return 0;
-  const Handle h = next_++;
-  open_[h] = Open{Fold(Absolute(path)), writable};
+  if ((writable || creationDisposition != port::kOpenExisting) && HeldAgainstWriting(path)) {
+    return 0;
+  }
+  Handle h = 0;
+  if (creationDisposition != port::kOpenExisting) {
+    h = CreateFileW(path);
+  } else {
+    const Entry* e = Find(path);
+    if (!e || e->directory || e->locked) return 0;
+    if (writable && (e->attributes & port::kFileAttributeReadOnly)) return 0;
+    h = next_++;
+    open_[h] = Open{Fold(Absolute(path)), writable};
+  }
+  if (h != 0) open_[h].share = shareMode;
   return h;
 }
 
@@ -160,9 +188,12 @@ bool FakeFiles::ReadFile(Handle file, void* data, std::size_t size, std::size_t&
   read = 0;
   auto it = open_.find(file);
   if (it == open_.end()) return false;
-  const std::string& contents = entries[it->second.path].contents;
+  const Entry& e = entries[it->second.path];
+  const std::string& contents = e.contents;
+  if (e.readFailsAt && it->second.position >= *e.readFailsAt) return false;
   if (it->second.position < contents.size()) {
     read = std::min(size, contents.size() - it->second.position);
+    if (e.readFailsAt) read = std::min(read, *e.readFailsAt - it->second.position);
     contents.copy(static_cast<char*>(data), read, it->second.position);
     it->second.position += read;
   }
@@ -258,7 +289,7 @@ port::Status FakeFiles::CopyFileW(const std::wstring& from, const std::wstring& 
   if (!WritableFolder(full)) return port::Status::Failed(kErrorPathNotFound);
   Entry* target = Find(full);
   if (target && failIfExists) return port::Status::Failed(kErrorFileExists);
-  if (target && (target->locked || target->directory))
+  if (target && (target->locked || target->directory || HeldAgainstWriting(full)))
     return port::Status::Failed(kErrorSharingViolation);
   if (target && (target->attributes & port::kFileAttributeReadOnly))
     return port::Status::Failed(kErrorAccessDenied);

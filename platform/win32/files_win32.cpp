@@ -2,6 +2,7 @@
 // that CreateFileW's INVALID_HANDLE_VALUE becomes the port's 0.
 #include <windows.h>
 
+#include "platform/win32/library_loading.h"
 #include "platform/win32/win32_platform.h"
 
 namespace qz::win32 {
@@ -25,6 +26,14 @@ class Win32Files : public port::Files {
     const HANDLE file =
         ::CreateFileW(path.c_str(), desiredAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                       creationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    return reinterpret_cast<port::Handle>(file);
+  }
+
+  port::Handle CreateFileW(const std::wstring& path, port::DWORD desiredAccess,
+                           port::DWORD creationDisposition, port::DWORD shareMode) override {
+    const HANDLE file = ::CreateFileW(path.c_str(), desiredAccess, shareMode, nullptr,
+                                      creationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     return reinterpret_cast<port::Handle>(file);
   }
@@ -108,6 +117,32 @@ class Win32Files : public port::Files {
 
   port::Status DeleteFileW(const std::wstring& path) override {
     return Result(::DeleteFileW(path.c_str()));
+  }
+
+  std::wstring CharUpperBuffW(const std::wstring& text) override {
+    std::wstring upper = text;
+    if (upper.empty()) return upper;
+    // The invariant locale is unknown to Windows 2000: its own table then.
+    const int length = static_cast<int>(upper.size());
+    if (::LCMapStringW(LOCALE_INVARIANT, LCMAP_UPPERCASE, text.c_str(), length, &upper[0],
+                       length) != length) {
+      upper = text;
+      ::CharUpperBuffW(&upper[0], static_cast<DWORD>(upper.size()));
+    }
+    return upper;
+  }
+
+  int CompareStringOrdinal(const std::wstring& a, const std::wstring& b) override {
+    using Compare = int(WINAPI*)(LPCWSTR, int, LPCWSTR, int, BOOL);
+    static const Compare compare =
+        SystemFunctionAs<Compare>(L"kernel32.dll", "CompareStringOrdinal");
+    if (compare) {
+      return compare(a.c_str(), static_cast<int>(a.size()), b.c_str(),
+                     static_cast<int>(b.size()), TRUE);
+    }
+    const std::wstring upperA = CharUpperBuffW(a);
+    const std::wstring upperB = CharUpperBuffW(b);
+    return upperA == upperB ? CSTR_EQUAL : upperA < upperB ? CSTR_LESS_THAN : CSTR_GREATER_THAN;
   }
 
  private:

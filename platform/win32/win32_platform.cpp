@@ -15,7 +15,8 @@ Win32Platform::Win32Platform()
       installer_(MakeInstaller()),
       shell_(MakeShell()),
       shutdown_(MakeShutdown()),
-      platform_{*system_, *files_, *registry_,  *processes_, *modules_, *com_,
-                *xml_,    *ui_,    *resources_, *installer_, *shell_,   *shutdown_} {}
+      sync_(MakeSynchronization()),
+      platform_{*system_, *files_, *registry_,  *processes_, *modules_, *com_,  *xml_,
+                *ui_,     *resources_, *installer_, *shell_, *shutdown_, *sync_} {}
 
 Win32Platform::~Win32Platform() = default;

@@ -26,6 +26,7 @@ std::unique_ptr<port::Resources> MakeResources();
 std::unique_ptr<port::Installer> MakeInstaller();
 std::unique_ptr<port::Shell> MakeShell();
 std::unique_ptr<port::Shutdown> MakeShutdown();
+std::unique_ptr<port::Synchronization> MakeSynchronization();
 // Made and used by WinMain before anything else; no part of the Platform.
 std::unique_ptr<port::LibrarySearch> MakeLibrarySearch();
 // The deployment wrapper's own calls; no part of the Platform either.
@@ -57,5 +58,6 @@ class Win32Platform {
   std::unique_ptr<qz::port::Installer> installer_;
   std::unique_ptr<qz::port::Shell> shell_;
   std::unique_ptr<qz::port::Shutdown> shutdown_;
+  std::unique_ptr<qz::port::Synchronization> sync_;
   qz::port::Platform platform_;
 };

@@ -57,7 +57,7 @@ class FailedCopyRepairTest : public ::testing::Test {
   FakeMachine m;
   HalfWritingInstaller installer{m.files};
   port::Platform os{m.system, m.files,     m.registry, m.processes, m.modules, m.com,
-                    m.noXml,  m.ui,        m.resources, installer,  m.shell,   m.shutdown};
+                    m.noXml,  m.ui,        m.resources, installer,  m.shell,   m.shutdown, m.sync};
   CVRNManager manager{os};
 };
 

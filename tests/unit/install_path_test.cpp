@@ -156,7 +156,7 @@ TEST(LocateAndVerifyInstallPath, ExceptionsFromBelowBecomeTheGeneralFailure) {
   ThrowingRegistry registry;
   port::Platform os = m.os;
   port::Platform broken{os.system, os.files, registry, os.processes, os.modules, os.com,
-                        os.xml,    os.ui,    os.resources, os.installer, os.shell, os.shutdown};
+                        os.xml,    os.ui,    os.resources, os.installer, os.shell, os.shutdown, os.sync};
   CVRNManager manager(broken);
   manager.m_updateEntries = {FileEntry(L"a.dll", {{kKey, L"Dir", L""}})};
   EXPECT_THROW(manager.LocateAndVerifyInstallPath(), _error);

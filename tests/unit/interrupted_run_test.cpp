@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <tuple>
 
 #include "manager/manager.h"
 #include "platform/fake/fake_platform.h"
@@ -18,6 +19,7 @@ using fake::FakeMachine;
 const std::wstring kProd = L"C:\\Prod\\Gr\u00f6\u00dfe \u88fd\u54c1 " + std::wstring(200, L'L');
 const std::wstring kBackup = L"C:\\patch\\qzvrn1000";
 const std::wstring kRecord = kBackup + L"\\QZVRN.journal";
+const std::wstring kKey = L"SOFTWARE\\QZ\\Product";
 struct Stopped {};
 
 // Installs as the Setup API does; at the destination named `stopAt` it
@@ -54,6 +56,39 @@ std::string At(FakeMachine& x, int i) {
   return x.files.Contents(Destination(i)).value_or("absent");
 }
 
+// The configuration of a.dll, b.dll and n.dll, found through the registry
+// as LocateAndVerifyInstallPath finds it; `located` also sets the install
+// paths, as a run has them in its walk.
+std::vector<UpdateEntry> Entries(FakeMachine& x, bool located) {
+  // The value holds at most 127 characters: the long part is the relative
+  // path.
+  x.registry.SetString(kKey, L"InstallDir", L"C:\\Prod");
+  x.files.AddFolder(kProd);
+  std::vector<UpdateEntry> entries;
+  for (const char* name : kNames) {
+    UpdateEntry e;
+    e.fileName = fake::W(name);
+    e.registryLocations = {{kKey, L"InstallDir", kProd.substr(8)}};
+    if (located) e.installPath = kProd;
+    entries.push_back(e);
+  }
+  return entries;
+}
+
+// The next start's recovery, with this patch's configuration.
+bool Recover(FakeMachine& x) {
+  CVRNManager manager(x.os);
+  manager.m_updateEntries = Entries(x, false);
+  return manager.RecoverInterruptedRun();
+}
+
+// The log without the recovering manager's own last entry.
+std::vector<std::string> Logged(const FakeMachine& x) {
+  std::vector<std::string> lines = x.LogLines();
+  if (!lines.empty() && lines.back() == "CVRNManager  ~CVRNManager  Started") lines.pop_back();
+  return lines;
+}
+
 bool Has(const FakeMachine& x, const std::string& line) {
   const auto log = x.LogLines();
   return std::find(log.begin(), log.end(), line) != log.end();
@@ -68,15 +103,12 @@ std::vector<bool> Walk(FakeMachine& x, int stopAt,
   installer.stopAt = stopAt < 3 ? fake::W(kNames[stopAt]) : L"";
   const port::Platform& o = x.os;
   port::Platform os{o.system, o.files, o.registry, o.processes, o.modules, o.com,
-                    o.xml,    o.ui,    o.resources, installer,  o.shell,   o.shutdown};
+                    o.xml,    o.ui,    o.resources, installer,  o.shell,   o.shutdown, o.sync};
   CVRNManager manager(os);
+  manager.m_updateEntries = Entries(x, true);
   for (int i = 0; i < 3; ++i) {
     x.files.AddFile(L"C:\\patch\\" + fake::W(kNames[i]), std::string("new ") + kNames[i]);
     if (kOriginals[i]) x.files.AddFile(Destination(i), kOriginals[i]);
-    UpdateEntry e;
-    e.fileName = fake::W(kNames[i]);
-    e.installPath = kProd;
-    manager.m_updateEntries.push_back(e);
   }
   try {
     manager.DoUpdate();
@@ -111,10 +143,9 @@ TEST(InterruptedRunTest, AnUninterruptedWalkFlushesItsRecordAndCleanupTakesItSil
   y.files.AddFile(Destination(0), "new a.dll");
   y.files.AddFile(kBackup + L"\\a.dll", "old a.dll");
   y.files.AddFile(kRecord, record);
-  CVRNManager manager(y.os);
-  EXPECT_TRUE(manager.RecoverInterruptedRun());
+  EXPECT_TRUE(Recover(y));
   EXPECT_EQ(At(y, 0), "new a.dll");
-  EXPECT_EQ(y.LogLines().size(), 1u);
+  EXPECT_EQ(Logged(y).size(), 1u) << y.LogBytes();
   EXPECT_FALSE(y.files.Exists(kBackup));
 }
 
@@ -143,8 +174,7 @@ TEST(InterruptedRunTest, ARecordCutAtAnyByteStillReadsAndUndoesTheWalk) {
         if (kOriginals[i]) x.files.AddFile(kBackup + L"\\" + fake::W(kNames[i]), kOriginals[i]);
       }
       x.files.AddFile(kRecord, record.substr(0, cut));
-      CVRNManager manager(x.os);
-      EXPECT_TRUE(manager.RecoverInterruptedRun());
+      EXPECT_TRUE(Recover(x));
       for (int i = 0; i < 3; ++i) {
         const std::string original = kOriginals[i] ? kOriginals[i] : "absent";
         const std::string left = i < stopAt ? std::string("new ") + kNames[i]
@@ -161,55 +191,142 @@ TEST(InterruptedRunTest, ARecordCutAtAnyByteStillReadsAndUndoesTheWalk) {
         }
         expected.push_back("CVRNManager:RecoverInterruptedRun - Remove stale backup folder:  " +
                            fake::Narrow(kBackup) + "  Succeeded");
-        EXPECT_EQ(x.LogLines(), expected);
+        EXPECT_EQ(Logged(x), expected);
       }
     }
   }
 }
 
 TEST(InterruptedRunTest, AnOriginalThatCannotComeBackKeepsTheFolderAndItsRecord) {
-  const std::vector<std::pair<const char*, std::function<void(FakeMachine&)>>> cases = {
-      {"backup copy gone", [](FakeMachine& x) { x.files.DeleteFileW(kBackup + L"\\b.dll"); }},
-      {"destination held", [](FakeMachine& x) { x.files.Find(Destination(1))->locked = true; }},
-  };
-  for (const auto& [what, arrange] : cases) {
+  FakeMachine x;
+  Walk(x, 1);
+  x.files.Find(Destination(1))->locked = true;
+  EXPECT_FALSE(Recover(x));
+  EXPECT_TRUE(x.files.Exists(kRecord));
+  EXPECT_EQ(At(x, 1), "ne");
+  EXPECT_EQ(Logged(x),
+            (std::vector<std::string>{
+                "CVRNManager:RecoverInterruptedRun - Restore original:  error 32: " +
+                    fake::Narrow(Destination(1)) + "  Failed",
+                "CVRNManager:RecoverInterruptedRun - Restore original:  " +
+                    fake::Narrow(Destination(0)) + "  Succeeded"}));
+
+  // A record that cannot be deleted keeps the copies it names.
+  FakeMachine y;
+  Walk(y, 1);
+  y.files.Find(kRecord)->attributes |= port::kFileAttributeReadOnly;
+  EXPECT_TRUE(Recover(y));
+  EXPECT_EQ(At(y, 1), "old b.dll");
+  EXPECT_TRUE(y.files.Exists(kBackup + L"\\b.dll"));
+  EXPECT_TRUE(Has(y, "CVRNManager:RecoverInterruptedRun - Remove stale backup folder:  error 5: " +
+                         fake::Narrow(kBackup) + "  Failed"));
+}
+
+TEST(InterruptedRunTest, CleanupKeepsTheCopiesWhileTheRecordStays) {
+  FakeMachine x;
+  Walk(x, 3, [&](CVRNManager& manager) {
+    x.files.Find(kRecord)->locked = true;
+    manager.Cleanup(L"C:\\patch", 1);
+  });
+  EXPECT_TRUE(x.files.Exists(kBackup + L"\\a.dll"));
+  EXPECT_TRUE(x.files.Exists(kBackup + L"\\b.dll"));
+  EXPECT_TRUE(Has(x, "CVRNManager:Cleanup - Delete backup record:  error 5: " +
+                         fake::Narrow(kRecord) + "  Failed"));
+  EXPECT_TRUE(Has(x, "CVRNManager:Cleanup - Remove backup folder:  " + fake::Narrow(kBackup) +
+                         "  Failed"));
+}
+
+// Writes the record again as a planter would, checksums and all, with the
+// first change altered.
+void Rewrite(FakeMachine& x, const std::function<void(FileChange&)>& alter) {
+  JournalReading reading = ReadJournal(*x.files.Contents(kRecord));
+  ASSERT_TRUE(reading.record);
+  std::vector<FileChange>& changes = reading.record->changes;
+  alter(changes.front());
+  x.files.DeleteFileW(kRecord);
+  WalkJournal journal(x.files);
+  ASSERT_TRUE(journal.Create(kBackup, changes));
+  for (const FileChange& c : changes) {
+    if (c.begun) journal.MarkBegun(c.index);
+  }
+}
+
+// A record is input, not proof: each of these is refused whole. Nothing is
+// touched, the folder stays, and one entry says why.
+TEST(InterruptedRunTest, ARecordThatDoesNotHoldIsRefusedAndNothingIsTouched) {
+  const std::string planted = "\\WINDOWS\\system32\\drivers\\tcpip.sys";
+  const std::vector<std::tuple<const char*, std::function<void(FakeMachine&)>,
+                               const char*>>
+      cases = {
+          {"destination not this patch's",
+           [&](FakeMachine& x) {
+             Rewrite(x, [&](FileChange& c) { c.destination = L"C:" + fake::W(planted); });
+           },
+           "names a destination that is not this patch's"},
+          {"copy name with a separator",
+           [](FakeMachine& x) {
+             Rewrite(x, [](FileChange& c) { c.copyName = L"..\\" + c.copyName; });
+           },
+           "names a backup copy outside its folder"},
+          {"copy changed",
+           [](FakeMachine& x) { x.files.Find(kBackup + L"\\a.dll")->contents = "evil"; },
+           "its backup copy is not what was saved: a.dll"},
+          {"copy gone",
+           [](FakeMachine& x) { x.files.DeleteFileW(kBackup + L"\\b.dll"); },
+           "its backup copy is not what was saved: b.dll"},
+          {"record unreadable",
+           [](FakeMachine& x) { x.files.Find(kRecord)->locked = true; },
+           "the record cannot be opened"},
+          {"read error inside",
+           [](FakeMachine& x) { x.files.Find(kRecord)->readFailsAt = 40; },
+           "the record cannot be read past byte 40"},
+          {"oversized", [](FakeMachine& x) { x.files.Find(kRecord)->contents.append(17u << 20, '\n'); },
+           "the record is larger than any walk writes"},
+          {"damaged line inside",
+           [](FakeMachine& x) {
+             std::string& r = x.files.Find(kRecord)->contents;
+             r[r.find("\nB\t") + 3] = '7';
+           },
+           "line 4 is damaged"},
+      };
+  for (const auto& [what, spoil, why] : cases) {
     SCOPED_TRACE(what);
     FakeMachine x;
     Walk(x, 1);
-    arrange(x);
-    CVRNManager manager(x.os);
-    EXPECT_FALSE(manager.RecoverInterruptedRun());
-    EXPECT_TRUE(x.files.Exists(kRecord));
-    EXPECT_EQ(At(x, 1), "ne");
-    EXPECT_EQ(x.LogLines(),
-              (std::vector<std::string>{
-                  "CVRNManager:RecoverInterruptedRun - Restore original:  " +
-                      fake::Narrow(Destination(1)) + "  Failed",
-                  "CVRNManager:RecoverInterruptedRun - Restore original:  " +
-                      fake::Narrow(Destination(0)) + "  Succeeded"}));
+    spoil(x);
+    const auto before = x.files.entries;
+    EXPECT_FALSE(Recover(x));
+    EXPECT_EQ(x.files.entries.size(), before.size());
+    for (const auto& [path, entry] : before) {
+      if (path == fake::Fold(L"C:\\Temp\\QZZqzvrn.log")) continue;
+      EXPECT_EQ(x.files.entries[path].contents, entry.contents) << fake::Narrow(path);
+    }
+    const auto log = Logged(x);
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_EQ(log[0].rfind("CVRNManager:RecoverInterruptedRun - Backup record refused:  ", 0), 0u);
+    EXPECT_NE(log[0].find(why), std::string::npos) << log[0];
+    EXPECT_EQ(log[0].substr(log[0].size() - 8), "  Failed");
   }
+}
 
-  // Two entries whose files share a name share one backup copy, which
-  // holds the later one's original only.
+// A record as large as a real walk of 40,000 entries reads in linear time
+// (bench/record_bench.cpp measures it).
+TEST(InterruptedRunTest, ALargeRecordReadsWhole) {
+  std::string text;
   FakeMachine x;
-  x.files.AddFile(L"C:\\One\\s.dll", "new 1");
-  x.files.AddFile(kBackup + L"\\s.dll", "old 2");
-  UpdateEntry one;
-  one.fileName = L"s.dll";
-  one.installPath = L"C:\\One";
-  one.backedUp = 1;
-  one.backup.backedUpFileName = L"s.dll";
-  UpdateEntry two = one;
-  two.installPath = L"C:\\Two";
-  {
-    WalkJournal journal(x.files);
-    ASSERT_TRUE(journal.Create(kBackup, {one, two}));
-    EXPECT_TRUE(journal.MarkBegun(0));
+  x.files.AddFolder(kBackup);
+  WalkJournal journal(x.files);
+  std::vector<FileChange> changes;
+  for (std::size_t i = 0; i < 40000; ++i) {
+    changes.push_back({i, kProd + L"\\f" + std::to_wstring(i) + L".dll",
+                       L"f" + std::to_wstring(i) + L".dll", 3, std::string(64, 'a')});
   }
-  CVRNManager manager(x.os);
-  EXPECT_FALSE(manager.RecoverInterruptedRun());
-  EXPECT_EQ(x.files.Contents(L"C:\\One\\s.dll"), "new 1");
-  EXPECT_TRUE(x.files.Exists(kRecord));
+  ASSERT_TRUE(journal.Create(kBackup, changes));
+  for (std::size_t i = 0; i < changes.size(); ++i) ASSERT_TRUE(journal.MarkBegun(i));
+  const JournalReading reading = ReadJournal(*x.files.Contents(kRecord));
+  ASSERT_TRUE(reading.record) << fake::Narrow(reading.refusal);
+  EXPECT_EQ(reading.record->changes.size(), 40000u);
+  EXPECT_TRUE(reading.record->changes.back().begun);
 }
 
 }  // namespace

@@ -140,7 +140,7 @@ TEST(ScriptRunnerExceptions, AreLoggedAndNoHandleIsLeft) {
   processes.programs[fake::Fold(kHost)].stillActiveQueries = 1;
   port::Platform os{m.system, m.files,   m.registry, processes,  m.modules,
                     m.com,    m.noXml,   m.ui,       m.resources,
-                    m.installer, m.shell, m.shutdown};
+                    m.installer, m.shell, m.shutdown, m.sync};
   {
     CVRNManager manager(os);
     EXPECT_EQ(manager.CallJScript(L"TestCode_Main.js"), 1);
@@ -173,7 +173,7 @@ TEST(ScriptRunnerWaitFailure, FallsBackToPollingEvery500Ms) {
   processes.programs[fake::Fold(kHost)].stillActiveQueries = 2;
   port::Platform os{m.system, m.files,   m.registry, processes,  m.modules,
                     m.com,    m.noXml,   m.ui,       m.resources,
-                    m.installer, m.shell, m.shutdown};
+                    m.installer, m.shell, m.shutdown, m.sync};
   CVRNManager manager(os);
   EXPECT_EQ(manager.CallJScript(L"TestCode_Main.js"), 0);
   EXPECT_EQ(m.system.sleeps, (std::vector<port::DWORD>{500, 500}));

@@ -142,7 +142,8 @@ TEST_F(UpdateTest, ExceptionsFromBelowAreLoggedAndThrownOn) {
         }
       },
       _error);
-  EXPECT_EQ(x.LogLines().end()[-2], "CVRNManager:Backup  Backup Directory creation :  Failed");
+  EXPECT_EQ(x.LogLines().end()[-3], "CVRNManager:Backup  Backup Directory creation :  Failed");
+  EXPECT_EQ(x.LogLines().end()[-2], "CVRNManager:Backup  error 3: C:\\patch\\qzvrn1000  Failed");
   EXPECT_EQ(x.LogLines().back(), "CVRNManager:DoUpdate  Exception:  failed");
 }
 
