@@ -19,6 +19,7 @@ struct Script {
        checkOs = true, installPath = true, sources = true, update = true;
   std::vector<int> ruleResults;  // CallJScript answers, in call order
   int rebootFlagAfterUpdate = 0;
+  int restartQueuedByUpdate = 0;
   std::function<void()> throwIn;  // thrown from ReadConfiguration
   std::vector<std::string> calls;
   std::vector<std::string> cleanups;  // folder and marker of each Cleanup
@@ -41,6 +42,7 @@ class ScriptedSteps : public ManagerSteps {
   bool VerifySourceFilesPath() override { return Note("Verify", s_.sources); }
   bool DoUpdate() override {
     m_.m_rebootFlag = s_.rebootFlagAfterUpdate;
+    m_.m_restartQueued = s_.restartQueuedByUpdate;
     return Note("DoUpdate", s_.update);
   }
   int CallJScript(const std::wstring& script) override {
@@ -299,6 +301,20 @@ TEST_F(EntryTest, UpdateToolModeOutcomes) {
   EXPECT_TRUE(quiet.ui.boxes.empty());
 }
 
+// A file queued before the update failed still needs the restart: the
+// caller hears of it through return code 2, in both modes.
+TEST_F(EntryTest, AFailedUpdateThatQueuedAFileLeavesReturnCode2) {
+  s.update = false;
+  s.restartQueuedByUpdate = 1;
+  s.ruleResults = {-1};
+  EXPECT_EQ(RunWith("QZWEB"), 0);
+  EXPECT_EQ(Boxes(), BoxList{L"message 3"});
+  EXPECT_EQ(m.files.Contents(L"C:\\patch\\QZVRN_Returncode.txt"), "2");
+  EXPECT_TRUE(HasLine(
+      "QZVRN:Main - Restart pending:  A file is queued for the next restart  Return code 2"));
+  EXPECT_EQ(MainEntries(), Lines{"QZVRN:Main  DoUpdate:  Failed"});
+}
+
 TEST_F(EntryTest, WebSiteModeMainRule) {
   s.ruleResults = {0};
   EXPECT_EQ(RunWith("QZWEB"), 0);
@@ -449,6 +465,30 @@ TEST_F(EntryTest, OtherExceptionEndsWithMinusOneAndMessage3) {
   bool loaded = false;
   for (const auto& line : quiet.LogLines()) loaded |= line == "CVRNManager  LoadMessage  Ended";
   EXPECT_TRUE(loaded);
+}
+
+// One run per folder: a start in a folder that a live run holds, or that
+// cannot tell, ends before it opens the log or touches anything.
+TEST(EntrySetup, ASecondStartInAHeldFolderEndsAtOnce) {
+  FakeMachine first;
+  EXPECT_EQ(RunPatchManager(first.os, "QZSU"), -1);  // no configuration
+  ASSERT_EQ(first.sync.created.size(), 1u);
+  const std::wstring lock = first.sync.created[0];
+  EXPECT_EQ(lock.rfind(L"Global\\QZVRN.", 0), 0u);
+  EXPECT_EQ(first.sync.OpenHandles(), 0u);
+
+  for (bool cannotTell : {false, true}) {
+    FakeMachine second;
+    second.system.currentDirectory = L"c:\\PATCH\\";  // the same folder
+    second.files.AddFile(L"C:\\patch\\QZVRN.config", "<x/>");
+    second.sync.heldElsewhere.insert(lock);
+    second.sync.fails = cannotTell;
+    const auto before = second.files.entries.size();
+    EXPECT_EQ(RunPatchManager(second.os, "QZSU"), -1);
+    EXPECT_FALSE(second.files.Exists(L"C:\\Temp\\QZZqzvrn.log"));
+    EXPECT_EQ(second.files.entries.size(), before);
+    EXPECT_EQ(second.com.initialized, 0);
+  }
 }
 
 TEST(EntrySetup, ManagerThatCannotBeBuiltEndsWithMinusOneAndNoLog) {

@@ -112,7 +112,16 @@ TEST_F(UpdateTest, ACopyThatFailsTwiceIsAFailureOneDeclinedIsSkipped) {
     EXPECT_NE(std::find(log.begin(), log.end(), c.entry), log.end()) << c.name;
     EXPECT_EQ(x.shell.executions.size(), c.registered) << c.name;
     EXPECT_FALSE(run.m_updateEntries[1].installed) << c.name;
+    EXPECT_EQ(run.m_restartQueued, 0) << c.name;
   }
+
+  // A file queued for the restart before a later copy fails: the restart
+  // is pending all the same (the entry tells the caller).
+  m.files.Find(L"C:\\Prod\\a.dll")->locked = true;
+  m.installer.Set(L"C:\\Prod\\b.dll", Outcome::kFails);
+  EXPECT_FALSE(manager.DoUpdate());
+  EXPECT_EQ(Styles(), (std::vector<port::DWORD>{kNormal, kForced, kForced, kForced}));
+  EXPECT_EQ(manager.m_restartQueued, 1);
 }
 
 TEST_F(UpdateTest, ExceptionsFromBelowAreLoggedAndThrownOn) {
