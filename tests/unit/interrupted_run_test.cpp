@@ -309,6 +309,23 @@ TEST(InterruptedRunTest, ARecordThatDoesNotHoldIsRefusedAndNothingIsTouched) {
   }
 }
 
+// Only plain folders named as Backup names them are backup folders: a
+// junction, or another folder that starts with "qzvrn", is not entered.
+TEST(InterruptedRunTest, OnlyBackupFoldersAreEntered) {
+  for (const std::wstring folder : {L"C:\\patch\\qzvrn2000", L"C:\\patch\\qzvrn_docs"}) {
+    FakeMachine x;
+    Walk(x, 1);
+    x.files.MoveFileW(kBackup, folder);
+    for (const std::wstring name : {L"\\QZVRN.journal", L"\\a.dll", L"\\b.dll"}) {
+      x.files.MoveFileW(kBackup + name, folder + name);
+    }
+    if (folder.back() == L'0') x.files.Find(folder)->attributes |= port::kFileAttributeReparsePoint;
+    EXPECT_TRUE(Recover(x));
+    EXPECT_EQ(At(x, 1), "ne");
+    EXPECT_TRUE(x.files.Exists(folder + L"\\QZVRN.journal"));
+  }
+}
+
 // A record as large as a real walk of 40,000 entries reads in linear time
 // (bench/record_bench.cpp measures it).
 TEST(InterruptedRunTest, ALargeRecordReadsWhole) {

@@ -1,4 +1,7 @@
-"""A run killed during its copy phase, started again from the same folder.
+"""A run killed during its copy phase, started again from the same folder;
+and what the next start must not trust or disturb: a backup copy changed
+after the kill, a record left by another patch, a run still alive in the
+folder.
 
 A silent QZSU run replacing three large files is killed (SIGKILL, as a
 crash or a management agent would) once its log shows the copy of the
@@ -15,6 +18,7 @@ Run by hand: python3 tests/wine/test_interrupted_run.py -v
 """
 
 import contextlib
+import hashlib
 import os
 import shutil
 import signal
@@ -38,6 +42,8 @@ DELAYS = [0.0, 0.002, 0.005, 0.0, 0.01, 0.001]
 MAX_ATTEMPTS = len(DELAYS)
 RESTORE = 'CVRNManager:RecoverInterruptedRun - Restore original:'
 REMOVE_FOLDER = 'CVRNManager:RecoverInterruptedRun - Remove stale backup folder:'
+REFUSED = 'CVRNManager:RecoverInterruptedRun - Backup record refused:'
+HOLDER = harness.TOOLS / 'qzholder.exe'
 
 
 def old(i):
@@ -50,7 +56,7 @@ def new(i):
 
 class InterruptedRunTest(harness.WineTestCase):
 
-    def prepare(self):
+    def prepare(self, names=NAMES):
         """The product with its old files, the patch folder with the new
         ones, the configuration, a main rule that says "not needed"."""
         for i, name in enumerate(NAMES):
@@ -62,15 +68,18 @@ class InterruptedRunTest(harness.WineTestCase):
             (self.patch / name).write_bytes(new(i))
         shutil.copyfile(harness.BIN / 'qzkdiag.dll', self.patch / 'qzkdiag.dll')
         shutil.copyfile(harness.BIN / harness.PRODUCT, self.patch / harness.PRODUCT)
+        self.write_config(names)
+        (self.patch / 'rules.xml').write_text(harness.rules_xml('return false;'))
+
+    def write_config(self, names, before=''):
         key = self.key.split('\\', 1)[1]
         (self.patch / 'QZVRN.config').write_text(harness.config_xml(
-            silent=False, updates=''.join(
+            silent=False, updates=before + ''.join(
                 '    <PATCH_DETAILS>\n'
                 f'      <INSTALLFILENAME>{name}</INSTALLFILENAME>\n'
                 f'      <REGKEYS><INSTALLPATH_REGKEY Key="{key}" '
                 'Value="InstallDir" Path=""/></REGKEYS>\n'
-                '    </PATCH_DETAILS>\n' for name in NAMES)), encoding='utf-8')
-        (self.patch / 'rules.xml').write_text(harness.rules_xml('return false;'))
+                '    </PATCH_DETAILS>\n' for name in names)), encoding='utf-8')
 
     def where(self, log):
         """Where the killed run stopped, from its log and the files."""
@@ -173,6 +182,94 @@ class InterruptedRunTest(harness.WineTestCase):
         self.assertEqual(run.boxes, [], run.describe())
         self.assertLogHas(run, ('CVRNManager', 'DoUpdate', 'Ended'))
         self.assertProduct(run, new)
+
+    def product_digest(self):
+        return {p.name: hashlib.sha256(p.read_bytes()).hexdigest()
+                for p in self.product.iterdir()}
+
+    def assertRefusedUntouched(self, run, why, before):
+        """The record was refused whole: one entry says why, the run
+        failed, no product file changed and the backup folder stays."""
+        refused = [e for e in run.log_lines if e[0] == REFUSED]
+        self.assertEqual(len(refused), 1, run.describe())
+        self.assertIn(why, refused[0][1], run.describe())
+        self.assertEqual(refused[0][2], 'Failed', run.describe())
+        self.assertLogHas(run, ('QZVRN:Main', 'RecoverInterruptedRun:', 'Failed'))
+        self.assertEqual(self.product_digest(), before, run.describe())
+        folders = list(self.patch.glob('qzvrn*'))
+        self.assertEqual(len(folders), 1, run.describe())
+        self.assertTrue((folders[0] / 'QZVRN.journal').exists(), run.describe())
+
+    def test_a_backup_copy_changed_after_the_kill_is_refused(self):
+        self.tried = self.kill_during_copy()
+        folder, = self.patch.glob('qzvrn*')
+        (folder / NAMES[0]).write_bytes(b'not the original')
+        before = self.product_digest()
+        run = self.run_manager(WEB_TOKEN, cwd=self.patch, copy=False,
+                               exe=self.patch / harness.PRODUCT, timeout=180)
+        self.assertEqual(run.exit_code, 0, run.describe())
+        self.assertEqual(run.boxes, [harness.MSG3_EN], run.describe())
+        self.assertRefusedUntouched(run, 'not what was saved: ' + NAMES[0],
+                                    before)
+
+    def test_a_record_left_by_another_patch_is_refused(self):
+        self.tried = self.kill_during_copy()
+        # Another patch unpacked into the same folder, for another file.
+        (self.patch / 'QZZother.dat').write_bytes(b'other')
+        self.write_config(['QZZother.dat'])
+        before = self.product_digest()
+        run = self.run_manager('QZSU', cwd=self.patch, copy=False,
+                               exe=self.patch / harness.PRODUCT, timeout=180)
+        self.assertEqual(run.exit_code, 0, run.describe())
+        self.assertRefusedUntouched(run, "not this patch's", before)
+        self.assertFalse((self.product / 'QZZother.dat').exists())
+
+    def test_a_second_manager_in_a_held_folder_ends_at_once(self):
+        """The first run waits in its program entry; a second manager
+        started in the same folder exits with -1 and leaves the first
+        run's log and files alone; the first then ends with every file
+        new and a whole log."""
+        self.prepare()
+        flag, held = self.patch_dir('outside') / 'holding.flag', None
+        held = flag.parent / 'held.txt'
+        held.write_bytes(b'x')
+        shutil.copyfile(HOLDER, self.patch / 'qzholder.exe')
+        self.write_config(NAMES, before=(
+            '    <PATCH_DETAILS>\n      <INSTALLFILENAME>qzholder.exe'
+            '</INSTALLFILENAME>\n      <EXECUTION_REQUIRED>TRUE'
+            '</EXECUTION_REQUIRED>\n      <ARGUMENTS>'
+            f'{self.win_path(held)} {self.win_path(flag)}</ARGUMENTS>\n'
+            '    </PATCH_DETAILS>\n'))
+        with contextlib.suppress(FileNotFoundError):
+            self.log_path.unlink()
+        first = subprocess.Popen(
+            ['wine', self.win_path(self.patch / harness.PRODUCT), 'QZSU'],
+            cwd=self.patch, env=self.env, stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: first.poll() is None and first.kill())
+        deadline = time.monotonic() + 60 * harness.time_scale()
+        while not flag.exists() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        self.assertTrue(flag.exists(), 'the first run did not reach its program')
+        log_before = self.log_path.read_bytes()
+        listing = sorted(p.name for p in self.patch.iterdir())
+
+        second = self.run_program(self.patch / harness.PRODUCT, 'QZSU',
+                                  cwd=self.patch)
+        self.assertEqual(second.exit_code, -1, second.describe())
+        self.assertEqual(self.log_path.read_bytes(), log_before)
+        self.assertEqual(sorted(p.name for p in self.patch.iterdir()), listing)
+
+        flag.unlink()
+        first.wait(timeout=120 * harness.time_scale())
+        self.assertEqual(first.returncode, 0)
+        lines = harness.parse_log(self.log_path.read_bytes())
+        self.assertEqual(lines[0], ('QZVRN', 'Main', 'Started'))
+        self.assertIn(('CVRNManager', 'DoUpdate', 'Ended'), lines)
+        self.assertEqual(lines[-1], ('CVRNManager', '~CVRNManager', 'Started'))
+        self.assertEqual([e for e in lines if e[0] == REFUSED], [])
+        for i, name in enumerate(NAMES):
+            self.assertTrue((self.product / name).read_bytes() == new(i), name)
 
 
 if __name__ == '__main__':
