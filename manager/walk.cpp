@@ -50,7 +50,10 @@ port::Status WalkChanges::SaveOriginal(std::size_t index, const std::wstring& de
   if (const port::Status copied = files_.CopyFileW(destination, copy, false); !copied) {
     return copied;
   }
-  FileChange change{index, destination, copyName};
+  FileChange change;
+  change.index = index;
+  change.destination = destination;
+  change.copyName = copyName;
   // The copy must outlive a power cut as long as the record that names
   // it, and prove at the next start that it is still what was saved.
   UniqueFile file(files_, files_.CreateFileW(copy, port::kGenericRead | port::kGenericWrite,
@@ -67,7 +70,10 @@ port::Status WalkChanges::SaveOriginal(std::size_t index, const std::wstring& de
 
 void WalkChanges::AddNew(std::size_t index, const std::wstring& destination) {
   at_[index] = changes_.size();
-  changes_.push_back(FileChange{index, destination});
+  FileChange change;
+  change.index = index;
+  change.destination = destination;
+  changes_.push_back(std::move(change));
   owners_.clear();
 }
 

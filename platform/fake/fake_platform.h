@@ -141,7 +141,11 @@ class FakeFiles : public port::Files {
   void Erase(const std::wstring& full);
   std::map<std::wstring, std::wstring> names_;  // folded path -> name as created
   std::map<Handle, Open> open_;
-  std::map<Handle, std::vector<port::FindData>> searches_;
+  struct Search {
+    std::vector<port::FindData> matches;
+    std::size_t next = 0;
+  };
+  std::map<Handle, Search> searches_;
   Handle next_ = 0x100;
 };
 

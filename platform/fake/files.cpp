@@ -229,17 +229,15 @@ Handle FakeFiles::FindFirstFileW(const std::wstring& pattern, port::FindData& fo
   }
   if (matches.empty()) return 0;
   found = matches.front();
-  matches.erase(matches.begin());
   const Handle h = next_++;
-  searches_[h] = std::move(matches);
+  searches_[h] = {std::move(matches), 1};
   return h;
 }
 
 bool FakeFiles::FindNextFileW(Handle search, port::FindData& found) {
   auto it = searches_.find(search);
-  if (it == searches_.end() || it->second.empty()) return false;
-  found = it->second.front();
-  it->second.erase(it->second.begin());
+  if (it == searches_.end() || it->second.next >= it->second.matches.size()) return false;
+  found = it->second.matches[it->second.next++];
   return true;
 }
 
