@@ -52,6 +52,15 @@ bool EightBitTextFile::Open(const std::wstring& path) {
   return !failed_;
 }
 
+bool EightBitTextFile::OpenNew(const std::wstring& path) {
+  Close();
+  files_.DeleteFileW(path);
+  handle_ = files_.CreateFileW(path, port::kGenericWrite, port::kCreateNew,
+                               port::kFileShareRead | port::kFileShareWrite);
+  failed_ = handle_ == 0;
+  return !failed_;
+}
+
 bool EightBitTextFile::WriteBytes(const std::string& bytes) {
   if (failed_ || handle_ == 0) {
     failed_ = true;

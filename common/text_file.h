@@ -27,6 +27,11 @@ class EightBitTextFile {
 
   // Creates or empties the file; marks the stream failed when it cannot.
   bool Open(const std::wstring& path);
+  // For a name in a folder others can write: removes what has the name (a
+  // planted file, or a link, never what it points to), then creates the
+  // file new, so that nothing written lands anywhere else. Failed when
+  // either cannot be done.
+  bool OpenNew(const std::wstring& path);
   // Writes the text as one WriteFile call (so each call reaches the file
   // whole); false and failed when the stream is not open or the write fails.
   bool Write(const std::wstring& text);

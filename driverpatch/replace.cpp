@@ -75,7 +75,13 @@ Replacement ReplaceServiceExecutable(DriverPatch& run,
     os.ansiFiles.SetupInstallFileExA("QZZipm12.exe", sourceDirectory, target->path,
                                      port::kDriverCopyStyle, inUse);
   }
-  StopAndDeleteService(run, serviceName);
+  // The copies are scheduled now: whatever this stop answers, even a
+  // service manager that no longer opens, the run goes on and reports the
+  // pending restart.
+  try {
+    StopAndDeleteService(run, serviceName);
+  } catch (const EndProcess&) {
+  }
   os.system.Sleep(500);
   // The installed copy may be the old one until the restart: register the
   // new one beside the driver patch.

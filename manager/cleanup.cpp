@@ -137,7 +137,16 @@ int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
     }
     RemoveFile(m_sourceFolder + L"\\" + name);
   };
-  for (const UpdateEntry& entry : m_updateEntries) removeInSource(entry.fileName);
+  for (const UpdateEntry& entry : m_updateEntries) {
+    // An entry without a name names the folder itself: the deletion of
+    // that path fails, and is logged so, without touching the folder's
+    // attributes.
+    if (entry.fileName.empty()) {
+      WriteLog(L"CVRNManager:Cleanup - Delete condition config file:", m_sourceFolder + L"\\",
+               L"Failed");
+    }
+    removeInSource(entry.fileName);
+  }
   removeInSource(m_ruleFileName);
   RemoveMatchingFiles(folder, L"TestCode_*.js");
   RemoveMatchingFiles(folder, L"*.tmp");

@@ -2,6 +2,7 @@
 // into its rule script "TestCode_<ID>.js".
 #include <optional>
 
+#include "manager/file_names.h"
 #include "manager/manager.h"
 #include "manager/patch_names.h"
 #include "manager/xml_reading.h"
@@ -28,7 +29,7 @@ bool CVRNManager::ReadConditions() {
       return true;
     }
     auto document = xml::Need(os_.xml.CreateDocument());
-    if (!document->load(path)) {
+    if (!xml::Load(*this, *document, kSource, path)) {
       WriteLog(kSource, L"Could not load Config file", L"Error");
       throw errConditionsNotLoaded;
     }
@@ -47,15 +48,22 @@ bool CVRNManager::ReadConditions() {
       // their number squared.
       std::optional<std::wstring> body;
       xml::ForEachChildNamed(condition, L"JSCRIPT", [&](XmlNode&) {
-        if (name.empty()) return;
-        if (!IsSafeScriptName(name)) {
-          if (!refused) WriteLog(kSource, L"Condition ID refused: ", name);
+        if (name.empty() || refused) return;
+        // A condition without its script would apply its entries on every
+        // machine: it is remembered, and its entries are not applied.
+        if (!CanBeRuleScript(name)) {
+          WriteLog(kSource, L"Condition ID refused: ", name);
+          m_unpreparedConditions.insert(FileNameKey(os_.files, name));
           refused = true;
           return;
         }
         // The whole condition's text, not only the JSCRIPT element's.
         if (!body) body = condition.text();
-        WriteRuleScript(name, *body);
+        if (!WriteRuleScript(name, *body)) {
+          WriteLog(kSource, L"Condition script not written: ", name);
+          m_unpreparedConditions.insert(FileNameKey(os_.files, name));
+          refused = true;
+        }
       });
     });
     LogEnded(L"CVRNManager", L"ReadConditions");

@@ -74,7 +74,7 @@ bool CVRNManager::ReadConfiguration() {
     auto document = xml::Need(os_.xml.CreateDocument());
     // The wide path, so that a folder name outside the ANSI code page
     // still finds its file.
-    if (!document->load(m_sourceFolder + L"\\" + L"QZVRN.config")) {
+    if (!xml::Load(*this, *document, kSource, m_sourceFolder + L"\\" + L"QZVRN.config")) {
       throw errRuleFileNotFound;
     }
     auto parameters = xml::FirstElement(*document, L"QZVRN_PARAMETERS");

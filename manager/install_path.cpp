@@ -44,6 +44,14 @@ bool CVRNManager::LocateAndVerifyInstallPath() {
     for (UpdateEntry& entry : m_updateEntries) {
       // Program and plug-in entries install nothing.
       if (entry.executionRequired || !entry.progId.empty()) continue;
+      // A relative part that climbs out of the folder the registry names
+      // would install into a folder of the patch's choosing.
+      for (const RegistryLocation& location : entry.registryLocations) {
+        if (!IsSafeRelativePath(location.relativePath)) {
+          WriteLog(kLocate, L"Install path not allowed: " + location.relativePath, L"Failed");
+          return false;
+        }
+      }
       bool found = false;
       for (const RegistryLocation& location : entry.registryLocations) {
         if (ReturnRegistryPath(location.subKey, location.valueName, location.relativePath,
@@ -95,6 +103,9 @@ Lookup LookUp(port::Platform& os, const std::wstring& subKey, const std::wstring
 }  // namespace
 
 std::wstring CVRNManager::FindInstallPath(const UpdateEntry& entry) {
+  for (const RegistryLocation& location : entry.registryLocations) {
+    if (!IsSafeRelativePath(location.relativePath)) return {};
+  }
   for (const RegistryLocation& location : entry.registryLocations) {
     std::wstring path;
     if (LookUp(os_, location.subKey, location.valueName, location.relativePath, path) ==

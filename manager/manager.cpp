@@ -29,9 +29,11 @@ CVRNManager::CVRNManager(port::Platform& os)
     m_cleanupRecursive = 0;
     m_launchMode = kLaunchModeNotSet;
     // The adapter returns the whole temporary path, so a long one still
-    // gets its log instead of overrunning a fixed buffer.
+    // gets its log instead of overrunning a fixed buffer. The folder may be
+    // shared (C:\Windows\Temp for the system account): the log is made new,
+    // never written through whatever is found under its name.
     if (const auto temp = os_.system.GetTempPathW()) {
-      m_log.Open(*temp + L"QZZqzvrn.log");
+      m_log.OpenNew(*temp + L"QZZqzvrn.log");
     }
     m_scriptHeader = Widen(kBuiltInScriptHeader);
     m_scriptFooter = Widen(kBuiltInScriptFooter);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <list>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "manager/errors.h"
@@ -40,8 +41,9 @@ class CVRNManager {
   bool ReadConditions();
   bool ReadJSFromXml();
   // The rule script writer: "TestCode_" + name + ".js" in the current
-  // directory with the current header and footer. Reports nothing.
-  void WriteRuleScript(const std::wstring& name, const std::wstring& body);
+  // directory with the current header and footer. False when the script
+  // could not be written whole; reports nothing.
+  bool WriteRuleScript(const std::wstring& name, const std::wstring& body);
 
   // script_runner.cpp
   int CallJScript(std::wstring scriptName);
@@ -130,6 +132,9 @@ class CVRNManager {
   // Set once a file was queued for the restart: the restart is then
   // pending whatever the run's end.
   std::int32_t m_restartQueued = 0;
+  // The conditions the conditions file defines whose script could not be
+  // prepared (FileNameKey of the ID): their entries are not applied.
+  std::unordered_set<std::wstring> m_unpreparedConditions;
   // The walk's changes and their record in m_backupFolder, from Backup to
   // Cleanup.
   WalkChanges m_walk;

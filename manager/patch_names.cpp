@@ -57,6 +57,13 @@ bool IsSafeScriptName(const std::wstring& id) {
   return true;
 }
 
+std::wstring RuleScriptName(const std::wstring& name) { return L"TestCode_" + name + L".js"; }
+
+bool CanBeRuleScript(const std::wstring& name) {
+  return !name.empty() && IsSafeScriptName(name) &&
+         RuleScriptName(name).size() <= kFileNameLimit;
+}
+
 std::wstring ProgramCommandLine(const std::wstring& program, const std::wstring& arguments) {
   return EqualsIgnoringCase(arguments, L"NULL") ? std::wstring() : program + L" " + arguments;
 }

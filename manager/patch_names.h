@@ -23,14 +23,30 @@ bool StaysInsideFolder(const std::wstring& name);
 // taken.
 bool IsSafeScriptName(const std::wstring& id);
 
-// A program entry's command line: the program's path, a blank and the
-// arguments, or none at all for the arguments "NULL" (any case). It is
-// built in 256 characters: a longer one is refused.
-std::wstring ProgramCommandLine(const std::wstring& program, const std::wstring& arguments);
-inline constexpr std::size_t kCommandLineLimit = 255;
+// A component of a path holds at most this many characters (NTFS, FAT32).
+inline constexpr std::size_t kFileNameLimit = 255;
+
+// The rule script of a condition or of the main rule: "TestCode_" + name +
+// ".js". Whether it can be a file of that name: a safe name, short enough.
+std::wstring RuleScriptName(const std::wstring& name);
+bool CanBeRuleScript(const std::wstring& name);
+
+// An INSTALLPATH_REGKEY's relative path: none, or one that stays inside the
+// folder the registry names (no "..", drive or root).
+inline bool IsSafeRelativePath(const std::wstring& path) {
+  return path.empty() || StaysInsideFolder(path);
+}
+
 // What the process runner takes: a program path or command line of at most
 // 254 characters (a buffer of 255 with its terminator).
 inline constexpr std::size_t kProcessTextLimit = 254;
+
+// A program entry's command line: the program's path, a blank and the
+// arguments, or none at all for the arguments "NULL" (any case). The walk
+// refuses one longer than the runner takes, before anything is started:
+// the same limit, not a second one a character apart.
+std::wstring ProgramCommandLine(const std::wstring& program, const std::wstring& arguments);
+inline constexpr std::size_t kCommandLineLimit = kProcessTextLimit;
 
 // The OSVERSION texts the OS check knows, in the order it matches them.
 std::vector<std::wstring> KnownOsNames();

@@ -1,6 +1,7 @@
 // The rule script writer and ReadJSFromXml, which turns the rule file's
 // matchString into "TestCode_Main.js".
 #include "manager/manager.h"
+#include "manager/patch_names.h"
 #include "common/text_compare.h"
 #include "manager/xml_reading.h"
 
@@ -28,7 +29,7 @@ bool StartsLikeUtf16Mark(const std::wstring& text) {
 
 }  // namespace
 
-void CVRNManager::WriteRuleScript(const std::wstring& name,
+bool CVRNManager::WriteRuleScript(const std::wstring& name,
                                   const std::wstring& body) {
   const std::wstring script =
       m_scriptHeader + L"\n" + body + m_scriptFooter + L"\n";
@@ -38,7 +39,9 @@ void CVRNManager::WriteRuleScript(const std::wstring& name,
   const std::string bytes =
       eightBit ? EncodeEightBit(script) : EncodeUtf16WithBom(script);
   EightBitTextFile file(os_.files);
-  if (file.Open(L"TestCode_" + name + L".js")) file.WriteBytes(bytes);
+  const bool written = file.Open(RuleScriptName(name)) && file.WriteBytes(bytes);
+  file.Close();
+  return written && !file.Failed();
 }
 
 bool CVRNManager::ReadJSFromXml() {
@@ -47,7 +50,7 @@ bool CVRNManager::ReadJSFromXml() {
                               L"Failed", L"error",     L"error unknown"};
   return xml::RunGuarded(*this, texts, [&] {
     auto document = xml::Need(os_.xml.CreateDocument());
-    if (!document->load(m_sourceFolder + L"\\" + m_ruleFileName)) {
+    if (!xml::Load(*this, *document, kSource, m_sourceFolder + L"\\" + m_ruleFileName)) {
       WriteLog(kSource, L"Rule file not found", L"Failed");
       throw errRuleFileNotFound;
     }

@@ -6,6 +6,7 @@
 // one unit of the walk (walk.h).
 #include <string>
 
+#include "manager/file_names.h"
 #include "manager/manager.h"
 #include "manager/patch_names.h"
 
@@ -36,7 +37,18 @@ bool CVRNManager::DoUpdate() {
     // an earlier program may have removed a later one it made unnecessary.
     for (UpdateEntry& entry : m_updateEntries) {
       if (!entry.conditionRef.empty()) {
-        const std::wstring script = L"TestCode_" + entry.conditionRef + L".js";
+        // A reference that cannot name a script of this folder, or a
+        // condition whose script could not be prepared, is a condition that
+        // does not hold: failing open would apply the entry everywhere.
+        if (!CanBeRuleScript(entry.conditionRef) ||
+            m_unpreparedConditions.count(FileNameKey(os_.files, entry.conditionRef))) {
+          WriteLog(kSubCondition,
+                   L"PatchFile = " + entry.fileName + L", SubCondition = " +
+                       entry.conditionRef + L" : Returns FALSE",
+                   L"Failed");
+          continue;
+        }
+        const std::wstring script = RuleScriptName(entry.conditionRef);
         // No script: the condition was never defined, and the entry applies.
         if (os_.files.FindFirstFileW(script)) {
           const int rule = CallJScript(script);

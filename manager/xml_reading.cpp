@@ -70,4 +70,13 @@ port::SystemInfo& SystemOf(CVRNManager& manager) {
   return manager.Os().system;
 }
 
+bool Load(CVRNManager& m, port::XmlDocument& doc, const wchar_t* source,
+          const std::wstring& path) {
+  if (doc.load(path)) return true;
+  if (doc.documentTypeRefused()) {
+    m.WriteLog(source, L"Document type not allowed: " + path, L"Failed");
+  }
+  return false;
+}
+
 }  // namespace qz::xml

@@ -28,6 +28,11 @@ std::unique_ptr<T> Need(std::unique_ptr<T> p) {
 // 0x80040200..0x8004FFFF, else "Unknown error 0x" and the code in hex.
 std::wstring ComErrorMessage(port::SystemInfo& system, port::HRESULT code);
 
+// doc.load(path), with one entry under `source` when the document was
+// refused for its document type; the caller's failure path follows.
+bool Load(CVRNManager& m, port::XmlDocument& doc, const wchar_t* source,
+          const std::wstring& path);
+
 // _error 0 (configuration not proper) for class-not-registered, invalid
 // argument and no-interface; _error 9 for every other COM failure.
 _error ErrorForComFailure(port::HRESULT code);

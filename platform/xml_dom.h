@@ -57,6 +57,11 @@ class XmlDocument {
   // After a failed load: the line of the parse error (parseError.line),
   // 0 when the DOM does not know it.
   virtual long parseErrorLine() { return 0; }
+  // After a failed load: whether the document was refused because it
+  // declares a document type. Documents are read without document types
+  // or external resources, which could read local files, reach a network
+  // share with the reader's credentials or expand without bound.
+  virtual bool documentTypeRefused() { return false; }
   virtual std::unique_ptr<XmlNodeList> getElementsByTagName(
       const std::wstring& name) = 0;
 };

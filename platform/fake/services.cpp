@@ -20,7 +20,7 @@ FakeServices::Service* FakeServices::Find(port::Handle handle) {
 
 port::Handle FakeServices::OpenSCManagerA(port::DWORD access) {
   calls.push_back("OpenSCManagerA " + std::to_string(access));
-  if (refusedManagerAccess.count(access)) {
+  if (refusedManagerAccess.count(access) || (managerOpensLeft && (*managerOpensLeft)-- <= 0)) {
     lastError_ = 5;  // ERROR_ACCESS_DENIED
     return 0;
   }

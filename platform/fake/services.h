@@ -2,6 +2,7 @@
 // and a record of every call.
 #pragma once
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -23,6 +24,7 @@ class FakeServices : public port::Services {
   };
   std::map<std::string, Service> services;
   std::set<port::DWORD> refusedManagerAccess;  // OpenSCManagerA fails for these
+  std::optional<int> managerOpensLeft;         // then OpenSCManagerA fails
   std::vector<std::string> calls;              // "Name argument", in order
   std::set<std::string> deleted;
   std::size_t OpenHandles() const { return open_.size(); }

@@ -333,12 +333,20 @@ class Document : public port::XmlDocument {
     const pugi::xml_parse_result result =
         doc_->load_buffer(bytes->data(), bytes->size(), options);
     errorLine_ = 0;
+    doctype_ = false;
     if (!result) {
       const std::size_t end = std::min<std::size_t>(
           bytes->size(), result.offset < 0 ? 0 : static_cast<std::size_t>(result.offset));
       errorLine_ = 1 + static_cast<long>(std::count(bytes->begin(), bytes->begin() + end, '\n'));
     }
-    if (!result || !IsWellFormed(*doc_)) {
+    // As the MSXML adapter does: a document that declares a document type
+    // is not read at all.
+    if (result) {
+      for (pugi::xml_node n = doc_->first_child(); n; n = n.next_sibling()) {
+        if (n.type() == pugi::node_doctype) doctype_ = true;
+      }
+    }
+    if (!result || doctype_ || !IsWellFormed(*doc_)) {
       doc_ = std::make_shared<pugi::xml_document>();
       return false;
     }
@@ -346,6 +354,7 @@ class Document : public port::XmlDocument {
   }
 
   long parseErrorLine() override { return errorLine_; }
+  bool documentTypeRefused() override { return doctype_; }
 
   std::unique_ptr<XmlNodeList> getElementsByTagName(const std::wstring& name) override {
     auto list = std::make_unique<List>();
@@ -362,6 +371,7 @@ class Document : public port::XmlDocument {
   }
 
  private:
+  bool doctype_ = false;
   long errorLine_ = 0;
   FileBytes read_;
   DocumentRef doc_ = std::make_shared<pugi::xml_document>();

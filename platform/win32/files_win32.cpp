@@ -25,7 +25,7 @@ class Win32Files : public port::Files {
                           port::DWORD creationDisposition) override {
     const HANDLE file =
         ::CreateFileW(path.c_str(), desiredAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      creationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                      creationDisposition, Flags(creationDisposition), nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     return reinterpret_cast<port::Handle>(file);
   }
@@ -33,7 +33,7 @@ class Win32Files : public port::Files {
   port::Handle CreateFileW(const std::wstring& path, port::DWORD desiredAccess,
                            port::DWORD creationDisposition, port::DWORD shareMode) override {
     const HANDLE file = ::CreateFileW(path.c_str(), desiredAccess, shareMode, nullptr,
-                                      creationDisposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                      creationDisposition, Flags(creationDisposition), nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     return reinterpret_cast<port::Handle>(file);
   }
@@ -146,6 +146,11 @@ class Win32Files : public port::Files {
   }
 
  private:
+  // A file made new never goes through a link planted under its name.
+  static DWORD Flags(port::DWORD creationDisposition) {
+    return FILE_ATTRIBUTE_NORMAL |
+           (creationDisposition == CREATE_NEW ? FILE_FLAG_OPEN_REPARSE_POINT : 0);
+  }
   // The error is read where the call failed, before anything else runs.
   static port::Status Result(BOOL ok) {
     return ok ? port::Status::Ok() : port::Status::Failed(::GetLastError());

@@ -5,8 +5,9 @@
 #include <objbase.h>
 #include <ole2.h>
 #include <oleauto.h>
-#include <msxml.h>
+#include <msxml2.h>
 
+#include <cwctype>
 #include <string>
 #include <utility>
 
@@ -27,6 +28,8 @@ const CLSID kDomDocumentClass = {0x2933BF90, 0x7B36, 0x11D2,
                                  {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 const IID kXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2,
                              {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID kXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2,
+                              {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr DWORD kCreationContexts =
     CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
 
@@ -143,6 +146,12 @@ class MsxmlDocument : public qz::port::XmlDocument {
     // The readers take the whole document as soon as load returns; a
     // synchronous load is what makes that true.
     doc_->put_async(VARIANT_FALSE);
+    // Version 3's defaults resolve external entities and document types:
+    // off, and document types refused where the parser knows how.
+    doc_->put_resolveExternals(VARIANT_FALSE);
+    doc_->put_validateOnParse(VARIANT_FALSE);
+    ProhibitDocumentTypes();
+    doctypeRefused_ = false;
     Bstr text(path);
     VARIANT source;
     ::VariantInit(&source);
@@ -150,7 +159,48 @@ class MsxmlDocument : public qz::port::XmlDocument {
     source.bstrVal = text.Get();  // still owned by `text`
     VARIANT_BOOL loaded = VARIANT_FALSE;
     Check(doc_->load(source, &loaded));
-    return loaded == VARIANT_TRUE;
+    if (loaded != VARIANT_TRUE) {
+      // Refused by ProhibitDTD: version 3 calls it only an error at the top
+      // level, so the text at the error tells.
+      doctypeRefused_ = ErrorTextHasDoctype();
+      return false;
+    }
+    // A parser without ProhibitDTD read the document type: refused now,
+    // before a reader sees any of the document.
+    ComPtr<IXMLDOMDocumentType> doctype;
+    if (FAILED(doc_->get_doctype(doctype.Put())) || doctype) {
+      doctypeRefused_ = true;
+      return false;
+    }
+    return true;
+  }
+
+  bool documentTypeRefused() override { return doctypeRefused_; }
+
+  void ProhibitDocumentTypes() {
+    ComPtr<IXMLDOMDocument2> doc2;
+    if (FAILED(doc_->QueryInterface(kXmlDomDocument2, reinterpret_cast<void**>(doc2.Put()))) ||
+        !doc2) {
+      return;
+    }
+    Bstr name(L"ProhibitDTD");
+    VARIANT value;
+    ::VariantInit(&value);
+    value.vt = VT_BOOL;
+    value.boolVal = VARIANT_TRUE;
+    doc2->setProperty(name.Get(), value);  // older parsers lack it: get_doctype then tells
+  }
+
+  bool ErrorTextHasDoctype() {
+    ComPtr<IXMLDOMParseError> error;
+    Bstr text;
+    if (FAILED(doc_->get_parseError(error.Put())) || !error ||
+        FAILED(error->get_srcText(text.Put()))) {
+      return false;
+    }
+    std::wstring upper = text.Text();
+    for (auto& c : upper) c = static_cast<wchar_t>(::towupper(c));
+    return upper.find(L"<!DOCTYPE") != std::wstring::npos;
   }
 
   long parseErrorLine() override {
@@ -173,6 +223,7 @@ class MsxmlDocument : public qz::port::XmlDocument {
 
  private:
   ComPtr<IXMLDOMDocument> doc_;
+  bool doctypeRefused_ = false;
 };
 
 class MsxmlDom : public qz::port::XmlDom {

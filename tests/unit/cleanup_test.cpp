@@ -81,6 +81,18 @@ TEST_F(CleanupTest, NamesThatLeaveThePatchFolderAreLeftAlone) {
                   "C:\\outside.txt"));
 }
 
+// An entry without a name names the folder: its deletion is logged as
+// failed, and the folder, read-only or not, is left as it was.
+TEST_F(CleanupTest, AnEntryWithoutANameLogsItsFailedDeletion) {
+  m.files.Find(L"C:\\patch")->attributes |= 1;
+  UpdateEntry plugin;
+  plugin.progId = L"QZ.Plugin";
+  manager.m_updateEntries.push_back(plugin);
+  EXPECT_EQ(manager.Cleanup(L"C:\\patch", 1), 1);
+  EXPECT_TRUE(Has("CVRNManager:Cleanup - Delete condition config file:  C:\\patch\\  Failed"));
+  EXPECT_EQ(m.files.Find(L"C:\\patch")->attributes & 1, 1u);
+}
+
 TEST_F(CleanupTest, RecursiveModeKeepsThreeNamesOnlyInTheProgramsFolder) {
   manager.m_cleanupRecursive = 1;
   m.files.AddFolder(L"C:\\patch\\archived");

@@ -2,6 +2,8 @@
 // and footer, and each failure into its one log entry and _error value.
 #include <gtest/gtest.h>
 
+#include <unordered_set>
+
 #include "manager/manager.h"
 #include "manager/script_texts.h"
 #include "common/text_file.h"
@@ -244,12 +246,23 @@ TEST_F(ConditionsReader, DeepNestingInsideAConditionIsPartOfItsBody) {
   EXPECT_EQ(ScriptFile(L"D"), Script("var d;return 1;"));
 }
 
-TEST_F(ConditionsReader, AnUnwritableFolderIsNotReported) {
-  Conditions(Details("<CONDITION ID='X'><JSCRIPT>return true;</JSCRIPT></CONDITION>"));
+// A condition whose script cannot be prepared is logged and remembered:
+// its entries are then not applied (update_test.cpp).
+TEST_F(ConditionsReader, AScriptThatCannotBePreparedIsLoggedAndRemembered) {
+  const std::wstring longId(250, L'L');
+  Conditions(Details("<CONDITION ID='X'><JSCRIPT>return true;</JSCRIPT></CONDITION>"
+                     "<CONDITION ID='" + fake::Narrow(longId) +
+                     "'><JSCRIPT>return false;</JSCRIPT></CONDITION>"));
   m_.files.unwritableFolders.insert(fake::Fold(L"C:\\patch"));
   EXPECT_EQ(Read(), -1);
-  EXPECT_EQ(Log(), (std::vector<std::string>{kStarted, kEnded}));
+  EXPECT_EQ(Log(), (std::vector<std::string>{
+                       kStarted, "CVRNManager:ReadConditions  Condition script not written:   X",
+                       "CVRNManager:ReadConditions  Condition ID refused:   " +
+                           fake::Narrow(longId),
+                       kEnded}));
   EXPECT_FALSE(ScriptFile(L"X"));
+  EXPECT_EQ(manager_->m_unpreparedConditions,
+            (std::unordered_set<std::wstring>{L"X", fake::UpperCase(longId)}));
 }
 
 }  // namespace

@@ -147,6 +147,13 @@ TEST_F(ServiceTest, ServiceThatCannotBeDeletedSchedulesAllThreeRealTargets) {
   EXPECT_EQ(m.ansiFiles.installs.size(), 2u);
 }
 
+TEST_F(ServiceTest, ASecondStopThatCannotBeAskedStillReportsTheScheduledCopies) {
+  service().deleteFails = true;
+  m.services.managerOpensLeft = 1;
+  EXPECT_EQ(Replace(), Replacement::kDeferred);
+  EXPECT_EQ(m.ansiFiles.installs.size(), 3u);
+}
+
 TEST_F(ServiceTest, ManagerWithoutFullAccessEndsTheRunWithMinusOne) {
   m.services.refusedManagerAccess = {port::kScManagerAllAccess};
   m.files.AddFile(L"C:\\patch\\TXLDriverPatch.exe");

@@ -113,6 +113,23 @@ TEST(LocateAndVerifyInstallPath, TriesLocationsInOrderAndStopsAtTheFirstEntryNot
   EXPECT_TRUE(manager.VerifySourceFilesPath());
 }
 
+// A relative part that climbs out, or names a drive or a root, is refused
+// before the registry is read: the run fails here.
+TEST(LocateAndVerifyInstallPath, RelativePathsStayInsideTheRegistryFolder) {
+  for (const wchar_t* relative : {L"..\\..\\Windows\\System32", L"sub\\..", L"C:\\Windows",
+                                  L"\\Windows", L"..."}) {
+    FakeMachine m;
+    m.files.AddFolder(L"C:\\Second\\Windows\\System32");
+    m.registry.SetString(L"SOFTWARE\\Second", L"Dir", L"C:\\Second");
+    CVRNManager manager(m.os);
+    manager.m_updateEntries = {FileEntry(L"a.dll", {{L"SOFTWARE\\Second", L"Dir", relative}})};
+    EXPECT_FALSE(manager.LocateAndVerifyInstallPath());
+    EXPECT_EQ(manager.m_updateEntries[0].installPath, L"");
+    EXPECT_EQ(m.LogLines().back(), "CVRNManager:LocateAndVerifyInstallPath  Install path not "
+                                   "allowed: " + fake::Narrow(relative) + "  Failed");
+  }
+}
+
 TEST(VerifySourceFilesPath, NeedsEveryFileAndRefusesNamesThatLeaveThePatchFolder) {
   struct Case {
     std::wstring name;

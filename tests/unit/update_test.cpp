@@ -208,6 +208,23 @@ TEST_F(UpdateTest, FilesGoneAtWalkTimeAreSkippedAndTheUpdateSucceeds) {
   EXPECT_EQ(m.LogLines().back(), "CVRNManager  DoUpdate  Ended");
 }
 
+// A condition that cannot be asked does not hold: a reference that is no
+// safe name, or one whose script could not be prepared. One the conditions
+// file never defined applies, as it always did.
+TEST_F(UpdateTest, ConditionsThatCannotBeAskedDoNotApplyTheirEntry) {
+  manager.m_updateEntries[0].conditionRef = L"x\\..\\..\\qzoutside";
+  manager.m_updateEntries[1].conditionRef = L"Unwritten";
+  manager.m_unpreparedConditions.insert(fake::UpperCase(L"unwritten"));
+  manager.m_updateEntries[2].conditionRef = L"NeverDefined";
+  EXPECT_TRUE(manager.DoUpdate());
+  EXPECT_EQ(m.files.Contents(L"C:\\Prod\\a.dll"), "old");
+  EXPECT_EQ(m.files.Contents(L"C:\\Prod\\b.dll"), "old");
+  EXPECT_EQ(m.files.Contents(L"C:\\Prod\\c.dll"), "new");
+  EXPECT_TRUE(m.processes.launches.empty());  // no script host ran
+  EXPECT_TRUE(Has("CVRNManager:DoUpdate SubCondition:   PatchFile = a.dll, SubCondition = "
+                  "x\\..\\..\\qzoutside : Returns FALSE  Failed"));
+}
+
 TEST_F(UpdateTest, ProgramEntryLimits) {
   struct Case {
     const char* name;
@@ -218,7 +235,8 @@ TEST_F(UpdateTest, ProgramEntryLimits) {
   };
   const std::wstring program = L"C:\\patch\\setup.exe";
   const std::vector<Case> cases = {
-      {"command line of 256", std::wstring(256 - program.size() - 1, L'x'), {}, false,
+      // One more than the runner takes: refused before anything starts.
+      {"command line of 255", std::wstring(255 - program.size() - 1, L'x'), {}, false,
        "CVRNManager:DoUpdate  Execution_Required=TRUE, Command line too long  Failed"},
       {"wait fails", L"/silent",
        [&](FakeMachine& x) { x.processes.programs[fake::Fold(program)].neverEnds = true; }, false,

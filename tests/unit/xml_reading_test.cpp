@@ -3,6 +3,8 @@
 // (its tree and texts as measured on Wine's MSXML).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "manager/manager.h"
 #include "manager/xml_reading.h"
 #include "platform/fake/fake_platform.h"
@@ -45,6 +47,44 @@ TEST(ComErrorText, OnlyThreeCodesMeanConfigurationNotProper) {
 TEST(Booleans, TrueOnlyForTrueInAnyCase) {
   for (const wchar_t* yes : {L"TRUE", L"true", L"tRuE"}) EXPECT_TRUE(xml::IsTrue(yes)) << yes;
   for (const wchar_t* no : {L"1", L"yes", L"TRUE ", L"", L"TRU", L"TRUEE"}) EXPECT_FALSE(xml::IsTrue(no)) << no;
+}
+
+// A document type could read local files, reach a share with the system
+// account's credentials or expand without bound: each reader refuses a
+// document that declares one, through its own failure path, and says so.
+TEST(DocumentTypes, EveryReaderRefusesThemAndSaysSo) {
+  const std::string doctype = "<?xml version='1.0'?>\n<!DOCTYPE x SYSTEM '\\\\host\\share\\x.dtd'>\n";
+  struct Case {
+    const wchar_t* file;
+    std::string body;
+    const char* source;
+  } cases[] = {
+      {L"QZVRN_Conditions.config", "<CONDITION_DETAILS/>", "CVRNManager:ReadConditions"},
+      {L"QZVRN.config", "<QZVRN_PARAMETERS><FILENAME>r.xml</FILENAME></QZVRN_PARAMETERS>",
+       "CVRNManager:ReadConfiguration"},
+      {L"r.xml", "<WebUpdate/>", "CVRNManager:ReadJSFromXml"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.source);
+    FakeMachine m([](fake::FakeFiles& f) { return fake::MakePugixmlDom(f); });
+    m.files.AddFile(std::wstring(L"C:\\patch\\") + c.file, doctype + c.body);
+    CVRNManager manager(m.os);
+    manager.m_ruleFileName = L"r.xml";
+    EXPECT_THROW(std::string(c.source) == "CVRNManager:ReadConditions" ? manager.ReadConditions()
+                 : std::string(c.source) == "CVRNManager:ReadConfiguration"
+                     ? manager.ReadConfiguration()
+                     : manager.ReadJSFromXml(),
+                 _error);
+    const auto log = m.LogLines();
+    EXPECT_NE(std::find(log.begin(), log.end(),
+                        std::string(c.source) + "  Document type not allowed: C:\\patch\\" +
+                            fake::Narrow(c.file) + "  Failed"),
+              log.end());
+    // The same document without its document type reads.
+    FakeMachine plain([](fake::FakeFiles& f) { return fake::MakePugixmlDom(f); });
+    plain.files.AddFile(L"C:\\x\\a.xml", c.body);
+    EXPECT_TRUE(plain.os.xml.CreateDocument()->load(L"C:\\x\\a.xml"));
+  }
 }
 
 // --- the pugixml DOM ---------------------------------------------------------
