@@ -83,6 +83,26 @@ TEST(Log, PreviousLogIsReplaced) {
   EXPECT_EQ(m.files.OpenHandles(), 0u);
 }
 
+// The temporary folder may be shared: a file someone else holds under the
+// log's name is never written into (nor through); the run goes on without
+// a log.
+TEST(Log, APlantedLogThatCannotBeRemovedIsNotWrittenInto) {
+  for (bool readOnly : {false, true}) {
+    FakeMachine m;
+    m.files.AddFile(L"C:\\Temp\\QZZqzvrn.log", "QZVRN  Main  Started\r\n");
+    fake::FakeFiles::Entry& planted = *m.files.Find(L"C:\\Temp\\QZZqzvrn.log");
+    if (readOnly) {
+      planted.attributes |= port::kFileAttributeReadOnly;
+    } else {
+      planted.locked = true;
+    }
+    CVRNManager manager(m.os);
+    manager.WriteLog(L"a", L"b", L"c");
+    EXPECT_TRUE(manager.m_log.Failed());
+    EXPECT_EQ(m.LogBytes(), "QZVRN  Main  Started\r\n");
+  }
+}
+
 TEST(Log, UnusableTempFolderDropsEntriesButNotTheRun) {
   FakeMachine m;
   m.system.tempPath = L"Q:\\nowhere\\";

@@ -346,6 +346,48 @@ class UpdateWalkTests(InstallStepsCase):
         self.assertEqual(names(folder), ['QZZa.txt'])
         self.assertEqual(run.boxes, [], run.describe())
 
+    def test_conditions_that_cannot_be_asked_do_not_apply(self):
+        """A condition whose script cannot be written (an ID too long for a
+        file name) and a reference that leaves the folder are conditions
+        that do not hold; one never defined still applies."""
+        long_id = 'L' * 250
+        folder, location = self.product()
+        files = {f'QZZ{c}.txt': c.encode() for c in 'abc'}
+        d = self.patch(files, [
+            patch_details('QZZa.txt', [location], long_id),
+            patch_details('QZZb.txt', [location], 'x\\..\\..\\qzoutside'),
+            patch_details('QZZc.txt', [location], 'undefined')],
+            {long_id: 'return false;'})
+        run = self.run_patch(d)
+        self.assertEntriesInOrder(run, [
+            ('CVRNManager:ReadConditions', 'Condition ID refused: ', long_id),
+            # The log keeps a field's first 255 characters.
+            (SUBCONDITION, (f'PatchFile = QZZa.txt, SubCondition = {long_id} '
+                            ': Returns FALSE')[:255], 'Failed'),
+            (SUBCONDITION, 'PatchFile = QZZb.txt, SubCondition = '
+             'x\\..\\..\\qzoutside : Returns FALSE', 'Failed'),
+            self.installed(d, 'QZZc.txt', folder),
+            UPDATE_ENDED])
+        self.assertEqual(names(folder), ['QZZc.txt'])
+
+    def test_a_configuration_with_a_document_type_is_refused(self):
+        folder, location = self.product({'QZZa.txt': OLD})
+        d = self.patch({'QZZa.txt': NEW}, [patch_details('QZZa.txt', [location])])
+        config = (d / 'QZVRN.config').read_text()
+        dtd = d / 'qz.dtd'
+        dtd.write_text('<!ENTITY e "planted">')
+        (d / 'QZVRN.config').write_text(config.replace(
+            '<QZVRN_PARAMETERS>',
+            f'<!DOCTYPE QZVRN_PARAMETERS SYSTEM "{self.win_path(dtd)}">\n'
+            '<QZVRN_PARAMETERS>', 1))
+        run = self.run_manager('QZSU', cwd=d)
+        self.assertEqual(run.exit_code, -1, run.describe())
+        self.assertEntry(run, 'CVRNManager:ReadConfiguration',
+                         'Document type not allowed: ' +
+                         self.win_path(d / 'QZVRN.config'), 'Failed')
+        self.assertEntry(run, MAIN, 'Exception:', 'failed')
+        self.assertEqual((folder / 'QZZa.txt').read_bytes(), OLD)
+
     def test_program_entries_run_at_their_place(self):
         # The probe stores the command-line tail it got in cmdline.hex
         # beside itself; each copy lives in a folder of its own.
