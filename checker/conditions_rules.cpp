@@ -10,13 +10,7 @@ namespace qz::check {
 
 void CheckConditionsFile(const Place& place, const XmlFile& file, PatchFacts& facts) {
   if (!file.found) return;  // optional
-  if (!file.wellFormed) {
-    if (!file.domFailed) {
-      place.Error(file.errorLine, "xml-malformed",
-                  "not well-formed XML: the manager stops (general failure)");
-    }
-    return;
-  }
+  if (ReportUnreadable(place, file, "stops (general failure)")) return;
   if (!file.root) return;
   const XmlElement* details =
       FirstBlock(place, *file.root, L"CONDITION_DETAILS", "second-condition-details");
@@ -29,7 +23,9 @@ void CheckConditionsFile(const Place& place, const XmlFile& file, PatchFacts& fa
     const XmlAttribute* attribute = Attribute(place, condition, L"ID");
     const std::wstring* id = attribute ? &attribute->value : nullptr;
     bool hasScript = false;
-    for (const XmlElement& child : condition.children) hasScript = hasScript || child.name == L"JSCRIPT";
+    for (const XmlElement& child : condition.children) {
+      hasScript = hasScript || child.name == L"JSCRIPT";
+    }
     if (!id || id->empty()) {
       place.Warning(attribute ? attribute->line : condition.line, "condition-without-id",
                     "CONDITION without an ID gets no script");
@@ -37,26 +33,34 @@ void CheckConditionsFile(const Place& place, const XmlFile& file, PatchFacts& fa
     }
     if (!hasScript) {
       place.Warning(condition.line, "condition-without-script",
-                    "condition " + Quoted(*id) + " has no JSCRIPT: no script is written");
+                    "condition " + Shortened(*id) + " has no JSCRIPT: no script is written");
       continue;
     }
     if (!IsSafeScriptName(*id)) {
       place.Error(attribute->line, "refused-condition-id",
-                  "condition ID " + Quoted(*id) +
+                  "condition ID " + Shortened(*id) +
                       " cannot be a file name (path separator, \"..\", reserved character): "
-                      "refused, and entries naming it apply to every machine");
+                      "refused, and entries naming it are not applied");
+      continue;
+    }
+    if (!CanBeRuleScript(*id)) {
+      place.Error(attribute->line, "condition-id-too-long",
+                  "condition ID " + Shortened(*id) + " makes a script name of " +
+                      std::to_string(RuleScriptName(*id).size()) + " characters, over " +
+                      std::to_string(kFileNameLimit) +
+                      ": no script can be written, and entries naming it are not applied");
       continue;
     }
     const std::wstring folded = FoldCase(*id);
     const auto earlier = defined.find(folded);
     if (earlier != defined.end()) {
       place.Warning(attribute->line, "duplicate-condition",
-                    "condition " + Quoted(*id) + " is defined again (line " +
+                    "condition " + Shortened(*id) + " is defined again (line " +
                         std::to_string(earlier->second) + "): the later one wins");
     }
     defined[folded] = attribute->line;
     facts.conditions.insert(folded);
-    facts.scriptLines[L"TestCode_" + *id + L".js"] = condition.line;
+    facts.scriptLines[RuleScriptName(*id)] = condition.line;
   }
 }
 

@@ -82,8 +82,8 @@ class ConfigChecker {
         CheckChildNames(place_, child, {L"HEADER", L"FOOTER"});
       } else {
         Scalar(child, seen_);
-        if (child.name == L"FILENAME" && child.value) {
-          facts_.ruleFileName = *child.value;
+        if (child.name == L"FILENAME" && child.Value()) {
+          facts_.ruleFileName = *child.Value();
           facts_.ruleFileLine = child.line;
           facts_.ruleFileNamed = true;
         }
@@ -112,7 +112,7 @@ class ConfigChecker {
                          std::to_string(earlier->second));
     }
     seen[e.name] = e.line;
-    if (!e.value) {
+    if (!e.Value()) {
       place_.Error(e.line, "empty-value",
                    ToUtf8(e.name) + " is empty: the manager stops reading the configuration "
                                     "(general failure)");
@@ -122,10 +122,11 @@ class ConfigChecker {
   }
 
   void Boolean(const XmlElement& e) {
-    if (!e.value) return;
-    if (EqualsIgnoringCase(*e.value, L"TRUE") || EqualsIgnoringCase(*e.value, L"FALSE")) return;
+    const std::optional<std::wstring>& value = e.Value();
+    if (!value) return;
+    if (EqualsIgnoringCase(*value, L"TRUE") || EqualsIgnoringCase(*value, L"FALSE")) return;
     place_.Warning(e.line, "boolean-value",
-                   ToUtf8(e.name) + " " + Quoted(*e.value) +
+                   ToUtf8(e.name) + " " + Shortened(*value) +
                        " reads as FALSE: only TRUE (in any case) is true");
   }
 
@@ -135,12 +136,12 @@ class ConfigChecker {
     const std::vector<std::wstring> known = KnownOsNames();
     for (const XmlElement& os : list.children) {
       if (os.name != L"OS") continue;
-      if (os.text.empty()) {
+      if (os.Text().empty()) {
         place_.Warning(os.line, "empty-os", "an empty OS element is skipped");
         continue;
       }
       ++osCount_;
-      const std::wstring value = os.value.value_or(std::wstring());
+      const std::wstring value = os.Value().value_or(std::wstring());
       bool matched = false;
       for (const std::wstring& k : known) matched = matched || EqualsIgnoringCase(k, value);
       if (matched) {
@@ -161,7 +162,7 @@ class ConfigChecker {
         }
       }
       place_.Warning(os.line, "unknown-os",
-                     "OS " + Quoted(value) +
+                     "OS " + Shortened(value) +
                          " is no system the manager knows: it drops out of the list" + hint);
     }
   }
@@ -177,6 +178,7 @@ class ConfigChecker {
     long fileLine = patch.line;
     bool named = false;
     std::size_t locations = 0;
+    std::vector<const XmlAttribute*> leaving;  // relative paths out of the install folder
     for (const XmlElement& child : patch.children) {
       if (!Contains(kEntryNames, child.name)) continue;
       if (child.name == L"REGKEYS") {
@@ -190,6 +192,9 @@ class ConfigChecker {
                          "INSTALLPATH_REGKEY needs three attributes (subkey, value name, "
                          "relative path); with " + std::to_string(key.attributes.size()) +
                              " the manager stops reading the configuration");
+          } else if (!IsSafeRelativePath(key.attributes[2].value)) {
+            // By position, as the manager reads it, whatever its name.
+            leaving.push_back(&key.attributes[2]);
           }
         }
         continue;
@@ -200,7 +205,7 @@ class ConfigChecker {
         continue;
       }
       if (!Scalar(child, seen)) continue;
-      const std::wstring& value = *child.value;
+      const std::wstring& value = *child.Value();
       bool asks = !value.empty();
       if (Contains(kEntryBooleans, child.name)) {
         Boolean(child);
@@ -245,6 +250,15 @@ class ConfigChecker {
                    "PATCH_DETAILS installs a file but has no INSTALLPATH_REGKEY: the install "
                    "folder cannot be found");
     }
+    // Only file entries look their folder up; the others' REGKEYS are
+    // ignored (and said so).
+    for (const XmlAttribute* path : leaving) {
+      if (kind != kFile) break;
+      place_.Error(path->line, "refused-install-path",
+                   "relative path " + Shortened(path->value) +
+                       " of INSTALLPATH_REGKEY leaves the install folder (drive, root, \"..\", "
+                       "wildcard): refused, LocateAndVerifyInstallPath fails");
+    }
     for (const Unused& u : kUnused) {
       if ((u.kinds & kind) == 0 || given.count(u.element) == 0) continue;
       place_.Warning(lineOf(u.element, patch.line), u.code,
@@ -272,7 +286,17 @@ class ConfigChecker {
                      "an entry with PROGID goes to the plug-in hook, which does nothing here: "
                      "its file is neither installed nor run");
     }
-    if (ref && !ref->value.empty() && facts_.conditions.count(FoldCase(ref->value)) == 0) {
+    if (!ref || ref->value.empty()) return;
+    if (!IsSafeScriptName(ref->value)) {
+      place_.Error(ref->line, "refused-condition-ref",
+                   "Condition_Ref " + Shortened(ref->value) +
+                       " cannot name a script file (path separator, \"..\", drive, reserved or "
+                       "control character): the entry is not applied");
+    } else if (!CanBeRuleScript(ref->value)) {
+      place_.Error(ref->line, "refused-condition-ref",
+                   "Condition_Ref " + Shortened(ref->value) + " makes a script name over " +
+                       std::to_string(kFileNameLimit) + " characters: the entry is not applied");
+    } else if (facts_.conditions.count(FoldCase(ref->value)) == 0) {
       place_.Warning(ref->line, "undefined-condition",
                      "Condition_Ref " + Quoted(ref->value) +
                          " names no condition with a script: the entry applies to every machine");
@@ -309,13 +333,7 @@ void CheckConfigurationFile(const Place& place, const XmlFile& file, const Patch
     place.Error(1, "missing-file", "no QZVRN.config in the patch folder");
     return;
   }
-  if (!file.wellFormed) {
-    if (!file.domFailed) {
-      place.Error(file.errorLine, "xml-malformed",
-                  "not well-formed XML: the manager cannot read its configuration");
-    }
-    return;
-  }
+  if (ReportUnreadable(place, file, "cannot read its configuration")) return;
   if (!file.root) return;
   if (const XmlElement* block = FirstBlock(place, *file.root, L"QZVRN_PARAMETERS",
                                            "second-parameter-block")) {

@@ -31,12 +31,13 @@ int NativeCheck(const std::vector<std::string>& arguments, std::ostream& out,
   // The folder as the manager would name it on Windows.
   const std::wstring source = L"C:\\patch";
   const std::wstring prefix = FoldCase(source + L"\\");
-  qz::fake::FakeMachine machine([&](qz::fake::FakeFiles&) {
-    return qz::fake::MakePugixmlDom([&](const std::wstring& path) -> std::optional<std::string> {
-      if (FoldCase(path.substr(0, prefix.size())) != prefix) return std::nullopt;
-      return folder.Read(path.substr(prefix.size()));
-    });
-  });
+  // What the DOM finds at a path: the files of the folder, nothing else.
+  const auto fileAt = [&](const std::wstring& path) -> std::optional<std::string> {
+    if (FoldCase(path.substr(0, prefix.size())) != prefix) return std::nullopt;
+    return folder.Read(path.substr(prefix.size()));
+  };
+  qz::fake::FakeMachine machine(
+      [&](qz::fake::FakeFiles&) { return qz::fake::MakePugixmlDom(fileAt); });
   machine.system.currentDirectory = source;
   machine.files.currentDirectory = source;
   if (const auto conditions = folder.Read(L"QZVRN_Conditions.config")) {
@@ -47,7 +48,8 @@ int NativeCheck(const std::vector<std::string>& arguments, std::ostream& out,
                                host ? *host : none,
                                [&](const std::wstring& name) {
                                  return machine.files.Contents(source + L"\\" + name);
-                               }};
+                               },
+                               fileAt};
   return Finish(CheckPatch(environment), options.json, out, err);
 }
 

@@ -46,7 +46,14 @@ class Checker {
       }
       CheckRuleFile(At(facts.ruleFileName), rules, facts);
     }
-    const ReaderRun run = RunManagerReaders(env_.os);
+    // The readers get no document that has a document type, as the
+    // checker's own loads do not.
+    DoctypeRefusingDom xml(env_.os.xml, env_.fileAt);
+    port::Platform& os = env_.os;
+    port::Platform guarded{os.system,    os.files,   os.registry,  os.processes, os.modules,
+                           os.com,       xml,        os.ui,        os.resources, os.installer,
+                           os.shell,     os.shutdown, os.sync};
+    const ReaderRun run = RunManagerReaders(guarded);
     if (run.error && result_.report.ExitStatus() < 2) {
       // The checks above should have named the cause; say at least what
       // the manager does.
@@ -88,17 +95,17 @@ class Checker {
     for (const auto& [name, bodyLine] : facts.scriptLines) {
       const auto bytes = env_.written(name);
       if (!bytes) continue;
-      const bool main = name == L"TestCode_Main.js";
+      const bool main = name == RuleScriptName(L"Main");
       const std::wstring& header = main ? run.mainHeader : run.conditionsHeader;
       const std::wstring file = main ? facts.ruleFileName : kConditionsName;
-      const SyntaxResult result = env_.host.Check(WrapUncalled(DecodeScript(*bytes)));
+      const SyntaxResult result = env_.host.Check(DecodeScript(*bytes));
       if (result.kind == SyntaxResult::kNotRun) {
         result_.notes.push_back("JScript syntax check of " + ToUtf8(name) +
                                 " not run: " + result.message);
       } else if (result.kind == SyntaxResult::kError) {
-        // Script line = wrapped line - 1; the body starts after the header,
-        // on the line of its element.
-        const long bodyLine = result.line - kWrapLines - CountLines(header);
+        // The body starts after the header, on the line of its element; a
+        // host that names no line leaves it there.
+        const long bodyLine = result.line - CountLines(header);
         const long elementLine = facts.scriptLines.at(name);
         At(file).Error(bodyLine >= 1 ? elementLine + bodyLine - 1 : elementLine, "script-syntax",
                        "JScript syntax error in the rule of " + ToUtf8(name) + ": " +

@@ -26,6 +26,9 @@ struct CheckEnvironment {
   ScriptHost& host;
   // What the readers wrote under a file name (the rule scripts).
   std::function<std::optional<std::string>(const std::wstring&)> written;
+  // The bytes of the file at a path as the DOM is given it, absent when
+  // there is none: what the readers load is vetted first.
+  std::function<std::optional<std::string>(const std::wstring&)> fileAt;
 };
 
 struct CheckResult {

@@ -2,17 +2,12 @@
 #include "checker/rules.h"
 #include "common/utf8.h"
 #include "common/text_compare.h"
+#include "manager/patch_names.h"
 
 namespace qz::check {
 
 void CheckRuleFile(const Place& place, const XmlFile& file, PatchFacts& facts) {
-  if (!file.wellFormed) {
-    if (file.found && !file.domFailed) {
-      place.Error(file.errorLine, "xml-malformed",
-                  "not well-formed XML: the manager ends with the rule-file message");
-    }
-    return;
-  }
+  if (ReportUnreadable(place, file, "ends with the rule-file message")) return;
   if (!file.root) return;
   const XmlElement* update = FirstBlock(place, *file.root, L"WebUpdate", "second-webupdate");
   if (!update) return;
@@ -20,7 +15,8 @@ void CheckRuleFile(const Place& place, const XmlFile& file, PatchFacts& facts) {
   const XmlElement* rule = nullptr;
   for (const XmlElement& child : update->children) {
     if (child.name == L"rebootFlag") {
-      if (!child.value) {
+      const std::optional<std::wstring>& value = child.Value();
+      if (!value) {
         place.Error(child.line, "empty-value",
                     "rebootFlag is empty: the manager stops reading the rule file (general "
                     "failure)");
@@ -28,11 +24,11 @@ void CheckRuleFile(const Place& place, const XmlFile& file, PatchFacts& facts) {
       }
       bool valid = false;
       for (const wchar_t* flag : {L"0", L"1", L"2", L"3"}) {
-        valid = valid || EqualsIgnoringCase(*child.value, flag);
+        valid = valid || EqualsIgnoringCase(*value, flag);
       }
       if (!valid) {
         place.Warning(child.line, "reboot-flag-value",
-                      "rebootFlag " + Quoted(*child.value) +
+                      "rebootFlag " + Shortened(*value) +
                           " is not 0, 1, 2 or 3: it changes nothing");
       }
     } else if (child.name == L"matches") {
@@ -42,7 +38,7 @@ void CheckRuleFile(const Place& place, const XmlFile& file, PatchFacts& facts) {
         CheckChildNames(place, match, {L"matchString"});
         for (const XmlElement& text : match.children) {
           if (text.name != L"matchString") continue;
-          if (!text.value) {
+          if (!text.Value()) {
             place.Error(text.line, "empty-value",
                         "matchString is empty: the manager stops reading the rule file "
                         "(general failure)");
@@ -61,7 +57,7 @@ void CheckRuleFile(const Place& place, const XmlFile& file, PatchFacts& facts) {
     place.Warning(update->line, "no-match-string",
                   "no matchString: no main rule is written, and a run that needs it fails");
   } else {
-    facts.scriptLines[L"TestCode_Main.js"] = rule->line;
+    facts.scriptLines[RuleScriptName(L"Main")] = rule->line;
   }
 }
 

@@ -56,7 +56,14 @@ const XmlAttribute* Attribute(const Place& place, const XmlElement& element,
 // the later ones as ignored and, when there is none, one in another case.
 const XmlElement* FirstBlock(const Place& place, const XmlElement& root,
                              const std::wstring& name, const char* secondCode);
+// A file the checks cannot look into: a document type, or XML the DOM did
+// not load (not reported when the DOM itself failed: the manager's own run
+// says what it refused). True when there is nothing to check; `effect` is
+// what the manager does then ("cannot read its configuration").
+bool ReportUnreadable(const Place& place, const XmlFile& file, const std::string& effect);
 std::string Quoted(const std::wstring& text);
+// Quoted, or its start and length when it is too long to show.
+std::string Shortened(const std::wstring& text);
 std::wstring FoldCase(const std::wstring& text);
 
 }  // namespace qz::check

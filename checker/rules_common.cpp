@@ -2,7 +2,6 @@
 // over, attributes in another case, repeated blocks.
 #include <algorithm>
 #include <cwctype>
-#include <functional>
 
 #include "checker/rules.h"
 #include "common/utf8.h"
@@ -34,8 +33,12 @@ const std::wstring* Resembled(const std::wstring& name, const std::vector<std::w
   const std::wstring* best = nullptr;
   std::size_t bestDistance = 0;
   for (const std::wstring& k : known) {
-    const std::size_t d = Distance(name, k);
     const std::size_t allowed = std::max<std::size_t>(2, k.size() / 4);
+    // The lengths alone bound the distance: a long name costs nothing.
+    const std::size_t apart =
+        name.size() > k.size() ? name.size() - k.size() : k.size() - name.size();
+    if (apart > allowed) continue;
+    const std::size_t d = Distance(name, k);
     if (d <= allowed && (!best || d < bestDistance)) {
       best = &k;
       bestDistance = d;
@@ -104,22 +107,39 @@ const XmlElement* FirstBlock(const Place& place, const XmlElement& root,
   }
   if (!blocks.empty()) return blocks[0];
   // Tell what was probably meant.
-  std::vector<const XmlElement*> all;
-  std::function<void(const XmlElement&)> walk = [&](const XmlElement& e) {
-    all.push_back(&e);
-    for (const XmlElement& c : e.children) walk(c);
-  };
-  walk(root);
-  for (const XmlElement* e : all) {
-    if (EqualsIgnoringCase(e->name, name)) {
-      place.Error(e->line, "missing-element",
-                  "no " + ToUtf8(name) + " element: " + ToUtf8(e->name) +
-                      " is not it (names are case-sensitive)");
-      return nullptr;
-    }
+  const XmlElement* like = nullptr;
+  ForEachInOrder(root, [&](const XmlElement& e) {
+    if (!like && EqualsIgnoringCase(e.name, name)) like = &e;
+  });
+  if (like) {
+    place.Error(like->line, "missing-element",
+                "no " + ToUtf8(name) + " element: " + ToUtf8(like->name) +
+                    " is not it (names are case-sensitive)");
+  } else {
+    place.Error(1, "missing-element", "no " + ToUtf8(name) + " element");
   }
-  place.Error(1, "missing-element", "no " + ToUtf8(name) + " element");
   return nullptr;
+}
+
+bool ReportUnreadable(const Place& place, const XmlFile& file, const std::string& effect) {
+  if (file.doctypeLine != 0) {
+    place.Error(file.doctypeLine, "xml-doctype",
+                "document type declaration (<!DOCTYPE): the manager refuses documents with "
+                "one, and " + effect);
+    return true;
+  }
+  if (file.wellFormed) return false;
+  if (file.found && !file.domFailed) {
+    place.Error(file.errorLine, "xml-malformed", "not well-formed XML: the manager " + effect);
+  }
+  return true;
+}
+
+std::string Shortened(const std::wstring& text) {
+  constexpr std::size_t kShown = 80;
+  if (text.size() <= kShown) return Quoted(text);
+  return Quoted(text.substr(0, kShown) + L"...") + " (" + std::to_string(text.size()) +
+         " characters)";
 }
 
 }  // namespace qz::check

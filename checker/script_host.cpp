@@ -1,28 +1,50 @@
 #include "checker/script_host.h"
 
-#include <cstdlib>
-
 namespace qz::check {
 
-std::wstring WrapUncalled(const std::wstring& script) {
-  return L"function QZCheckOnly() {\n" + script + L"\n}\n";
+// The file system object reads UTF-16 (format -1) but may keep the mark.
+// A caught JScript error has a description and no line.
+const char kHostScript[] = R"js(var out = WScript.StdOut, text;
+try {
+  var file = new ActiveXObject("Scripting.FileSystemObject")
+                 .OpenTextFile(WScript.Arguments(0), 1, false, -1);
+  text = file.AtEndOfStream ? "" : file.ReadAll();
+  file.Close();
+} catch (e) {
+  out.WriteLine("qzvrn-check-host: not run: cannot read the rule script: " + e.description);
+  WScript.Quit(2);
 }
+if (text.charCodeAt(0) == 0xFEFF) text = text.substring(1);
+try {
+  new Function(text);
+} catch (e) {
+  out.WriteLine("qzvrn-check-host: " + (e instanceof SyntaxError ? "syntax error: " : "not run: ") +
+                e.description);
+  WScript.Quit(1);
+}
+out.WriteLine("qzvrn-check-host: clean");
+WScript.Quit(0);
+)js";
 
-std::optional<std::pair<long, std::string>> ParseHostError(const std::string& output) {
-  const std::size_t marker = output.find("JScript");
-  if (marker == std::string::npos) return std::nullopt;
-  const std::size_t open = output.rfind('(', marker);
-  if (open == std::string::npos) return std::nullopt;
-  char* end = nullptr;
-  const long line = std::strtol(output.c_str() + open + 1, &end, 10);
-  if (end == output.c_str() + open + 1 || line < 1) return std::nullopt;
-  std::size_t text = output.find(':', marker);
-  std::string message = text == std::string::npos ? std::string() : output.substr(text + 1);
-  const std::size_t eol = message.find_first_of("\r\n");
-  if (eol != std::string::npos) message.erase(eol);
-  const std::size_t first = message.find_first_not_of(' ');
-  message = first == std::string::npos ? std::string() : message.substr(first);
-  return std::make_pair(line, message);
+SyntaxResult ParseHostReport(const std::string& output) {
+  static const std::string kMarker = "qzvrn-check-host: ";
+  const std::size_t at = output.find(kMarker);
+  const std::size_t from = at == std::string::npos ? 0 : at + kMarker.size();
+  std::string line = output.substr(from, output.find_first_of("\r\n", from) - from);
+  if (at == std::string::npos) {
+    return {SyntaxResult::kNotRun, 0,
+            line.empty() ? "the script host gave no answer" : "the script host says: " + line};
+  }
+  if (line == "clean") return {SyntaxResult::kClean, 0, {}};
+  struct Answer {
+    std::string start;
+    SyntaxResult::Kind kind;
+  };
+  for (const Answer& a : {Answer{"syntax error: ", SyntaxResult::kError},
+                          Answer{"not run: ", SyntaxResult::kNotRun}}) {
+    if (line.rfind(a.start, 0) == 0) return {a.kind, 0, line.substr(a.start.size())};
+  }
+  return {SyntaxResult::kNotRun, 0, "the script host says: " + line};
 }
 
 std::wstring DecodeScript(const std::string& bytes) {

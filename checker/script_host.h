@@ -1,15 +1,16 @@
-// The JScript syntax check: the console script host is given the rule
-// script wrapped in a function that is never called, so nothing runs and
-// a syntax error is reported with its line.
+// The JScript syntax check. A generated rule script is patch text: the
+// script host never runs it, not even as part of a script of its own. A
+// fixed host script reads the rule script from a file, as data, and
+// compiles it as the body of a function that it never calls, so no text of
+// a rule, whatever braces it holds, reaches the top level.
 #pragma once
-#include <optional>
 #include <string>
 
 namespace qz::check {
 
 struct SyntaxResult {
   enum Kind { kClean, kError, kNotRun } kind = kNotRun;
-  long line = 0;        // in the wrapped script; 0 when the host gave none
+  long line = 0;        // in the rule script; 0 when the host gave none
   std::string message;  // the host's text, or why it did not run
 };
 
@@ -18,7 +19,7 @@ class ScriptHost {
   virtual ~ScriptHost() = default;
   // Empty when the check can run here; else why not.
   virtual std::string Unavailable() = 0;
-  virtual SyntaxResult Check(const std::wstring& wrappedScript) = 0;
+  virtual SyntaxResult Check(const std::wstring& script) = 0;
 };
 
 // A host that never runs (no script host on this system).
@@ -32,13 +33,15 @@ class NoScriptHost : public ScriptHost {
   std::string why_;
 };
 
-// One line before the script: its line n is line n + 1 of the result.
-std::wstring WrapUncalled(const std::wstring& script);
-inline constexpr long kWrapLines = 1;
+// The host script for cscript.exe: its first argument names the rule
+// script, UTF-16 with its mark. It answers with one line that
+// ParseHostReport reads.
+extern const char kHostScript[];
 
-// The host's report "...(LINE, COLUMN) Microsoft JScript compilation
-// error: TEXT" (or runtime error), as line and text.
-std::optional<std::pair<long, std::string>> ParseHostError(const std::string& output);
+// The host script's answer: clean, a syntax error with the host's text
+// (JScript says no line for it), or anything else (the host's own
+// complaint, no answer at all) as not run.
+SyntaxResult ParseHostReport(const std::string& output);
 
 // A generated script as the manager wrote it (8-bit or UTF-16 with its
 // mark, CR LF line ends) back to text with LF line ends.

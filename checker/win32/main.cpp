@@ -4,7 +4,10 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <fstream>
 #include <iostream>
+#include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,20 @@
 #include "checker/win32/script_host_win32.h"
 #include "common/library_search.h"
 #include "platform/win32/win32_platform.h"
+
+namespace {
+
+// A file's bytes by its full path, as MSXML would open it.
+std::optional<std::string> ReadFileAt(const std::wstring& path) {
+  std::error_code ec;
+  const std::filesystem::path file(path);
+  if (!std::filesystem::is_regular_file(file, ec)) return std::nullopt;
+  std::ifstream in(file, std::ios::binary);
+  if (!in) return std::nullopt;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   using namespace qz::check;
@@ -55,7 +72,8 @@ int wmain(int argc, wchar_t** argv) {
     PatchFolder folder{std::filesystem::path(source)};
     Win32ScriptHost host;
     CheckEnvironment environment{os, source, options.folder, '\\', folder, host,
-                                 [&](const std::wstring& name) { return files.Written(name); }};
+                                 [&](const std::wstring& name) { return files.Written(name); },
+                                 ReadFileAt};
     const CheckResult result = CheckPatch(environment);
     os.com.CoUninitialize();
     return Finish(result, options.json, std::cout, std::cerr);

@@ -51,21 +51,36 @@ std::string Win32ScriptHost::Unavailable() {
   return std::string();
 }
 
-SyntaxResult Win32ScriptHost::Check(const std::wstring& wrappedScript) {
-  const std::wstring script = TempName(L".js");
-  if (script.empty() || !WriteAll(script, EncodeUtf16WithBom(wrappedScript))) {
-    return {SyntaxResult::kNotRun, 0, "cannot write a temporary script"};
+SyntaxResult Win32ScriptHost::Check(const std::wstring& script) {
+  // Only the host script is a script; the rule goes in as data.
+  const std::wstring hostPath = TempName(L".js");
+  const std::wstring rulePath = TempName(L".txt");
+  SyntaxResult result{SyntaxResult::kNotRun, 0, "cannot write a temporary file"};
+  wchar_t system[MAX_PATH + 1] = {0};
+  const UINT systemLength = ::GetSystemDirectoryW(system, MAX_PATH + 1);
+  if (hostPath.empty() || rulePath.empty() || systemLength == 0 || systemLength > MAX_PATH) {
+    return result;
+  }
+  if (!WriteAll(hostPath, kHostScript) || !WriteAll(rulePath, EncodeUtf16WithBom(script))) {
+    ::DeleteFileW(hostPath.c_str());
+    ::DeleteFileW(rulePath.c_str());
+    return result;
   }
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
-  const std::wstring outputPath = TempName(L".txt");
+  const std::wstring outputPath = TempName(L".out");
   HANDLE output = ::CreateFileW(outputPath.c_str(), GENERIC_READ | GENERIC_WRITE,
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  SyntaxResult result{SyntaxResult::kNotRun, 0, "cannot start cscript.exe"};
+  result = {SyntaxResult::kNotRun, 0, "cannot start cscript.exe"};
   if (output != INVALID_HANDLE_VALUE) {
-    std::wstring commandLine = L"cscript.exe //Nologo //E:JScript \"" + script + L"\"";
+    // By its full path, and not from the patch folder (the current
+    // directory), where a cscript.exe of the patch could lie.
+    const std::wstring host = std::wstring(system, systemLength) + L"\\cscript.exe";
+    std::wstring commandLine = L"\"" + host + L"\" //Nologo //E:JScript \"" + hostPath + L"\" \"" +
+                               rulePath + L"\"";
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
+    const std::wstring folder = hostPath.substr(0, hostPath.find_last_of(L'\\') + 1);
     STARTUPINFOW start = {};
     start.cb = sizeof start;
     start.dwFlags = STARTF_USESTDHANDLES;
@@ -73,28 +88,21 @@ SyntaxResult Win32ScriptHost::Check(const std::wstring& wrappedScript) {
     start.hStdOutput = output;
     start.hStdError = output;
     PROCESS_INFORMATION process = {};
-    if (::CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                         nullptr, nullptr, &start, &process)) {
-      DWORD code = 1;
+    if (::CreateProcessW(host.c_str(), buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                         nullptr, folder.c_str(), &start, &process)) {
       if (::WaitForSingleObject(process.hProcess, kHostTimeout) != WAIT_OBJECT_0) {
         ::TerminateProcess(process.hProcess, 1);
         result = {SyntaxResult::kNotRun, 0, "the script host did not end"};
-      } else if (::GetExitCodeProcess(process.hProcess, &code) && code == 0) {
-        result = {SyntaxResult::kClean, 0, std::string()};
       } else {
-        const std::string text = ReadAll(output);
-        if (const auto error = ParseHostError(text)) {
-          result = {SyntaxResult::kError, error->first, error->second};
-        } else {
-          result = {SyntaxResult::kError, 0, text.substr(0, text.find_first_of("\r\n"))};
-        }
+        result = ParseHostReport(ReadAll(output));
       }
       ::CloseHandle(process.hThread);
       ::CloseHandle(process.hProcess);
     }
     ::CloseHandle(output);
   }
-  ::DeleteFileW(script.c_str());
+  ::DeleteFileW(hostPath.c_str());
+  ::DeleteFileW(rulePath.c_str());
   return result;
 }
 

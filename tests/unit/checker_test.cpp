@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <sstream>
 
@@ -53,6 +54,21 @@ const std::string kConditions = R"(<?xml version="1.0"?>
   </CONDITION_DETAILS>
 </QZVRN_CONDITIONS>
 )";
+std::string Utf16(const std::string& ascii, bool mark = true) {
+  std::string out = mark ? "\xFF\xFE" : "";
+  for (char c : ascii) out += std::string{c, '\0'};
+  return out;
+}
+
+// The longest condition ID whose script name ("TestCode_" ID ".js") fits
+// in a file name, and one a character longer.
+const std::string kLongestId(243, 'i');
+const std::string kTooLongId(244, 'i');
+const std::string kLongIds =
+    "<?xml version=\"1.0\"?>\n<CONDITION_DETAILS>\n<CONDITION ID=\"" + kLongestId +
+    "\"><JSCRIPT>return true;</JSCRIPT></CONDITION>\n<CONDITION ID=\"" + kTooLongId +
+    "\"><JSCRIPT>return true;</JSCRIPT></CONDITION>\n</CONDITION_DETAILS>\n";
+
 const char kConfig[] = "QZVRN.config";
 const char kRules[] = "QZVRN_Rules.xml";
 const char kConditionsFile[] = "QZVRN_Conditions.config";
@@ -164,6 +180,43 @@ const Trap kTraps[] = {
      {"QZVRN.config:8: error [rule-file-missing]"}, 2},
     {"rule file without WebUpdate", {{kRules, "", "<webupdate/>"}},
      {"QZVRN_Rules.xml:1: error [missing-element]"}, 2},
+    // What the manager refuses outright: document types (never given to
+    // a DOM, whatever the encoding), names that cannot be a script file,
+    // install paths that leave the install folder.
+    {"document type in the configuration",
+     {{kConfig, "<QZVRN_PARAMETERS>\n",
+       "<!DOCTYPE QZVRN_PARAMETERS [\n<!ENTITY x SYSTEM \"file:///etc/hostname\">\n]>\n"
+       "<QZVRN_PARAMETERS>\n"}},
+     {"QZVRN.config:7: error [xml-doctype]"}, 2},
+    {"document type in the conditions file",
+     {{kConditionsFile, "",
+       "<?xml version=\"1.0\"?>\n<!DOCTYPE c SYSTEM \"http://example.invalid/c.dtd\">\n"
+       "<CONDITION_DETAILS/>\n"}},
+     {"QZVRN_Conditions.config:2: error [xml-doctype]"}, 2},
+    {"document type in a UTF-16 rule file without a mark",
+     {{kRules, "",
+       Utf16("<!-- <!DOCTYPE in a comment is none -->\n<!doctype WebUpdate [<!ENTITY e \"x\">]>\n"
+             "<WebUpdate/>\n", false)}},
+     {"QZVRN_Rules.xml:2: error [xml-doctype]"}, 2},
+    {"condition IDs and references too long for a script name",
+     {{kConditionsFile, "", kLongIds},
+      {kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS Condition_Ref=\"" + kLongestId + "\">"},
+      {kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS Condition_Ref=\"" + kTooLongId + "\">"}},
+     {"QZVRN.config:23: error [refused-condition-ref]",
+      "QZVRN_Conditions.config:4: error [condition-id-too-long]"}, 2},
+    {"Condition_Ref that cannot name a script file",
+     {{kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS Condition_Ref=\"..\\evil\">"},
+      {kConfig, "<PATCH_DETAILS>", "<PATCH_DETAILS Condition_Ref=\"C:evil\">"}},
+     {"QZVRN.config:16: error [refused-condition-ref]",
+      "QZVRN.config:23: error [refused-condition-ref]"}, 2},
+    // A program looks no install folder up: its path is only ignored.
+    {"install paths leaving the install folder",
+     {{kConfig, "Path=\"\"", "Path=\"..\\up\""},
+      {kConfig, "Path=\"\"", "Path=\"C:\\x\""},
+      {kConfig, "<COMREG_REQUIRED>TRUE</COMREG_REQUIRED>",
+       "<EXECUTION_REQUIRED>TRUE</EXECUTION_REQUIRED>"}},
+     {"QZVRN.config:19: error [refused-install-path]",
+      "QZVRN.config:25: warning [ignored-regkeys]"}, 2},
 };
 
 std::string ReadText(const fs::path& p) {
@@ -271,13 +324,37 @@ TEST_F(CheckerCorpus, SyntaxErrorIsReportedOnItsLineOfTheRuleFile) {
       << out.str();
 }
 
-TEST(CheckerHostOutput, LineAndTextOfTheHostsReport) {
-  const auto error = qz::check::ParseHostError(
-      "C:\\Temp\\qzvrn-check-1-1.js(14, 5) Microsoft JScript compilation error: Expected ';'\r\n");
-  ASSERT_TRUE(error);
-  EXPECT_EQ(error->first, 14);
-  EXPECT_EQ(error->second, "Expected ';'");
-  EXPECT_FALSE(qz::check::ParseHostError("Input Error: Can not find script file"));
+TEST_F(CheckerCorpus, DeeplyNestedConditionsGetAVerdict) {
+  constexpr int kDepth = 50000;
+  std::string nested;
+  for (int i = 0; i < kDepth; ++i) nested += "<n>";
+  nested += "<CONDITION_DETAILS><CONDITION ID=\"Deep\"><JSCRIPT>return true;</JSCRIPT>"
+            "</CONDITION></CONDITION_DETAILS>";
+  for (int i = 0; i < kDepth; ++i) nested += "</n>";
+  const fs::path d = MakePatch({"deep", {{kConditionsFile, "", nested}}, {}, 0});
+  std::ostringstream out, err;
+  EXPECT_EQ(qz::check::NativeCheck({d.string()}, out, err), 0) << out.str() << err.str();
+}
+
+TEST(CheckerHostOutput, TheHostScriptsAnswer) {
+  using qz::check::SyntaxResult;
+  const struct {
+    const char* output;
+    SyntaxResult::Kind kind;
+    std::string message;
+  } cases[] = {
+      {"qzvrn-check-host: clean\r\n", SyntaxResult::kClean, ""},
+      {"qzvrn-check-host: syntax error: Expected ';'\r\n", SyntaxResult::kError, "Expected ';'"},
+      {"qzvrn-check-host: not run: Out of memory\r\n", SyntaxResult::kNotRun, "Out of memory"},
+      {"Windows Script Host access is disabled on this machine.\r\n", SyntaxResult::kNotRun,
+       "the script host says: Windows Script Host access is disabled on this machine."},
+      {"", SyntaxResult::kNotRun, "the script host gave no answer"},
+  };
+  for (const auto& c : cases) {
+    const SyntaxResult result = qz::check::ParseHostReport(c.output);
+    EXPECT_EQ(result.kind, c.kind) << c.output;
+    EXPECT_EQ(result.message, c.message) << c.output;
+  }
 }
 
 }  // namespace
@@ -289,13 +366,8 @@ struct TagCase {
   std::string bytes;
   std::vector<long> lines;
   std::vector<long> attributeLines;  // of all tags, in order
+  long doctype = 0;
 };
-
-std::string Utf16(const std::string& ascii) {
-  std::string out = "\xFF\xFE";
-  for (char c : ascii) out += std::string{c, '\0'};
-  return out;
-}
 
 TEST(CheckerStartTags, LinesOfStartTagsAndTheirAttributes) {
   const TagCase cases[] = {
@@ -306,8 +378,12 @@ TEST(CheckerStartTags, LinesOfStartTagsAndTheirAttributes) {
       {"attribute with > and a line break", "<a t=\"1 > 0\n2 b\">\n<b/></a>", {1, 3}, {1}},
       {"attributes on later lines", "<a\n x='1' y=\"2\"\n\tz = '3'/>", {1}, {2, 2, 3}},
       {"document type with internal subset",
-       "<!DOCTYPE a [\n<!ELEMENT a ANY>\n]>\n<a/>", {4}, {}},
+       "<!DOCTYPE a [\n<!ELEMENT a ANY>\n]>\n<a/>", {4}, {}, 1},
       {"UTF-16 with its mark", Utf16("<a>\n<b\n c='1'/>\n</a>"), {1, 2}, {3}},
+      {"document type after CDATA and a comment that name one",
+       "<a><![CDATA[<!DOCTYPE x>]]>\n<!-- <!DOCTYPE y> -->\n</a>\n<!DOCTYPE a>", {1}, {}, 4},
+      {"UTF-16 big-endian without a mark",
+       std::string(1, '\0') + Utf16("<!DOCTYPE a>\n<a/>", false), {2}, {}, 1},
   };
   for (const TagCase& c : cases) {
     std::vector<long> lines, attributeLines;
@@ -318,7 +394,41 @@ TEST(CheckerStartTags, LinesOfStartTagsAndTheirAttributes) {
     }
     EXPECT_EQ(lines, c.lines) << c.name;
     EXPECT_EQ(attributeLines, c.attributeLines) << c.name;
+    EXPECT_EQ(qz::check::DoctypeLine(c.bytes), c.doctype) << c.name;
   }
+}
+
+// The readers' DOM: a document with a document type never reaches the
+// real one.
+TEST(CheckerDoctypeRefusingDom, LoadsOnlyWhatHasNoDocumentType) {
+  struct CountingDom : qz::port::XmlDom {
+    struct Document : qz::port::XmlDocument {
+      explicit Document(int& loads) : loads(loads) {}
+      bool load(const std::wstring&) override { return ++loads > 0; }
+      std::unique_ptr<qz::port::XmlNodeList> getElementsByTagName(const std::wstring&) override {
+        return nullptr;
+      }
+      int& loads;
+    };
+    std::unique_ptr<qz::port::XmlDocument> CreateDocument() override {
+      return std::make_unique<Document>(loads);
+    }
+    int loads = 0;
+  } real;
+  const std::map<std::wstring, std::string> files = {
+      {L"C:\\p\\plain.xml", "<a/>"},
+      {L"C:\\p\\typed.xml", "<?xml version='1.0'?>\n<!DOCTYPE a>\n<a/>"}};
+  qz::check::DoctypeRefusingDom dom(real, [&](const std::wstring& path) {
+    const auto found = files.find(path);
+    return found == files.end() ? std::nullopt : std::optional<std::string>(found->second);
+  });
+  auto typed = dom.CreateDocument();
+  EXPECT_FALSE(typed->load(L"C:\\p\\typed.xml"));
+  EXPECT_EQ(typed->parseErrorLine(), 2);
+  EXPECT_FALSE(dom.CreateDocument()->load(L"C:\\p\\missing.xml"));
+  EXPECT_EQ(real.loads, 0);
+  EXPECT_TRUE(dom.CreateDocument()->load(L"C:\\p\\plain.xml"));
+  EXPECT_EQ(real.loads, 1);
 }
 
 TEST(CheckerReport, JsonEscapesAndStatusFollowsTheWorstFinding) {
