@@ -97,6 +97,16 @@ class InterruptedRunTest(harness.WineTestCase):
         return True, (f'inside its walk, file {begun} begun, {done} copied; '
                       f'destinations: {", ".join(states)}')
 
+    def start_update(self):
+        """A QZSU run of the patch folder's manager with a fresh log, not
+        waited for."""
+        with contextlib.suppress(FileNotFoundError):
+            self.log_path.unlink()
+        return subprocess.Popen(
+            ['wine', self.win_path(self.patch / harness.PRODUCT), 'QZSU'],
+            cwd=self.patch, env=self.env, stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
     def kill_during_copy(self):
         """Starts the update and kills it inside its walk; returns what was
         tried, one line an attempt."""
@@ -106,12 +116,7 @@ class InterruptedRunTest(harness.WineTestCase):
             if time.time() > deadline:
                 break
             self.prepare()
-            with contextlib.suppress(FileNotFoundError):
-                self.log_path.unlink()
-            proc = subprocess.Popen(
-                ['wine', self.win_path(self.patch / harness.PRODUCT), 'QZSU'],
-                cwd=self.patch, env=self.env, stdin=subprocess.DEVNULL,
-                stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            proc = self.start_update()
             try:
                 limit = time.time() + 120 * harness.time_scale()
                 while proc.poll() is None and time.time() < limit:
@@ -240,12 +245,7 @@ class InterruptedRunTest(harness.WineTestCase):
             '</EXECUTION_REQUIRED>\n      <ARGUMENTS>'
             f'{self.win_path(held)} {self.win_path(flag)}</ARGUMENTS>\n'
             '    </PATCH_DETAILS>\n'))
-        with contextlib.suppress(FileNotFoundError):
-            self.log_path.unlink()
-        first = subprocess.Popen(
-            ['wine', self.win_path(self.patch / harness.PRODUCT), 'QZSU'],
-            cwd=self.patch, env=self.env, stdin=subprocess.DEVNULL,
-            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        first = self.start_update()
         self.addCleanup(lambda: first.poll() is None and first.kill())
         deadline = time.monotonic() + 60 * harness.time_scale()
         while not flag.exists() and time.monotonic() < deadline:
