@@ -18,7 +18,9 @@ if [ ${#need[@]} -gt 0 ]; then
   if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
   fi
-  $SUDO apt-get update -qq
+  # A mirror in mid-sync fails one index and keeps the others: the install
+  # below still says plainly when a package cannot be had.
+  $SUDO apt-get update -qq || echo "setup-deps: some package indexes could not be refreshed" >&2
   $SUDO apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
 

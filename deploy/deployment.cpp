@@ -1,12 +1,16 @@
-// The run: lock the patch folder, start "QZVRN.exe QZSU" there and wait,
-// judge what it left, keep its log and one JSON line where the console
-// collects them.
+// The run: lock the patch folder, copy it where only administrators
+// write, start "QZVRN.exe QZSU" in the copy with a temporary folder of its
+// own and wait, judge what it left there, keep its log and one JSON line
+// where the console collects them. The folder it was started from is only
+// read: a management tool's cache works for every rerun.
 #include "deploy/deployment.h"
 
 #include <cwctype>
 
+#include "deploy/private_copy.h"
 #include "deploy/report.h"
 #include "deploy/run_verdict.h"
+#include "common/program_files.h"
 #include "common/utf8.h"
 
 namespace qz::deploy {
@@ -16,7 +20,6 @@ namespace {
 constexpr wchar_t kManager[] = L"QZVRN.exe";
 constexpr wchar_t kLogName[] = L"QZZqzvrn.log";
 constexpr wchar_t kReturnCodeName[] = L"QZVRN_Returncode.txt";
-constexpr wchar_t kBesideItself[] = L"QZVRNDeploy.json";
 // FAT keeps write times to two seconds: a file written by the run may
 // look that much older than its start.
 constexpr std::uint64_t kTimeSlack = 2 * 10000000ull;
@@ -65,6 +68,13 @@ bool WriteNewFile(port::Files& files, const std::wstring& path, const std::strin
   if (file == 0) return false;
   const bool written = files.WriteFile(file, bytes.data(), bytes.size());
   return files.CloseHandle(file) && written;
+}
+
+// A name that anyone may have planted first (a link, a file held open) is
+// removed, then made new: never written through.
+bool WriteFreshFile(port::Files& files, const std::wstring& path, const std::string& bytes) {
+  files.DeleteFileW(path);
+  return WriteNewFile(files, path, bytes, port::kCreateNew);
 }
 
 // The folder and every missing parent; a UNC share's root must exist.
@@ -128,31 +138,54 @@ class Run {
     const std::size_t cut = self ? self->rfind(L'\\') : std::wstring::npos;
     if (cut == std::wstring::npos) return Failure("the program's own folder is unknown");
     folder_ = self->substr(0, cut);
-    // Kept also when the run does not start: the log tells who holds the
-    // folder, or what the last run of it did.
-    if (const std::optional<std::wstring> temp = os_.system.GetTempPathW()) {
-      logPath_ = *temp + kLogName;
-    }
 
     bool held = false;
     lock_ = d_.CreateMutexW(LockName(folder_), held);
     if (held) return Busy("another QZVRNDeploy.exe runs this patch folder");
     const std::wstring manager = folder_ + L"\\" + kManager;
     if (os_.files.GetFileAttributesW(manager) == port::kInvalidFileAttributes) {
-      return Failure("QZVRN.exe is not beside QZVRNDeploy.exe (a patch folder runs once)");
+      return Failure("QZVRN.exe is not beside QZVRNDeploy.exe");
     }
     // A running program's image cannot be opened for writing: the update
     // tool or a user runs this folder's manager right now.
-    if (d_.CreateFileW(manager, port::kGenericWrite, port::kFileShareAll).error ==
-        port::kErrorSharingViolation) {
-      return Busy("QZVRN.exe of this patch folder is running");
-    }
+    if (ImageInUse(manager)) return Busy("QZVRN.exe of this patch folder is running");
 
-    // The manager takes its folder from the current directory.
-    if (!d_.SetCurrentDirectoryW(folder_)) return Failure("the patch folder cannot be entered");
+    const std::optional<std::wstring> parent = PrivateParent();
+    if (!parent) return Failure("the private folder cannot be made: Program Files is not known");
+    PrivateCopy copy(os_.files, folder_, *parent);
+    if (!copy.Name()) return Failure("the private folder cannot be made: " + copy.Why());
+    if (copy.HoldsRecord()) {
+      // An interrupted run: its manager puts the machine back there, so the
+      // copy is run again as it stands.
+      if (ImageInUse(copy.Folder() + L"\\" + kManager)) {
+        return Busy("QZVRN.exe of the private copy is running");
+      }
+    } else if (!copy.Make()) {
+      return Failure("the private folder cannot be made: " + copy.Why());
+    }
+    Verdict verdict = copy.MakeTempFolder()
+                          ? RunManager(copy)
+                          : Failure("the private folder cannot be made: " + copy.Why());
+    if (!copy.RemoveTempFolder()) {
+      verdict.detail += " (the private temporary folder could not be removed)";
+    }
+    if (copy.HoldsRecord()) {
+      verdict.detail += " (an unfinished record stays in " + ToUtf8(copy.Folder()) + ")";
+    } else if (!copy.Remove()) {
+      verdict.detail += " (the private copy could not be removed)";
+    }
+    return verdict;
+  }
+
+  Verdict RunManager(const PrivateCopy& copy) {
+    const std::wstring manager = copy.Folder() + L"\\" + kManager;
+    const std::wstring temp = copy.TempFolder();
     port::ProcessInformation child;
     port::DWORD error = 0;
-    if (!os_.processes.CreateProcessW(manager, L"\"" + manager + L"\" QZSU", 0, child, error)) {
+    // The manager takes its folder from the current directory, its log's
+    // folder from TMP.
+    if (!d_.CreateProcessW(manager, L"\"" + manager + L"\" QZSU", copy.Folder(),
+                           {{L"TMP", temp}, {L"TEMP", temp}}, child, error)) {
       return Failure("QZVRN.exe could not be started (error " + std::to_string(error) + ")");
     }
     port::UniqueProcessHandle process(os_.processes, child.process);
@@ -166,14 +199,41 @@ class Run {
 
     RunTraces traces;
     traces.managerExitCode = exitCode;
-    if (!logPath_.empty()) {
-      log_ = ReadWholeFile(os_.files, logPath_);
-      traces.log = log_;
-      traces.logWrittenByThisRun = WrittenByThisRun(logPath_);
-    }
-    const std::wstring returnCode = folder_ + L"\\" + kReturnCodeName;
+    const std::wstring logPath = temp + L"\\" + kLogName;
+    log_ = ReadWholeFile(os_.files, logPath);
+    traces.log = log_;
+    traces.logWrittenByThisRun = WrittenByThisRun(logPath);
+    const std::wstring returnCode = copy.Folder() + L"\\" + kReturnCodeName;
     if (WrittenByThisRun(returnCode)) traces.returnCode = ReadWholeFile(os_.files, returnCode);
     return JudgeRun(traces);
+  }
+
+  bool ImageInUse(const std::wstring& image) {
+    return d_.CreateFileW(image, port::kGenericWrite, port::kFileShareAll).error ==
+           port::kErrorSharingViolation;
+  }
+
+  // The folder under Program Files that the scripting control uses: only
+  // administrators and the system account can create anything there.
+  std::optional<std::wstring> PrivateParent() {
+    std::optional<std::wstring> programFiles;
+    {
+      port::UniqueKey version(os_.registry);
+      if (os_.registry.RegOpenKeyExW(kWindowsVersionKey, port::kKeyRead, version.Put()) !=
+          port::kErrorSuccess) {
+        return std::nullopt;
+      }
+      programFiles = ReadProgramFilesDir(os_.registry, version.Get());
+    }
+    if (!programFiles) return std::nullopt;
+    const std::vector<std::wstring> levels = ControlFolderLevels(*programFiles);
+    for (const std::wstring& level : levels) os_.files.CreateDirectoryW(level);
+    const port::DWORD attributes = os_.files.GetFileAttributesW(levels.back());
+    if (attributes == port::kInvalidFileAttributes ||
+        !(attributes & port::kFileAttributeDirectory)) {
+      return std::nullopt;
+    }
+    return levels.back();
   }
 
   bool WrittenByThisRun(const std::wstring& path) {
@@ -185,8 +245,7 @@ class Run {
   // JSON goes beside the program when there is no such folder to write to.
   void Report(const std::optional<std::wstring>& logFolder) {
     // The copy holds the bytes that were judged; a run that never started
-    // leaves the log as it stands.
-    if (!log_ && !logPath_.empty()) log_ = ReadWholeFile(os_.files, logPath_);
+    // has no log.
     const std::optional<std::string>& log = log_;
     if (logFolder && CreateFolders(os_.files, *logFolder)) {
       const std::wstring base = *logFolder + (logFolder->back() == L'\\' ? L"" : L"\\");
@@ -217,8 +276,9 @@ class Run {
     }
     if (logFolder) report_.verdict.detail += " (the log folder could not be written)";
     if (!folder_.empty()) {
-      WriteNewFile(os_.files, folder_ + L"\\" + kBesideItself, JsonLine(report_) + "\r\n",
-                   port::kCreateAlways);
+      const std::wstring logCopy = folder_ + L"\\" + kLogBesideItself;
+      if (log && WriteFreshFile(os_.files, logCopy, *log)) report_.logCopy = logCopy;
+      WriteFreshFile(os_.files, folder_ + L"\\" + kJsonBesideItself, JsonLine(report_) + "\r\n");
     }
     Print();
   }
@@ -232,7 +292,6 @@ class Run {
   std::uint64_t startTime_ = 0;
   port::Handle lock_ = 0;
   std::wstring folder_;
-  std::wstring logPath_;
   std::optional<std::string> log_;
 };
 

@@ -8,9 +8,11 @@ namespace qz::deploy {
 
 namespace {
 
-std::string Quoted(const std::string& utf8) {
+// Log bytes reach the detail as they stand: what is not UTF-8 becomes
+// U+FFFD, so the line stays valid JSON.
+std::string Quoted(const std::string& text) {
   std::string out = "\"";
-  for (const char c : utf8) {
+  for (const char c : ToUtf8(FromUtf8(text))) {
     const auto byte = static_cast<unsigned char>(c);
     if (c == '"' || c == '\\') {
       out += '\\';

@@ -2,13 +2,12 @@
 // script creates is registered: when its class cannot be created, the copy
 // beside the manager goes into a folder under Program Files and registers
 // itself there (RegisterDll). Neither ever fails the run.
-#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "manager/manager.h"
-#include "manager/registry_text.h"
+#include "common/program_files.h"
 
 namespace qz {
 
@@ -20,48 +19,6 @@ constexpr wchar_t kRegisterDll[] = L"CVRNManager:RegisterDll";
 
 constexpr wchar_t kControlProgId[] = L"QZKelvaDiags.QZRegUtil";
 constexpr wchar_t kControlFile[] = L"qzkdiag.dll";
-constexpr wchar_t kVersionKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion";
-constexpr wchar_t kProgramFilesValue[] = L"ProgramFilesDir";
-
-// The first read uses the historical buffer; a longer value is read again
-// with the size the registry asks for, up to a bound no folder path needs.
-constexpr port::DWORD kFirstReadBytes = 255;
-constexpr port::DWORD kMostReadBytes = 65536;
-constexpr int kReadAttempts = 4;
-
-// Other value types than strings are no folder name.
-std::optional<std::wstring> StringValue(port::DWORD type,
-                                        const std::vector<std::uint8_t>& data) {
-  if (type != port::kRegSz && type != port::kRegExpandSz) return std::nullopt;
-  return RegistryText(data);
-}
-
-// ProgramFilesDir, whatever its length; nothing when it cannot be read, is
-// not a string or is empty.
-std::optional<std::wstring> ReadProgramFilesDir(port::Registry& registry,
-                                                port::Handle key) {
-  port::DWORD bufferBytes = kFirstReadBytes;
-  for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-    port::DWORD type = 0;
-    port::DWORD requiredBytes = 0;
-    std::vector<std::uint8_t> data;
-    const port::LONG status = registry.RegQueryValueExW(
-        key, kProgramFilesValue, bufferBytes, type, data, requiredBytes);
-    if (status == port::kErrorMoreData) {
-      // The value may change between two reads: ask again with its new size.
-      if (requiredBytes <= bufferBytes || requiredBytes > kMostReadBytes) {
-        return std::nullopt;
-      }
-      bufferBytes = requiredBytes;
-      continue;
-    }
-    if (status != port::kErrorSuccess) return std::nullopt;
-    auto text = StringValue(type, data);
-    if (!text || text->empty()) return std::nullopt;
-    return text;
-  }
-  return std::nullopt;
-}
 
 }  // namespace
 
@@ -82,7 +39,7 @@ void CVRNManager::CheckControl() {
   std::optional<std::wstring> programFiles;
   {
     port::UniqueKey version(os_.registry);
-    if (os_.registry.RegOpenKeyExW(kVersionKey, port::kKeyRead, version.Put()) !=
+    if (os_.registry.RegOpenKeyExW(kWindowsVersionKey, port::kKeyRead, version.Put()) !=
         port::kErrorSuccess) {
       WriteLog(kCheckControl, L"registry key:", L"not found");
       WriteLog(kCheckControl, L"registry sub key:", L"not found");
@@ -95,14 +52,10 @@ void CVRNManager::CheckControl() {
     return;
   }
 
-  // Joined with one backslash, also when the value ends in one ("C:\").
-  std::wstring folder = *programFiles;
-  while (!folder.empty() && folder.back() == L'\\') folder.pop_back();
   // Each level may exist already; a failed creation shows in the copy.
-  for (const wchar_t* level : {L"\\QZ", L"\\temp", L"\\VRNU"}) {
-    folder += level;
-    os_.files.CreateDirectoryW(folder);
-  }
+  const std::vector<std::wstring> levels = ControlFolderLevels(*programFiles);
+  for (const std::wstring& level : levels) os_.files.CreateDirectoryW(level);
+  const std::wstring& folder = levels.back();
   const std::wstring target = folder + L"\\" + kControlFile;
 
   if (os_.files.CopyFileW(kControlFile, target, false)) {

@@ -6,7 +6,7 @@
 
 #include "manager/manager.h"
 #include "manager/patch_names.h"
-#include "manager/registry_text.h"
+#include "common/registry_text.h"
 
 namespace qz {
 

@@ -20,7 +20,7 @@
 #include "manager/file_names.h"
 #include "manager/manager.h"
 #include "manager/patch_names.h"
-#include "common/text_compare.h"
+#include "common/backup_folder.h"
 
 namespace qz {
 
@@ -31,15 +31,6 @@ constexpr wchar_t kRemoveNew[] = L"CVRNManager:RecoverInterruptedRun - Remove ne
 constexpr wchar_t kRemoveFolder[] =
     L"CVRNManager:RecoverInterruptedRun - Remove stale backup folder:";
 constexpr wchar_t kRefused[] = L"CVRNManager:RecoverInterruptedRun - Backup record refused:";
-
-// "qzvrn" and the tick count's digits, as Backup names its folders.
-bool IsBackupFolderName(const std::wstring& name) {
-  if (name.size() <= 5 || !EqualsIgnoringCase(name.substr(0, 5), L"qzvrn")) return false;
-  for (std::size_t i = 5; i < name.size(); ++i) {
-    if (name[i] < L'0' || name[i] > L'9') return false;
-  }
-  return true;
-}
 
 }  // namespace
 

@@ -1,11 +1,15 @@
 // What only the deployment wrapper asks of the system: the lock on a patch
-// folder, the clock, the computer's name and its own console output.
+// folder, the manager started with its own folders, the clock, the
+// computer's name and its own console output.
 #pragma once
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/handles.h"
+#include "platform/processes.h"
 #include "platform/types.h"
 
 namespace qz::port {
@@ -34,7 +38,14 @@ class Deployment {
   // running program cannot be opened for writing).
   virtual Status CreateFileW(const std::wstring& path, DWORD desiredAccess,
                              DWORD shareMode) = 0;
-  virtual bool SetCurrentDirectoryW(const std::wstring& path) = 0;
+  // CreateProcessW as Processes has it, but with the current directory
+  // given and the caller's environment with `variables` set (name, value)
+  // for the child alone.
+  virtual bool CreateProcessW(const std::wstring& applicationName,
+                              const std::wstring& commandLine,
+                              const std::wstring& currentDirectory,
+                              const std::vector<std::pair<std::wstring, std::wstring>>& variables,
+                              ProcessInformation& info, DWORD& lastError) = 0;
   // GetFileAttributesExW's last write time (UTC, 100 ns since 1601);
   // nullopt when the file cannot be read.
   virtual std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) = 0;

@@ -48,6 +48,7 @@ inline constexpr DWORD kKeyRead = 0x20019u;
 inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr DWORD kFileAttributeReadOnly = 0x1;
 inline constexpr DWORD kFileAttributeDirectory = 0x10;
+inline constexpr DWORD kFileAttributeNormal = 0x80;
 inline constexpr DWORD kFileAttributeReparsePoint = 0x400;  // a junction or a link
 
 inline constexpr DWORD kGenericRead = 0x80000000u;

@@ -20,9 +20,14 @@ port::Status FakeDeployment::CreateFileW(const std::wstring& path, DWORD desired
   return port::Status::Ok();
 }
 
-bool FakeDeployment::SetCurrentDirectoryW(const std::wstring& path) {
-  currentDirectory = path;
-  return true;
+bool FakeDeployment::CreateProcessW(
+    const std::wstring& applicationName, const std::wstring& commandLine,
+    const std::wstring& directory,
+    const std::vector<std::pair<std::wstring, std::wstring>>& childVariables,
+    port::ProcessInformation& info, DWORD& lastError) {
+  currentDirectory = directory;
+  variables = childVariables;
+  return processes && processes->CreateProcessW(applicationName, commandLine, 0, info, lastError);
 }
 
 std::optional<std::uint64_t> FakeDeployment::GetFileLastWriteTime(const std::wstring& path) {

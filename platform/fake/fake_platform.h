@@ -429,7 +429,10 @@ class FakeDeployment : public port::Deployment {
   std::set<std::wstring> heldMutexes;
   std::vector<std::wstring> mutexes;
   std::set<std::wstring> runningImages;  // folded
+  // Starts go on to these processes; what they were given is kept.
+  FakeProcesses* processes = nullptr;
   std::optional<std::wstring> currentDirectory;
+  std::vector<std::pair<std::wstring, std::wstring>> variables;
   std::map<std::wstring, std::uint64_t> writeTimes;  // folded
   std::uint64_t now = 134000000000000000ull;
   port::LocalTime localTime{2026, 12, 9, 10, 15, 0};
@@ -441,7 +444,10 @@ class FakeDeployment : public port::Deployment {
   bool CloseHandle(Handle object) override;
   port::Status CreateFileW(const std::wstring& path, DWORD desiredAccess,
                            DWORD shareMode) override;
-  bool SetCurrentDirectoryW(const std::wstring& path) override;
+  bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
+                      const std::wstring& currentDirectory,
+                      const std::vector<std::pair<std::wstring, std::wstring>>& variables,
+                      port::ProcessInformation& info, DWORD& lastError) override;
   std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override;
   std::uint64_t GetSystemTimeAsFileTime() override { return now; }
   port::LocalTime GetLocalTime() override { return localTime; }

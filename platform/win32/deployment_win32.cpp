@@ -1,11 +1,53 @@
 // The deployment wrapper's own calls over kernel32.
 #include <windows.h>
 
+#include <algorithm>
+#include <cwctype>
+#include <vector>
+
 #include "platform/win32/win32_platform.h"
 
 namespace qz::win32 {
 
 namespace {
+
+std::wstring UpperName(const std::wstring& entry) {
+  // "=C:=C:\dir" keeps its leading "=" as part of the name.
+  const std::size_t cut = entry.find(L'=', 1);
+  std::wstring name = entry.substr(0, cut);
+  for (wchar_t& c : name) c = static_cast<wchar_t>(std::towupper(c));
+  return name;
+}
+
+// The caller's block with `variables` replaced or added, sorted by name
+// without regard to case as the system keeps it, ending in two NULs.
+std::vector<wchar_t> ChildEnvironment(
+    const std::vector<std::pair<std::wstring, std::wstring>>& variables) {
+  std::vector<std::wstring> entries;
+  if (wchar_t* block = ::GetEnvironmentStringsW()) {
+    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) entries.emplace_back(p);
+    ::FreeEnvironmentStringsW(block);
+  }
+  for (const auto& [name, value] : variables) {
+    std::wstring upper = name;
+    for (wchar_t& c : upper) c = static_cast<wchar_t>(std::towupper(c));
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const std::wstring& e) { return UpperName(e) == upper; }),
+                  entries.end());
+    entries.push_back(name + L"=" + value);
+  }
+  std::stable_sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
+    return UpperName(a) < UpperName(b);
+  });
+  std::vector<wchar_t> out;
+  for (const std::wstring& e : entries) {
+    out.insert(out.end(), e.begin(), e.end());
+    out.push_back(L'\0');
+  }
+  out.push_back(L'\0');
+  if (entries.empty()) out.push_back(L'\0');
+  return out;
+}
 
 class Win32Deployment : public port::Deployment {
  public:
@@ -29,8 +71,25 @@ class Win32Deployment : public port::Deployment {
     return port::Status::Ok();
   }
 
-  bool SetCurrentDirectoryW(const std::wstring& path) override {
-    return ::SetCurrentDirectoryW(path.c_str()) != FALSE;
+  bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
+                      const std::wstring& currentDirectory,
+                      const std::vector<std::pair<std::wstring, std::wstring>>& variables,
+                      port::ProcessInformation& info, port::DWORD& lastError) override {
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(L'\0');
+    std::vector<wchar_t> environment = ChildEnvironment(variables);
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION started{};
+    if (!::CreateProcessW(applicationName.c_str(), line.data(), nullptr, nullptr, FALSE,
+                          CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                          currentDirectory.c_str(), &startup, &started)) {
+      lastError = ::GetLastError();
+      return false;
+    }
+    info.process = reinterpret_cast<port::Handle>(started.hProcess);
+    info.thread = reinterpret_cast<port::Handle>(started.hThread);
+    return true;
   }
 
   std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override {

@@ -1,4 +1,4 @@
-#include "manager/registry_text.h"
+#include "common/registry_text.h"
 
 namespace qz {
 
