@@ -65,7 +65,11 @@ bool CanBeRuleScript(const std::wstring& name) {
 }
 
 std::wstring ProgramCommandLine(const std::wstring& program, const std::wstring& arguments) {
-  return EqualsIgnoringCase(arguments, L"NULL") ? std::wstring() : program + L" " + arguments;
+  if (EqualsIgnoringCase(arguments, L"NULL")) return {};
+  // Unquoted, a folder with a blank ("Documents and Settings", "Program
+  // Files") would hand the program the rest of its own path as arguments.
+  const bool blank = program.find_first_of(L" \t") != std::wstring::npos;
+  return (blank ? L"\"" + program + L"\"" : program) + L" " + arguments;
 }
 
 }  // namespace qz

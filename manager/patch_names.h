@@ -41,8 +41,9 @@ inline bool IsSafeRelativePath(const std::wstring& path) {
 // 254 characters (a buffer of 255 with its terminator).
 inline constexpr std::size_t kProcessTextLimit = 254;
 
-// A program entry's command line: the program's path, a blank and the
-// arguments, or none at all for the arguments "NULL" (any case). The walk
+// A program entry's command line: the program's path (quoted when it holds
+// a blank), a blank and the arguments, or none at all for the arguments
+// "NULL" (any case). The walk
 // refuses one longer than the runner takes, before anything is started:
 // the same limit, not a second one a character apart.
 std::wstring ProgramCommandLine(const std::wstring& program, const std::wstring& arguments);

@@ -6,6 +6,7 @@
 #include <stdexcept>
 
 #include "manager/manager.h"
+#include "manager/patch_names.h"
 #include "platform/fake/fake_platform.h"
 
 namespace qz {
@@ -210,6 +211,19 @@ TEST_F(RunProcessTest, WaitsForTheProgramWhateverItsExitCode) {
   EXPECT_EQ(m.LogLines()[4],
             "CVRNManager:RunProcess  Runprocess File= C:\\patch\\TXLDriverPatch.exe, "
             "Cmdline =   Info");
+}
+
+TEST(ProgramCommandLine, APathWithBlanksStaysTheProgramsOwnArgument) {
+  const struct {
+    const wchar_t* program;
+    const wchar_t* arguments;
+    const wchar_t* line;
+  } cases[] = {
+      {L"C:\\patch\\p.exe", L"/silent", L"C:\\patch\\p.exe /silent"},
+      {L"C:\\Program Files\\QZ\\p.exe", L"/silent", L"\"C:\\Program Files\\QZ\\p.exe\" /silent"},
+      {L"C:\\Program Files\\QZ\\p.exe", L"null", L""},
+  };
+  for (const auto& c : cases) EXPECT_EQ(ProgramCommandLine(c.program, c.arguments), c.line);
 }
 
 TEST_F(RunProcessTest, StartFailureIsLoggedWithItsCodeAndNoEnded) {

@@ -717,6 +717,27 @@ class WineTestCase(unittest.TestCase):
     def log_path(self):
         return self.temp_dir / LOG_NAME
 
+    def private_copies(self):
+        """What QZVRNDeploy.exe keeps under Program Files: its copies of
+        patch folders and their temporary folders."""
+        drive = self.prefix / 'drive_c'
+        return sorted(p for pf in ('Program Files (x86)', 'Program Files')
+                      for p in (drive / pf / 'QZ' / 'temp' / 'VRNU').glob('QZVRNDeploy.*'))
+
+    def kill_windows_process(self, *fragments):
+        """SIGKILLs every process whose command line holds all fragments,
+        as a power cut would end it (tests run one at a time)."""
+        for entry in Path('/proc').iterdir():
+            if not entry.name.isdigit():
+                continue
+            try:
+                line = (entry / 'cmdline').read_bytes().decode('utf-8', 'replace')
+            except OSError:
+                continue
+            if all(f in line for f in fragments):
+                with contextlib.suppress(OSError):
+                    os.kill(int(entry.name), signal.SIGKILL)
+
     def patch_dir(self, name=None):
         self._dirs += 1
         base = self.prefix / 'drive_c' / 'qztests'

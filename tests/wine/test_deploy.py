@@ -1,6 +1,8 @@
 """End-to-end tests of QZVRNDeploy.exe, the wrapper that management tools
 start: the real manager on a real patch, one test per exit code a console
-sees, each with the log copy and the JSON line in the /log folder.
+sees, each with the log copy and the JSON line in the /log folder. The
+manager runs on the wrapper's private copy; the folder it was started from
+stays as it was, and nothing of the copy is left after a whole run.
 
 Run by hand: python3 tests/wine/test_deploy.py [-k pattern]
 """
@@ -38,6 +40,8 @@ class DeployTest(harness.WineTestCase):
         system = self.prefix / 'drive_c' / 'windows'
         self.cmd = next(p for p in (system / 'syswow64' / 'cmd.exe',
                                     system / 'system32' / 'cmd.exe') if p.exists())
+        for p in self.private_copies():
+            shutil.rmtree(p, ignore_errors=True)
 
     def patch(self, updates, reboot_flag='0', config=None):
         d = self.patch_dir()
@@ -80,24 +84,38 @@ class DeployTest(harness.WineTestCase):
         self.assertEqual((record['exitCode'], record['outcome'], record['restart'],
                           record['failedStep']), (code, outcome, restart, step), record)
         self.assertEqual(record['managerExitCode'], 0, record)
-        # The copy is the run's own log, whole.
-        self.assertEqual(log, self.log_path.read_bytes())
+        # The copy is the run's own log, whole; the copy it ran on is gone.
+        lines = harness.parse_log(log)
+        self.assertEqual((lines[0], lines[-1]), (('QZVRN', 'Main', 'Started'),
+                                                 ('CVRNManager', '~CVRNManager', 'Started')))
         self.assertEqual(self.win_path(self.logs / f'{next(iter(self.reports()))}.log'),
                          record['log'])
-        return record, harness.parse_log(log)
+        self.assertEqual(self.private_copies(), [])
+        return record, lines
 
-    def test_applied_update_exits_0(self):
+    @staticmethod
+    def tree(folder):
+        return {p.relative_to(folder): p.read_bytes() if p.is_file() else None
+                for p in folder.rglob('*')}
+
+    def test_applied_update_exits_0_from_the_same_folder_each_time(self):
         d, marker = self.marker_patch()
-        record, log = self.assertReport(self.deploy(d), 0, 'applied')
-        self.assertTrue(marker.exists())
-        self.assertIn(('CVRNManager', 'DoUpdate', 'Ended'), log)
-        self.assertFalse((d / 'QZVRN_Returncode.txt').exists())
+        before = self.tree(d)
+        for run in (1, 2):
+            with self.subTest(run=run):
+                shutil.rmtree(self.logs, ignore_errors=True)
+                marker.unlink(missing_ok=True)
+                _, log = self.assertReport(self.deploy(d), 0, 'applied')
+                self.assertTrue(marker.exists())
+                self.assertIn(('CVRNManager', 'DoUpdate', 'Ended'), log)
+                self.assertEqual(self.tree(d), before)
 
     def test_restart_left_pending_exits_3010(self):
         d, marker = self.marker_patch(reboot_flag='1')
         _, log = self.assertReport(self.deploy(d), 3010, 'applied', 'pending')
         self.assertIn(('CVRNManager::SystemShutdown', 'Info', 'Restart Later'), log)
-        self.assertEqual((d / 'QZVRN_Returncode.txt').read_bytes(), b'2')
+        # The return-code file stays in the private copy, gone with it.
+        self.assertFalse((d / 'QZVRN_Returncode.txt').exists())
 
     def test_failed_step_exits_1603(self):
         product = self.patch_dir('deploy-product')
@@ -109,11 +127,30 @@ class DeployTest(harness.WineTestCase):
             '      <REGKEYS>\n        <INSTALLPATH_REGKEY Key="'
             f'{key.split(chr(92), 1)[1]}" Value="InstallDir" Path=""/>\n'
             '      </REGKEYS>\n    </PATCH_DETAILS>\n')
+        # A successful log planted where the manager used to write its own,
+        # held open by another process: readable, not writable.
+        planted = (b'QZVRN  Main  Started\r\nCVRNManager  DoUpdate  Started\r\n'
+                   b'CVRNManager  DoUpdate  Ended\r\nQZVRN  Main  Ended\r\n'
+                   b'CVRNManager  ~CVRNManager  Started\r\n')
+        self.log_path.write_bytes(planted)
+        flag = self.outside / 'planted.flag'
+        holder = subprocess.Popen(
+            ['wine', self.win_path(HOLDER), self.win_path(self.log_path),
+             self.win_path(flag), 'read'],
+            env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.addCleanup(lambda: holder.poll() is None and holder.kill())
+        deadline = time.monotonic() + 60 * harness.time_scale()
+        while not flag.exists() and time.monotonic() < deadline:
+            time.sleep(0.1)
+        self.assertEqual(flag.read_bytes(), b'held')
         # The patch file itself is missing from the folder.
         _, log = self.assertReport(self.deploy(d), 1603, 'failed',
                                    step='VerifySourceFilesPath')
         self.assertIn(('QZVRN:Main', 'VerifySourceFilesPath:', 'Failed'), log)
         self.assertEqual((product / 'QZZfile.ini').read_bytes(), b'old')
+        flag.unlink()
+        holder.wait(timeout=60)
+        self.assertEqual(self.log_path.read_bytes(), planted)
 
     def test_os_not_listed_exits_0_as_not_needed(self):
         config = harness.config_xml(silent=True).replace(
@@ -157,17 +194,20 @@ class DeployTest(harness.WineTestCase):
         self.assertEqual((busy['outcome'], busy['exitCode'], busy['managerExitCode']),
                          ('busy', 1618, None), busy)
         self.assertIn(holder, busy['detail'])
-        # The copy is the log of the run that holds the folder, so far.
-        self.assertIn(('CVRNManager', 'RunProcess', 'Started'), harness.parse_log(log))
+        # A run that never started has no log of its own to keep.
+        self.assertIsNone(log)
 
         flag.unlink()
         first.wait(timeout=120 * harness.time_scale())
-        self.assertIn(('CVRNManager', 'DoUpdate', 'Ended'),
-                      harness.parse_log(self.log_path.read_bytes()))
         if first_args[0] == DEPLOY.name:
-            records = [r for r, _ in self.reports().values()]
-            self.assertEqual(sorted((r['outcome'], r['exitCode']) for r in records),
-                             [('applied', 0), ('busy', 1618)], records)
+            records = {r['outcome']: (r['exitCode'], log)
+                       for r, log in self.reports().values()}
+            self.assertEqual(sorted(records), ['applied', 'busy'], records)
+            self.assertIn(('CVRNManager', 'DoUpdate', 'Ended'),
+                          harness.parse_log(records['applied'][1]))
+        else:
+            self.assertIn(('CVRNManager', 'DoUpdate', 'Ended'),
+                          harness.parse_log(self.log_path.read_bytes()))
 
 if __name__ == '__main__':
     unittest.main()
