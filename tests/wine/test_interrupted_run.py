@@ -1,7 +1,7 @@
-"""A run killed during its copy phase, started again from the same folder;
-and what the next start must not trust or disturb: a backup copy changed
-after the kill, a record left by another patch, a run still alive in the
-folder.
+"""A run killed during its copy phase, started again from the same folder,
+directly or through QZVRNDeploy.exe; and what the next start must not
+trust or disturb: a backup copy changed after the kill, a record left by
+another patch, a run still alive in the folder.
 
 A silent QZSU run replacing three large files is killed (SIGKILL, as a
 crash or a management agent would) once its log shows the copy of the
@@ -19,6 +19,7 @@ Run by hand: python3 tests/wine/test_interrupted_run.py -v
 
 import contextlib
 import hashlib
+import json
 import os
 import shutil
 import signal
@@ -44,6 +45,7 @@ RESTORE = 'CVRNManager:RecoverInterruptedRun - Restore original:'
 REMOVE_FOLDER = 'CVRNManager:RecoverInterruptedRun - Remove stale backup folder:'
 REFUSED = 'CVRNManager:RecoverInterruptedRun - Backup record refused:'
 HOLDER = harness.TOOLS / 'qzholder.exe'
+DEPLOY = harness.BIN / 'QZVRNDeploy.exe'
 
 
 def old(i):
@@ -67,14 +69,15 @@ class InterruptedRunTest(harness.WineTestCase):
         for i, name in enumerate(NAMES):
             (self.patch / name).write_bytes(new(i))
         shutil.copyfile(harness.BIN / 'qzkdiag.dll', self.patch / 'qzkdiag.dll')
-        shutil.copyfile(harness.BIN / harness.PRODUCT, self.patch / harness.PRODUCT)
+        for exe in (harness.BIN / harness.PRODUCT, DEPLOY):
+            shutil.copyfile(exe, self.patch / exe.name)
         self.write_config(names)
         (self.patch / 'rules.xml').write_text(harness.rules_xml('return false;'))
 
     def write_config(self, names, before=''):
         key = self.key.split('\\', 1)[1]
         (self.patch / 'QZVRN.config').write_text(harness.config_xml(
-            silent=False, updates=before + ''.join(
+            silent=self.silent, updates=before + ''.join(
                 '    <PATCH_DETAILS>\n'
                 f'      <INSTALLFILENAME>{name}</INSTALLFILENAME>\n'
                 f'      <REGKEYS><INSTALLPATH_REGKEY Key="{key}" '
@@ -107,31 +110,54 @@ class InterruptedRunTest(harness.WineTestCase):
             cwd=self.patch, env=self.env, stdin=subprocess.DEVNULL,
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def kill_during_copy(self):
-        """Starts the update and kills it inside its walk; returns what was
-        tried, one line an attempt."""
+    def start_deploy(self):
+        """QZVRNDeploy.exe of the patch folder, not waited for."""
+        for p in self.private_copies():
+            shutil.rmtree(p, ignore_errors=True)
+        return subprocess.Popen(
+            ['wine', self.win_path(self.patch / DEPLOY.name), '/log', self.win_path(self.logs)],
+            cwd=self.patch.parent, env=self.env, stdin=subprocess.DEVNULL,
+            stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+
+    def deploy_log(self):
+        """The log of the wrapper's manager, in its private temporary folder."""
+        temps = [p for p in self.private_copies() if p.suffix == '.temp']
+        return temps[0] / harness.LOG_NAME if temps else self.log_path.with_name('none')
+
+    def kill_deploy(self, proc):
+        # The wrapper and its manager go together, as in a power cut.
+        self.kill_windows_process('QZVRNDeploy.', 'QZVRN.exe')
+        os.kill(proc.pid, signal.SIGKILL)
+
+    def kill_during_copy(self, deploy=False):
+        """Starts the update (through the wrapper with `deploy`) and kills
+        it inside its walk; returns what was tried, one line an attempt."""
+        start, log_path = self.start_update, lambda: self.log_path
+        if deploy:
+            start, log_path = self.start_deploy, self.deploy_log
         tried, inside_walk = [], False
         deadline = time.time() + 300 * harness.time_scale()
         for attempt, delay in enumerate(DELAYS[:MAX_ATTEMPTS]):
             if time.time() > deadline:
                 break
             self.prepare()
-            proc = self.start_update()
+            proc = start()
             try:
                 limit = time.time() + 120 * harness.time_scale()
                 while proc.poll() is None and time.time() < limit:
-                    log = self.log_path.read_bytes() \
-                        if self.log_path.exists() else b''
+                    log = log_path().read_bytes() if log_path().exists() else b''
                     if log.count(b'CVRNManager  InstallPatch  Started') >= 2:
                         break
                     time.sleep(0.005)
                 time.sleep(delay)
             finally:
-                if proc.poll() is None:
+                if deploy:
+                    self.kill_deploy(proc)
+                elif proc.poll() is None:
                     os.kill(proc.pid, signal.SIGKILL)
                 proc.wait()
-            inside, text = self.where(self.log_path.read_bytes()
-                                      if self.log_path.exists() else b'')
+            inside, text = self.where(log_path().read_bytes()
+                                      if log_path().exists() else b'')
             tried.append(f'kill {attempt + 1}, {delay:.3f} s after the second '
                          f'copy began: {text}')
             inside_walk = inside_walk or inside
@@ -143,6 +169,8 @@ class InterruptedRunTest(harness.WineTestCase):
 
     def setUp(self):
         super().setUp()
+        self.silent = False
+        self.logs = self.patch_dir('logs')
         self.product = self.patch_dir('product')
         self.patch = self.patch_dir('patch')
         self.key = self.unique_key()
@@ -187,6 +215,24 @@ class InterruptedRunTest(harness.WineTestCase):
         self.assertEqual(run.boxes, [], run.describe())
         self.assertLogHas(run, ('CVRNManager', 'DoUpdate', 'Ended'))
         self.assertProduct(run, new)
+
+    def test_the_wrapper_killed_in_the_walk_then_started_again_updates(self):
+        self.silent = True
+        self.tried = self.kill_during_copy(deploy=True)
+        print('\n' + '\n'.join(self.tried), file=sys.stderr)
+        copies = [p for p in self.private_copies() if list(p.glob('qzvrn*'))]
+        self.assertEqual(len(copies), 1, self.private_copies())
+        shutil.rmtree(self.logs)
+        run = self.run_program(self.patch / DEPLOY.name, f'/log {self.win_path(self.logs)}',
+                               cwd=self.patch.parent, timeout=180)
+        self.assertEqual(run.exit_code, 0, run.describe())
+        report, = self.logs.glob('*.json')
+        record = json.loads(report.read_text(encoding='utf-8'))
+        self.assertEqual((record['outcome'], record['managerExitCode']), ('applied', 0), record)
+        run.log_lines = harness.parse_log(report.with_suffix('.log').read_bytes())
+        self.assertLogHas(run, ('CVRNManager', 'DoUpdate', 'Ended'))
+        self.assertProduct(run, new)
+        self.assertEqual(self.private_copies(), [])
 
     def product_digest(self):
         return {p.name: hashlib.sha256(p.read_bytes()).hexdigest()
