@@ -70,6 +70,9 @@ class WineTestCase(unittest.TestCase)
       place, without the log (log_bytes None).
   self.temp_dir, self.log_path   the user's temp folder and the log in it
       (C:\\users\\<user>\\Temp under Wine 8, not AppData\\Local\\Temp)
+  self.private_copies()   QZVRNDeploy.exe's copies and temporary folders
+      under Program Files
+  self.kill_windows_process(*fragments)   SIGKILL by command-line fragments
   self.assertLogHas(run, (source, text, status)), self.assertLogLacks(...),
   self.assertInOrder(run, entries)
       fail with the transcript and the whole log in the message
