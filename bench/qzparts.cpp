@@ -75,8 +75,8 @@ int Hosts(int argc, wchar_t** argv, bool console) {
     si.cb = sizeof(si);
     PROCESS_INFORMATION pi = {};
     const double t0 = Now();
-    if (!CreateProcessW(argv[2], buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
-                        nullptr, nullptr, &si, &pi)) {
+    if (!CreateProcessW(argv[2], buffer.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr,
+                        nullptr, &si, &pi)) {
       std::printf("error CreateProcessW %lu\n", GetLastError());
       return 1;
     }

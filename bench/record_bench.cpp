@@ -63,9 +63,10 @@ void Measure(std::size_t n) {
   bool present = false;
   const std::wstring refusal = walk.Load(folder, allowed, present);
   const double load = Seconds(start);
-  std::printf("%7zu entries, %9zu bytes: listed and read %.3f s, parsed %.3f s, "
-              "all with every copy hashed %.3f s%s\n",
-              n, bytes, listed, read, load, refusal.empty() && reading.record ? "" : "  (refused!)");
+  std::printf(
+      "%7zu entries, %9zu bytes: listed and read %.3f s, parsed %.3f s, "
+      "all with every copy hashed %.3f s%s\n",
+      n, bytes, listed, read, load, refusal.empty() && reading.record ? "" : "  (refused!)");
 }
 
 }  // namespace

@@ -13,17 +13,22 @@ namespace qz::check {
 
 namespace {
 
-const std::vector<std::wstring> kBlockNames = {
-    L"FILENAME",          L"OSVERSION",      L"SILENT_MODE",
-    L"UPDATES",           L"SHOWFINAL_SUCCESSMSG", L"RUNFINAL_RULE",
-    L"RULEFINAL_SUCCESSMSG", L"RULEFINAL_FAILEDMSG", L"CLEANUP_RECURSIVE",
-    L"JSCRIPTCODE"};
-const std::vector<std::wstring> kBlockBooleans = {
-    L"SILENT_MODE", L"SHOWFINAL_SUCCESSMSG", L"RUNFINAL_RULE", L"RULEFINAL_SUCCESSMSG",
-    L"RULEFINAL_FAILEDMSG", L"CLEANUP_RECURSIVE"};
+const std::vector<std::wstring> kBlockNames = {L"FILENAME",
+                                               L"OSVERSION",
+                                               L"SILENT_MODE",
+                                               L"UPDATES",
+                                               L"SHOWFINAL_SUCCESSMSG",
+                                               L"RUNFINAL_RULE",
+                                               L"RULEFINAL_SUCCESSMSG",
+                                               L"RULEFINAL_FAILEDMSG",
+                                               L"CLEANUP_RECURSIVE",
+                                               L"JSCRIPTCODE"};
+const std::vector<std::wstring> kBlockBooleans = {L"SILENT_MODE",         L"SHOWFINAL_SUCCESSMSG",
+                                                  L"RUNFINAL_RULE",       L"RULEFINAL_SUCCESSMSG",
+                                                  L"RULEFINAL_FAILEDMSG", L"CLEANUP_RECURSIVE"};
 const std::vector<std::wstring> kEntryNames = {
-    L"INSTALLFILENAME", L"REGKEYS", L"COMREG_REQUIRED", L"ASMREG_REQUIRED",
-    L"ARGUMENTS",       L"EXECUTION_REQUIRED", L"PROGID", L"PARAMETERS"};
+    L"INSTALLFILENAME",    L"REGKEYS", L"COMREG_REQUIRED", L"ASMREG_REQUIRED", L"ARGUMENTS",
+    L"EXECUTION_REQUIRED", L"PROGID",  L"PARAMETERS"};
 const std::vector<std::wstring> kEntryBooleans = {L"COMREG_REQUIRED", L"ASMREG_REQUIRED",
                                                   L"EXECUTION_REQUIRED"};
 
@@ -114,8 +119,9 @@ class ConfigChecker {
     seen[e.name] = e.line;
     if (!e.Value()) {
       place_.Error(e.line, "empty-value",
-                   ToUtf8(e.name) + " is empty: the manager stops reading the configuration "
-                                    "(general failure)");
+                   ToUtf8(e.name) +
+                       " is empty: the manager stops reading the configuration "
+                       "(general failure)");
       return false;
     }
     return true;
@@ -190,7 +196,8 @@ class ConfigChecker {
           if (key.attributes.size() < 3) {
             place_.Error(key.line, "regkey-attributes",
                          "INSTALLPATH_REGKEY needs three attributes (subkey, value name, "
-                         "relative path); with " + std::to_string(key.attributes.size()) +
+                         "relative path); with " +
+                             std::to_string(key.attributes.size()) +
                              " the manager stops reading the configuration");
           } else if (!IsSafeRelativePath(key.attributes[2].value)) {
             // By position, as the manager reads it, whatever its name.
@@ -235,8 +242,9 @@ class ConfigChecker {
     PatchFile(patch, named, fileName, fileLine);
     if (named && StaysInsideFolder(fileName) && fileName.find(L'/') != std::wstring::npos) {
       place_.Warning(fileLine, "forward-slash",
-                     Quoted(fileName) + ": the manager splits names only at backslashes, so "
-                     "the part after the slash is not the file name it installs or backs up");
+                     Quoted(fileName) +
+                         ": the manager splits names only at backslashes, so "
+                         "the part after the slash is not the file name it installs or backs up");
     }
     if (kind == kFile && named && StaysInsideFolder(fileName) && !FolderPart(fileName).empty()) {
       place_.Warning(fileLine, "file-folder-part",
@@ -262,8 +270,8 @@ class ConfigChecker {
     for (const Unused& u : kUnused) {
       if ((u.kinds & kind) == 0 || given.count(u.element) == 0) continue;
       place_.Warning(lineOf(u.element, patch.line), u.code,
-                     ToUtf8(u.element) + " on an entry that " + u.entry + " (" +
-                         KindName(kind) + "): " + u.effect);
+                     ToUtf8(u.element) + " on an entry that " + u.entry + " (" + KindName(kind) +
+                         "): " + u.effect);
     }
     if (kind == kProgram && named) {
       // The entry refuses a line over 255, the process runner a path or
@@ -335,8 +343,8 @@ void CheckConfigurationFile(const Place& place, const XmlFile& file, const Patch
   }
   if (ReportUnreadable(place, file, "cannot read its configuration")) return;
   if (!file.root) return;
-  if (const XmlElement* block = FirstBlock(place, *file.root, L"QZVRN_PARAMETERS",
-                                           "second-parameter-block")) {
+  if (const XmlElement* block =
+          FirstBlock(place, *file.root, L"QZVRN_PARAMETERS", "second-parameter-block")) {
     ConfigChecker(place, view, facts).Block(*block);
   }
 }

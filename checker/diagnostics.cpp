@@ -33,8 +33,8 @@ std::string JsonString(const std::string& text) {
 
 }  // namespace
 
-void Report::Add(Severity severity, const std::string& file, long line,
-                 const std::string& code, const std::string& text) {
+void Report::Add(Severity severity, const std::string& file, long line, const std::string& code,
+                 const std::string& text) {
   found_.push_back({file, line < 1 ? 1 : line, severity, code, text});
 }
 
@@ -54,15 +54,16 @@ std::vector<Diagnostic> Report::Sorted() const {
 
 int Report::ExitStatus() const {
   int status = 0;
-  for (const Diagnostic& d : found_) status = std::max(status, d.severity == Severity::kError ? 2 : 1);
+  for (const Diagnostic& d : found_)
+    status = std::max(status, d.severity == Severity::kError ? 2 : 1);
   return status;
 }
 
 std::string Report::Text() const {
   std::string out;
   for (const Diagnostic& d : Sorted()) {
-    out += d.file + ":" + std::to_string(d.line) + ": " + Name(d.severity) + ": " + d.text +
-           " [" + d.code + "]\n";
+    out += d.file + ":" + std::to_string(d.line) + ": " + Name(d.severity) + ": " + d.text + " [" +
+           d.code + "]\n";
   }
   return out;
 }

@@ -20,8 +20,7 @@ class Report {
  public:
   void Add(Severity severity, const std::string& file, long line, const std::string& code,
            const std::string& text);
-  void Error(const std::string& file, long line, const std::string& code,
-             const std::string& text) {
+  void Error(const std::string& file, long line, const std::string& code, const std::string& text) {
     Add(Severity::kError, file, line, code, text);
   }
   void Warning(const std::string& file, long line, const std::string& code,

@@ -14,8 +14,8 @@
 
 namespace qz::check {
 
-int NativeCheck(const std::vector<std::string>& arguments, std::ostream& out,
-                std::ostream& err, ScriptHost* host) {
+int NativeCheck(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err,
+                ScriptHost* host) {
   namespace fs = std::filesystem;
   const Options options = ParseArguments(arguments);
   std::error_code ec;
@@ -44,12 +44,15 @@ int NativeCheck(const std::vector<std::string>& arguments, std::ostream& out,
     machine.files.AddFile(source + L"\\QZVRN_Conditions.config", *conditions);
   }
   NoScriptHost none("there is no script host on this system");
-  CheckEnvironment environment{machine.os, source, options.folder, '/', folder,
-                               host ? *host : none,
-                               [&](const std::wstring& name) {
-                                 return machine.files.Contents(source + L"\\" + name);
-                               },
-                               fileAt};
+  CheckEnvironment environment{
+      machine.os,
+      source,
+      options.folder,
+      '/',
+      folder,
+      host ? *host : none,
+      [&](const std::wstring& name) { return machine.files.Contents(source + L"\\" + name); },
+      fileAt};
   return Finish(CheckPatch(environment), options.json, out, err);
 }
 

@@ -33,16 +33,17 @@ class Checker {
     CheckConfigurationFile(At(kConfigName), config, view, facts);
     if (facts.ruleFileNamed && !facts.ruleFileName.empty() &&
         !StaysInsideFolder(facts.ruleFileName)) {
-      At(kConfigName).Warning(facts.ruleFileLine, "rule-file-outside",
-                              "rule file " + Quoted(facts.ruleFileName) +
-                                  " lies outside the patch folder: it is read from there, not "
-                                  "checked, and never cleaned up");
+      At(kConfigName)
+          .Warning(facts.ruleFileLine, "rule-file-outside",
+                   "rule file " + Quoted(facts.ruleFileName) +
+                       " lies outside the patch folder: it is read from there, not "
+                       "checked, and never cleaned up");
     } else if (facts.ruleFileNamed && !facts.ruleFileName.empty()) {
       const XmlFile rules = Load(facts.ruleFileName);
       if (!rules.found) {
-        At(kConfigName).Error(facts.ruleFileLine, "rule-file-missing",
-                              "rule file " + Quoted(facts.ruleFileName) +
-                                  " is not in the patch folder");
+        At(kConfigName)
+            .Error(facts.ruleFileLine, "rule-file-missing",
+                   "rule file " + Quoted(facts.ruleFileName) + " is not in the patch folder");
       }
       CheckRuleFile(At(facts.ruleFileName), rules, facts);
     }
@@ -50,14 +51,14 @@ class Checker {
     // checker's own loads do not.
     DoctypeRefusingDom xml(env_.os.xml, env_.fileAt);
     port::Platform& os = env_.os;
-    port::Platform guarded{os.system,    os.files,   os.registry,  os.processes, os.modules,
-                           os.com,       xml,        os.ui,        os.resources, os.installer,
-                           os.shell,     os.shutdown, os.sync};
+    port::Platform guarded{os.system, os.files,    os.registry, os.processes, os.modules,
+                           os.com,    xml,         os.ui,       os.resources, os.installer,
+                           os.shell,  os.shutdown, os.sync};
     const ReaderRun run = RunManagerReaders(guarded);
     if (run.error && result_.report.ExitStatus() < 2) {
       // The checks above should have named the cause; say at least what
       // the manager does.
-      const std::wstring file = run.failedStep == L"ReadConditions" ? kConditionsName
+      const std::wstring file = run.failedStep == L"ReadConditions"  ? kConditionsName
                                 : run.failedStep == L"ReadJSFromXml" ? facts.ruleFileName
                                                                      : kConfigName;
       At(file).Error(1, "manager-refuses",
@@ -107,9 +108,9 @@ class Checker {
         // host that names no line leaves it there.
         const long bodyLine = result.line - CountLines(header);
         const long elementLine = facts.scriptLines.at(name);
-        At(file).Error(bodyLine >= 1 ? elementLine + bodyLine - 1 : elementLine, "script-syntax",
-                       "JScript syntax error in the rule of " + ToUtf8(name) + ": " +
-                           result.message);
+        At(file).Error(
+            bodyLine >= 1 ? elementLine + bodyLine - 1 : elementLine, "script-syntax",
+            "JScript syntax error in the rule of " + ToUtf8(name) + ": " + result.message);
       }
     }
   }

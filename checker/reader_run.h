@@ -10,10 +10,10 @@
 namespace qz::check {
 
 struct ReaderRun {
-  std::optional<int> error;      // the _error value the readers ended with
-  std::wstring failedStep;       // the reader that raised it
-  std::wstring conditionsHeader; // the header the condition scripts got
-  std::wstring mainHeader;       // the header the main rule script got
+  std::optional<int> error;       // the _error value the readers ended with
+  std::wstring failedStep;        // the reader that raised it
+  std::wstring conditionsHeader;  // the header the condition scripts got
+  std::wstring mainHeader;        // the header the main rule script got
 };
 
 ReaderRun RunManagerReaders(port::Platform& os);

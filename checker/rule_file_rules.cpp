@@ -27,9 +27,9 @@ void CheckRuleFile(const Place& place, const XmlFile& file, PatchFacts& facts) {
         valid = valid || EqualsIgnoringCase(*value, flag);
       }
       if (!valid) {
-        place.Warning(child.line, "reboot-flag-value",
-                      "rebootFlag " + Shortened(*value) +
-                          " is not 0, 1, 2 or 3: it changes nothing");
+        place.Warning(
+            child.line, "reboot-flag-value",
+            "rebootFlag " + Shortened(*value) + " is not 0, 1, 2 or 3: it changes nothing");
       }
     } else if (child.name == L"matches") {
       CheckChildNames(place, child, {L"match"});

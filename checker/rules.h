@@ -35,7 +35,7 @@ struct PatchFacts {
 
 // Names the manager knows and the files the patch holds, for the checks.
 struct PatchView {
-  std::wstring sourceFolder;  // as the manager names the folder
+  std::wstring sourceFolder;                        // as the manager names the folder
   std::function<bool(const std::wstring&)> exists;  // a patch file by relative name
 };
 
@@ -54,8 +54,8 @@ const XmlAttribute* Attribute(const Place& place, const XmlElement& element,
                               const std::wstring& name);
 // The first element named `name` (exactly) in document order, reporting
 // the later ones as ignored and, when there is none, one in another case.
-const XmlElement* FirstBlock(const Place& place, const XmlElement& root,
-                             const std::wstring& name, const char* secondCode);
+const XmlElement* FirstBlock(const Place& place, const XmlElement& root, const std::wstring& name,
+                             const char* secondCode);
 // A file the checks cannot look into: a document type, or XML the DOM did
 // not load (not reported when the DOM itself failed: the manager's own run
 // says what it refused). True when there is nothing to check; `effect` is

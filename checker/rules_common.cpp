@@ -68,16 +68,15 @@ void CheckChildNames(const Place& place, const XmlElement& parent,
       return EqualsIgnoringCase(k, child.name);
     });
     if (sameLetters != known.end()) {
-      place.Warning(child.line, "element-case",
-                    ToUtf8(child.name) + where + ": names are case-sensitive, write " +
-                        ToUtf8(*sameLetters));
+      place.Warning(
+          child.line, "element-case",
+          ToUtf8(child.name) + where + ": names are case-sensitive, write " + ToUtf8(*sameLetters));
     } else if (const std::wstring* like = Resembled(child.name, known)) {
       place.Warning(child.line, "unknown-element",
                     "unknown element " + ToUtf8(child.name) + where + "; did you mean " +
                         ToUtf8(*like) + "?");
     } else {
-      place.Warning(child.line, "unknown-element",
-                    "unknown element " + ToUtf8(child.name) + where);
+      place.Warning(child.line, "unknown-element", "unknown element " + ToUtf8(child.name) + where);
     }
   }
 }
@@ -97,8 +96,8 @@ const XmlAttribute* Attribute(const Place& place, const XmlElement& element,
   return found;
 }
 
-const XmlElement* FirstBlock(const Place& place, const XmlElement& root,
-                             const std::wstring& name, const char* secondCode) {
+const XmlElement* FirstBlock(const Place& place, const XmlElement& root, const std::wstring& name,
+                             const char* secondCode) {
   const auto blocks = ElementsNamed(root, name);
   for (std::size_t i = 1; i < blocks.size(); ++i) {
     place.Warning(blocks[i]->line, secondCode,
@@ -125,7 +124,8 @@ bool ReportUnreadable(const Place& place, const XmlFile& file, const std::string
   if (file.doctypeLine != 0) {
     place.Error(file.doctypeLine, "xml-doctype",
                 "document type declaration (<!DOCTYPE): the manager refuses documents with "
-                "one, and " + effect);
+                "one, and " +
+                    effect);
     return true;
   }
   if (file.wellFormed) return false;

@@ -9,8 +9,7 @@ namespace qz {
 
 // Shows the box and returns its result; returns 1 (IDOK) without showing
 // anything when `quiet`.
-int ShowMessageUnlessQuiet(port::Ui& ui, bool quiet, port::Handle owner,
-                           const std::wstring& text, const std::wstring& caption,
-                           unsigned style);
+int ShowMessageUnlessQuiet(port::Ui& ui, bool quiet, port::Handle owner, const std::wstring& text,
+                           const std::wstring& caption, unsigned style);
 
 }  // namespace qz

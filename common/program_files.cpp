@@ -24,8 +24,8 @@ std::optional<std::wstring> ReadProgramFilesDir(port::Registry& registry, port::
     port::DWORD type = 0;
     port::DWORD requiredBytes = 0;
     std::vector<std::uint8_t> data;
-    const port::LONG status = registry.RegQueryValueExW(key, kProgramFilesValue, bufferBytes,
-                                                        type, data, requiredBytes);
+    const port::LONG status =
+        registry.RegQueryValueExW(key, kProgramFilesValue, bufferBytes, type, data, requiredBytes);
     if (status == port::kErrorMoreData) {
       // The value may change between two reads: ask again with its new size.
       if (requiredBytes <= bufferBytes || requiredBytes > kMostReadBytes) return std::nullopt;

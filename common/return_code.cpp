@@ -2,8 +2,7 @@
 
 namespace qz {
 
-int WriteReturnCodeFile(EightBitTextFile& stream, const std::wstring& path,
-                        int value) {
+int WriteReturnCodeFile(EightBitTextFile& stream, const std::wstring& path, int value) {
   try {
     stream.Open(path);
     stream.Write(std::to_wstring(value));

@@ -13,7 +13,6 @@ inline constexpr wchar_t kReturnCodeFileName[] = L"QZVRN_Returncode.txt";
 // Opens `stream` on `path`, writes `value` and closes it again. A file that
 // cannot be created or written is not reported: the result is still 1; 0
 // only when an exception ended the write.
-int WriteReturnCodeFile(EightBitTextFile& stream, const std::wstring& path,
-                        int value);
+int WriteReturnCodeFile(EightBitTextFile& stream, const std::wstring& path, int value);
 
 }  // namespace qz

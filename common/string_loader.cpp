@@ -6,8 +6,7 @@ namespace {
 
 constexpr port::LANGID kNeutralBlock = 1024;
 
-std::wstring FromBlock(port::Resources& resources, unsigned id,
-                       port::LANGID language) {
+std::wstring FromBlock(port::Resources& resources, unsigned id, port::LANGID language) {
   const auto block = resources.FindStringBlock(id / 16 + 1, language);
   return block ? StringFromBlock(*block, id) : std::wstring();
 }
@@ -31,8 +30,7 @@ std::wstring StringFromBlock(const std::vector<std::uint16_t>& block, unsigned i
   return text;
 }
 
-std::wstring LoadResourceString(port::Resources& resources,
-                                port::SystemInfo& system, unsigned id,
+std::wstring LoadResourceString(port::Resources& resources, port::SystemInfo& system, unsigned id,
                                 port::LANGID language) {
   std::wstring text;
   if (language != 0) {
@@ -40,8 +38,7 @@ std::wstring LoadResourceString(port::Resources& resources,
   } else {
     // The neutral request in the order Windows itself takes, done here
     // because not every platform's lookup does it.
-    const port::LANGID order[] = {system.GetThreadLangID(),
-                                  system.GetUserDefaultUILanguage(),
+    const port::LANGID order[] = {system.GetThreadLangID(), system.GetUserDefaultUILanguage(),
                                   kNeutralBlock};
     for (port::LANGID lang : order) {
       if (lang == 0) continue;

@@ -17,8 +17,7 @@ std::wstring StringFromBlock(const std::vector<std::uint16_t>& block, unsigned i
 // The text of string `id` from the block of `language` (0: the platform's
 // own order: thread language, user UI language, neutral block), falling
 // back to LoadStringW. May be empty.
-std::wstring LoadResourceString(port::Resources& resources,
-                                port::SystemInfo& system, unsigned id,
+std::wstring LoadResourceString(port::Resources& resources, port::SystemInfo& system, unsigned id,
                                 port::LANGID language);
 
 }  // namespace qz

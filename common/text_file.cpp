@@ -70,9 +70,7 @@ bool EightBitTextFile::WriteBytes(const std::string& bytes) {
   return !failed_;
 }
 
-bool EightBitTextFile::Write(const std::wstring& text) {
-  return WriteBytes(EncodeEightBit(text));
-}
+bool EightBitTextFile::Write(const std::wstring& text) { return WriteBytes(EncodeEightBit(text)); }
 
 void EightBitTextFile::Close() {
   if (handle_ != 0) {

@@ -42,7 +42,10 @@ std::wstring FromUtf8(const std::string& text) {
   while (i < text.size()) {
     const unsigned char b = static_cast<unsigned char>(text[i]);
     int extra = b < 0x80 ? 0 : (b >> 5) == 6 ? 1 : (b >> 4) == 14 ? 2 : (b >> 3) == 30 ? 3 : -1;
-    std::uint32_t c = extra == 0 ? b : extra == 1 ? (b & 0x1F) : extra == 2 ? (b & 0x0F) : (b & 0x07);
+    std::uint32_t c = extra == 0   ? b
+                      : extra == 1 ? (b & 0x1F)
+                      : extra == 2 ? (b & 0x0F)
+                                   : (b & 0x07);
     bool ok = extra >= 0 && i + extra < text.size() + (extra == 0 ? 1 : 0);
     for (int k = 1; ok && k <= extra; ++k) {
       const unsigned char n = static_cast<unsigned char>(text[i + k]);

@@ -87,8 +87,7 @@ bool CreateFolders(port::Files& files, const std::wstring& folder) {
     return (attributes & port::kFileAttributeDirectory) != 0;
   }
   const std::size_t cut = folder.find_last_of(L"\\/");
-  if (cut != std::wstring::npos && cut > 0 && folder[cut - 1] != L'\\' &&
-      folder[cut - 1] != L':') {
+  if (cut != std::wstring::npos && cut > 0 && folder[cut - 1] != L'\\' && folder[cut - 1] != L':') {
     if (!CreateFolders(files, folder.substr(0, cut))) return false;
   }
   return static_cast<bool>(files.CreateDirectoryW(folder));
@@ -109,8 +108,8 @@ class Run {
   int Go(const std::vector<std::wstring>& arguments) {
     const Options options = ParseArguments(arguments);
     if (!options.usageError.empty()) {
-      report_.verdict = Failure("usage: QZVRNDeploy.exe [/log FOLDER]: " + options.usageError,
-                                "command line");
+      report_.verdict =
+          Failure("usage: QZVRNDeploy.exe [/log FOLDER]: " + options.usageError, "command line");
     } else {
       report_.verdict = Deploy();
     }

@@ -21,8 +21,7 @@ bool IsDotName(const std::wstring& name) { return name == L"." || name == L"..";
 
 // A run that wrote its reports must not make the next one another patch.
 bool IsOwnReport(const std::wstring& name) {
-  return EqualsIgnoringCase(name, kJsonBesideItself) ||
-         EqualsIgnoringCase(name, kLogBesideItself);
+  return EqualsIgnoringCase(name, kJsonBesideItself) || EqualsIgnoringCase(name, kLogBesideItself);
 }
 
 std::wstring Join(const std::wstring& folder, const std::wstring& relative) {
@@ -89,8 +88,8 @@ bool PrivateCopy::DigestTree(std::string& digest, const std::wstring* copyTo) {
     if (in == 0) return Fail("a patch file cannot be read: " + name);
     port::Handle out = 0;
     if (copyTo) {
-      out = files_.CreateFileW(Join(*copyTo, entry.relative), port::kGenericWrite,
-                               port::kCreateNew, 0);
+      out = files_.CreateFileW(Join(*copyTo, entry.relative), port::kGenericWrite, port::kCreateNew,
+                               0);
     }
     bool ok = !copyTo || out != 0;
     Sha256 file;

@@ -21,8 +21,8 @@ constexpr std::uint32_t kManagerException = 0xFFFFFFFFu;
 
 // Steps that end the run with "this update does not apply to this
 // machine": the manager's own verdict, not a fault.
-const char* const kNotApplicable[] = {"OS Not Supported:", "CheckOS:",
-                                      "LocateAndVerifyInstallPath:"};
+const char* const kNotApplicable[] = {
+    "OS Not Supported:", "CheckOS:", "LocateAndVerifyInstallPath:"};
 
 std::vector<std::string> WholeLines(const std::string& log) {
   std::vector<std::string> lines;
@@ -61,8 +61,8 @@ std::string StepName(std::string label) {
 // one that only the return-code file tells (the driver patch writes it).
 Restart RestartOf(const std::vector<std::string>& lines,
                   const std::optional<std::string>& returnCode) {
-  const bool asked = Has(lines, kShutdownInfo + "Force Reboot") ||
-                     Has(lines, kShutdownInfo + "Restart Now");
+  const bool asked =
+      Has(lines, kShutdownInfo + "Force Reboot") || Has(lines, kShutdownInfo + "Restart Now");
   // ShutDown logs its Ended entry only when Windows took the request.
   if (asked && Has(lines, kShutDownEnded)) return Restart::kStarted;
   if (asked || Has(lines, kShutdownInfo + "Restart Later")) return Restart::kPending;
@@ -78,12 +78,9 @@ int ExitCodeOf(const Verdict& verdict) {
       if (verdict.restart == Restart::kStarted) return kExitRestartStarted;
       if (verdict.restart == Restart::kPending) return kExitRestartPending;
       return kExitSuccess;
-    case Outcome::kNotNeeded:
-      return kExitSuccess;
-    case Outcome::kBusy:
-      return kExitBusy;
-    case Outcome::kFailed:
-      break;
+    case Outcome::kNotNeeded: return kExitSuccess;
+    case Outcome::kBusy: return kExitBusy;
+    case Outcome::kFailed: break;
   }
   return kExitFailure;
 }
@@ -93,8 +90,7 @@ Verdict JudgeRun(const RunTraces& traces) {
   if (!traces.logWrittenByThisRun) return Failed("the log found is not this run's");
   const std::vector<std::string> lines = WholeLines(*traces.log);
   if (lines.empty()) return Failed("the run's log is empty");
-  if (lines.front() != kMainStarted ||
-      std::count(lines.begin(), lines.end(), kMainStarted) != 1) {
+  if (lines.front() != kMainStarted || std::count(lines.begin(), lines.end(), kMainStarted) != 1) {
     return Failed("the log is not the log of one run");
   }
 
@@ -110,8 +106,7 @@ Verdict JudgeRun(const RunTraces& traces) {
   }
 
   if (traces.managerExitCode == kManagerException) {
-    return Failed("QZVRN.exe ended on an exception",
-                  label.empty() ? "Exception" : StepName(label));
+    return Failed("QZVRN.exe ended on an exception", label.empty() ? "Exception" : StepName(label));
   }
   if (traces.managerExitCode != 0) {
     return Failed("QZVRN.exe ended abnormally", label.empty() ? "" : StepName(label));
@@ -123,8 +118,8 @@ Verdict JudgeRun(const RunTraces& traces) {
     const bool notApplicable =
         status == "Failed" && std::any_of(std::begin(kNotApplicable), std::end(kNotApplicable),
                                           [&](const char* step) { return label == step; });
-    if (notApplicable || (label == "Update not required:" &&
-                          status == "Java script returned false")) {
+    if (notApplicable ||
+        (label == "Update not required:" && status == "Java script returned false")) {
       v.outcome = Outcome::kNotNeeded;
       v.detail = "not needed on this machine (" + StepName(label) + ")";
       return v;

@@ -30,7 +30,7 @@ int ExitCodeOf(const Verdict& verdict);
 // What a finished run left behind. A file that the run did not write
 // (older than its start) counts as missing.
 struct RunTraces {
-  std::optional<std::string> log;         // the log's bytes
+  std::optional<std::string> log;  // the log's bytes
   bool logWrittenByThisRun = false;
   std::optional<std::string> returnCode;  // the return-code file's bytes
   std::uint32_t managerExitCode = 0;

@@ -34,9 +34,8 @@ bool NotifyDeviceWindows(DriverPatch& run, int mode) {
     }
     for (int send = 0; send < 3; ++send) {
       if (send > 0) run.os.system.Sleep(100);
-      windows.SendMessageTimeoutA(window, kWmDeviceChange, kDbtDeviceArrival,
-                                  &kDeviceArrival, port::kSmtoAbortIfHung,
-                                  kSendTimeoutMs);
+      windows.SendMessageTimeoutA(window, kWmDeviceChange, kDbtDeviceArrival, &kDeviceArrival,
+                                  port::kSmtoAbortIfHung, kSendTimeoutMs);
     }
     return true;
   });

@@ -86,12 +86,10 @@ int WriteReturnCode(DriverPatch& run, int value);
 // character in the ANSI code page (npos when there is none), and the
 // case-insensitive equality of two narrow texts.
 std::size_t LastBackslash(DriverPatch& run, const std::string& path);
-bool EqualsIgnoringCaseMbcs(DriverPatch& run, const std::string& a,
-                            const std::string& b);
+bool EqualsIgnoringCaseMbcs(DriverPatch& run, const std::string& a, const std::string& b);
 
 // service_query.cpp. A missing service gives "XXXX\XXXX" and true.
-bool QueryServiceBinaryPath(DriverPatch& run, const std::string& name,
-                            std::string& path);
+bool QueryServiceBinaryPath(DriverPatch& run, const std::string& name, std::string& path);
 // The text after the last backslash; the whole path when it has none.
 int FileNameFromPath(DriverPatch& run, const std::string& path, std::string& name);
 
@@ -109,23 +107,19 @@ int RunRegServer(DriverPatch& run, const std::string& path);
 bool NotifyDeviceWindows(DriverPatch& run, int mode);
 
 // replace.cpp
-Replacement ReplaceServiceExecutable(DriverPatch& run,
-                                     const std::string& serviceName,
+Replacement ReplaceServiceExecutable(DriverPatch& run, const std::string& serviceName,
                                      const std::string& serviceBinaryPath,
-                                     const std::string& sourceFile,
-                                     const std::string& systemTarget,
+                                     const std::string& sourceFile, const std::string& systemTarget,
                                      const std::string& sourceDirectory);
 
 // messages.cpp
 port::LANGID GetMessageLanguage(DriverPatch& run);
-std::wstring MsgDisplayString(DriverPatch& run, port::LANGID language,
-                              unsigned id);
+std::wstring MsgDisplayString(DriverPatch& run, port::LANGID language, unsigned id);
 void DisplayMessage(DriverPatch& run, unsigned id);
 
 // restart_dialog.cpp: the procedure of dialog 168 and its labelling.
-std::intptr_t RestartDialog(DriverPatch& run, port::Handle window,
-                            unsigned message, std::uintptr_t wParam,
-                            std::intptr_t lParam);
+std::intptr_t RestartDialog(DriverPatch& run, port::Handle window, unsigned message,
+                            std::uintptr_t wParam, std::intptr_t lParam);
 void DisplayDialog(DriverPatch& run, port::LANGID language);
 
 // restart_machine.cpp: asks Windows to restart; every failure ends it

@@ -35,8 +35,7 @@ std::string SourceDirectory(DriverPatch& run) {
 // Passed when the helper library or its export is missing; the library
 // stays loaded.
 bool CurrentUserIsAdministrator(DriverPatch& run, const std::string& sourceDirectory) {
-  const port::Handle helper =
-      run.os.shell.LoadLibraryA(sourceDirectory + "\\txlsvchlp.dll");
+  const port::Handle helper = run.os.shell.LoadLibraryA(sourceDirectory + "\\txlsvchlp.dll");
   if (helper == 0) return true;
   const auto check = run.os.shell.GetProcAddress(helper, "IsCurrentUserLocalAdministrator");
   return !check || check() != 0;
@@ -90,8 +89,8 @@ int Run(DriverPatch& run, const std::string& commandLine) {
     return -1;
   }
 
-  const Replacement end = ReplaceServiceExecutable(
-      run, serviceName, serviceBinaryPath, sourceFile, systemTarget, sourceDirectory);
+  const Replacement end = ReplaceServiceExecutable(run, serviceName, serviceBinaryPath, sourceFile,
+                                                   systemTarget, sourceDirectory);
   if (end == Replacement::kDirect) {
     DisplayMessage(run, kMsgUpdateCompleted);
     return 0;

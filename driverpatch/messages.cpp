@@ -25,13 +25,11 @@ port::LANGID GetMessageLanguage(DriverPatch& run) {
   }
 }
 
-std::wstring MsgDisplayString(DriverPatch& run, port::LANGID language,
-                              unsigned id) {
+std::wstring MsgDisplayString(DriverPatch& run, port::LANGID language, unsigned id) {
   Trace(run, "%s %s", "TXLDriverPatchMsgDisplayString", "- Entering");
   // Language 0 takes the thread's language first, then the neutral table,
   // on every platform; a text found nowhere is empty.
-  std::wstring text =
-      LoadResourceString(run.os.resources, run.os.system, id, language);
+  std::wstring text = LoadResourceString(run.os.resources, run.os.system, id, language);
   Trace(run, "%s %s", "TXLDriverPatchMsgDisplayString", "- Exiting");
   return text;
 }
@@ -39,8 +37,7 @@ std::wstring MsgDisplayString(DriverPatch& run, port::LANGID language,
 void DisplayMessage(DriverPatch& run, unsigned id) {
   if (run.state.silent) return;
   Trace(run, "%s %s", "TXLDriverPatch::DisplayMessage", "- Entering");
-  ShowMessageUnlessQuiet(run.os.ui, false, 0,
-                         MsgDisplayString(run, GetMessageLanguage(run), id),
+  ShowMessageUnlessQuiet(run.os.ui, false, 0, MsgDisplayString(run, GetMessageLanguage(run), id),
                          L"QZ", port::kMbOk);
   Trace(run, "%s %s", "TXLDriverPatch::DisplayMessage", "- Exiting");
 }

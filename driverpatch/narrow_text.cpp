@@ -21,12 +21,10 @@ namespace {
 char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 }  // namespace
 
-bool EqualsIgnoringCaseMbcs(DriverPatch& run, const std::string& a,
-                            const std::string& b) {
+bool EqualsIgnoringCaseMbcs(DriverPatch& run, const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (run.os.ansiFiles.IsDBCSLeadByte(static_cast<unsigned char>(a[i])) &&
-        i + 1 < a.size()) {
+    if (run.os.ansiFiles.IsDBCSLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
       if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
       ++i;
     } else if (FoldAscii(a[i]) != FoldAscii(b[i])) {

@@ -31,11 +31,9 @@ Target DriverTarget(DriverPatch& run) {
 
 }  // namespace
 
-Replacement ReplaceServiceExecutable(DriverPatch& run,
-                                     const std::string& serviceName,
+Replacement ReplaceServiceExecutable(DriverPatch& run, const std::string& serviceName,
                                      const std::string& serviceBinaryPath,
-                                     const std::string& sourceFile,
-                                     const std::string& systemTarget,
+                                     const std::string& sourceFile, const std::string& systemTarget,
                                      const std::string& sourceDirectory) {
   auto& os = run.os;
   os.system.Sleep(200);

@@ -4,14 +4,13 @@
 namespace qz::driverpatch {
 
 namespace {
-constexpr int kIdOk = 1;          // "Restart Now"
-constexpr int kIdCancel = 2;      // "Restart Later", Esc, a close request
+constexpr int kIdOk = 1;      // "Restart Now"
+constexpr int kIdCancel = 2;  // "Restart Later", Esc, a close request
 constexpr int kQuestionText = 1003;
 }  // namespace
 
-std::intptr_t RestartDialog(DriverPatch& run, port::Handle window,
-                            unsigned message, std::uintptr_t wParam,
-                            std::intptr_t /*lParam*/) {
+std::intptr_t RestartDialog(DriverPatch& run, port::Handle window, unsigned message,
+                            std::uintptr_t wParam, std::intptr_t /*lParam*/) {
   run.state.dialogWindow = window;
   Trace(run, "%s %s", "TXLDriverPatchRestartDialog", "- Entering");
   std::intptr_t handled = 0;
@@ -29,9 +28,7 @@ std::intptr_t RestartDialog(DriverPatch& run, port::Handle window,
         WriteReturnCode(run, 2);
         run.os.ui.EndDialog(window, 0);
         break;
-      default:
-        run.os.ui.EndDialog(window, 0);
-        break;
+      default: run.os.ui.EndDialog(window, 0); break;
     }
     handled = 1;
   }
@@ -47,8 +44,8 @@ void DisplayDialog(DriverPatch& run, port::LANGID language) {
   // empty text. Control 0 is the caption.
   auto label = [&](int control, unsigned stringId) {
     const std::wstring text = MsgDisplayString(run, language, stringId);
-    const bool done = control == 0 ? ui.SetWindowTextW(dialog, text)
-                                   : ui.SetDlgItemTextW(dialog, control, text);
+    const bool done =
+        control == 0 ? ui.SetWindowTextW(dialog, text) : ui.SetDlgItemTextW(dialog, control, text);
     if (!done) {
       Trace(run, "SetWindowText failed for ID %d.Error = %d", static_cast<int>(stringId), 0);
     }

@@ -51,8 +51,7 @@ void RestartMachine(DriverPatch& run) {
     Trace(run, "GetVersionEx failed in RestartMachine");
   } else {
     // Windows 9x has no privileges to enable.
-    ready = version.platformId != port::kVerPlatformWin32Nt ||
-            EnableShutdownPrivilege(run, token);
+    ready = version.platformId != port::kVerPlatformWin32Nt || EnableShutdownPrivilege(run, token);
   }
   if (ready && !shutdown.ExitWindowsEx(kRebootForce, kPlannedMaintenance)) {
     Trace(run, "ExitWindowsEx failed ");

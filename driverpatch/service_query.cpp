@@ -8,8 +8,7 @@ namespace {
 constexpr port::DWORD kConfigRecordBytes = 36;
 }  // namespace
 
-bool QueryServiceBinaryPath(DriverPatch& run, const std::string& name,
-                            std::string& path) {
+bool QueryServiceBinaryPath(DriverPatch& run, const std::string& name, std::string& path) {
   port::Services& scm = run.os.services;
   const port::Handle manager = scm.OpenSCManagerA(port::kScManagerConnect);
   if (manager == 0) return false;

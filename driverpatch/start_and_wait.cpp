@@ -21,8 +21,7 @@ bool StartServiceAndWait(DriverPatch& run, const std::string& name) {
     run.startManager = scm.OpenSCManagerA(port::kScManagerAllAccess);
     if (run.startManager == 0) return false;
   }
-  const port::Handle service =
-      scm.OpenServiceA(run.startManager, name, port::kServiceAllAccess);
+  const port::Handle service = scm.OpenServiceA(run.startManager, name, port::kServiceAllAccess);
   if (service == 0) return false;
   port::ServiceStatus status;
   if (!scm.StartServiceA(service) || !scm.QueryServiceStatusEx(service, status)) {

@@ -9,15 +9,13 @@ bool StopAndDeleteService(DriverPatch& run, const std::string& name) {
   const port::Handle manager = scm.OpenSCManagerA(port::kScManagerAllAccess);
   // Nothing has been replaced yet: ending with 0 would read as success.
   if (manager == 0) throw EndProcess{-1};
-  const port::Handle service =
-      scm.OpenServiceA(manager, name, port::kServiceStopDeleteQuery);
+  const port::Handle service = scm.OpenServiceA(manager, name, port::kServiceStopDeleteQuery);
   if (service == 0) {
     scm.CloseServiceHandle(manager);
     return false;
   }
   port::ServiceStatus status;
-  if (scm.QueryServiceStatus(service, status) &&
-      status.currentState == port::kServiceRunning) {
+  if (scm.QueryServiceStatus(service, status) && status.currentState == port::kServiceRunning) {
     // Not awaited: the copies that follow wait 500 ms.
     scm.ControlService(service, port::kServiceControlStop);
   }

@@ -17,8 +17,7 @@ constexpr wchar_t kClass[] = L"CVRNManager";
 constexpr wchar_t kCleanup[] = L"CVRNManager:Cleanup";
 
 bool KeptByRecursiveMode(const std::wstring& name) {
-  for (const wchar_t* kept :
-       {L"QZVRN.exe", L"QZVRN_Returncode.txt", L"QZVRN.log", L".", L".."}) {
+  for (const wchar_t* kept : {L"QZVRN.exe", L"QZVRN_Returncode.txt", L"QZVRN.log", L".", L".."}) {
     if (name == kept) return true;
   }
   return false;

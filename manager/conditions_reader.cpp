@@ -19,9 +19,8 @@ constexpr wchar_t kSource[] = L"CVRNManager:ReadConditions";
 
 bool CVRNManager::ReadConditions() {
   LogStarted(L"CVRNManager", L"ReadConditions");
-  const xml::GuardTexts texts{kSource,           L"Com error: ",
-                              L"Unknown error: ", L"Failed",
-                              L"Unknown error: ", L"Failed"};
+  const xml::GuardTexts texts{kSource,   L"Com error: ",     L"Unknown error: ",
+                              L"Failed", L"Unknown error: ", L"Failed"};
   return xml::RunGuarded(*this, texts, [&] {
     const std::wstring path = m_sourceFolder + L"\\" + L"QZVRN_Conditions.config";
     if (!os_.files.FindFirstFileW(path)) {

@@ -67,9 +67,8 @@ UpdateEntry ReadPatchDetails(XmlNode& patch) {
 
 bool CVRNManager::ReadConfiguration() {
   LogStarted(L"CVRNManager", L"ReadConfiguration");
-  const xml::GuardTexts texts{kSource,           L"Com error: ",
-                              L"Unknown error: ", L"Failed",
-                              L"Unknown error: ", L"failed"};
+  const xml::GuardTexts texts{kSource,   L"Com error: ",     L"Unknown error: ",
+                              L"Failed", L"Unknown error: ", L"failed"};
   return xml::RunGuarded(*this, texts, [&] {
     auto document = xml::Need(os_.xml.CreateDocument());
     // The wide path, so that a folder name outside the ANSI code page

@@ -26,8 +26,7 @@ void CVRNManager::CheckControl() {
   LogStarted(kClass, L"CheckControl");
 
   port::Clsid clsid{};
-  if (os_.com.CLSIDFromProgID(kControlProgId, clsid) >= 0 &&
-      os_.com.CoCreateInstance(clsid) >= 0) {
+  if (os_.com.CLSIDFromProgID(kControlProgId, clsid) >= 0 && os_.com.CoCreateInstance(clsid) >= 0) {
     return;
   }
 

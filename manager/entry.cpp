@@ -47,16 +47,14 @@ void ReportQueuedRestart(CVRNManager& m) {
 
 class Run {
  public:
-  Run(port::Platform& os, CVRNManager& m, ManagerSteps& steps)
-      : os_(os), m_(m), s_(steps) {}
+  Run(port::Platform& os, CVRNManager& m, ManagerSteps& steps) : os_(os), m_(m), s_(steps) {}
 
   // Steps 5 to 13; each early return is the normal end of the run.
   void Steps(const std::string& commandLine) {
     std::wstring token = os_.system.MultiByteToWideChar(commandLine);
     const int mode = token.size() > kTokenLimit ? -1 : LaunchModeOf(token);
     if (mode < 0) {
-      m_.WriteLog(kMain, L"Update not required:",
-                  std::wstring(L"Not QZSU/") + kWebSiteToken);
+      m_.WriteLog(kMain, L"Update not required:", std::wstring(L"Not QZSU/") + kWebSiteToken);
       Show(kMsgUpdateFailed);
       return;
     }
@@ -68,14 +66,12 @@ class Run {
     // Before any rule reads the product's files, which an interrupted run
     // may have left half-written; after the configuration, which says
     // whether a message may be shown.
-    if (!s_.RecoverInterruptedRun())
-      return Report(L"RecoverInterruptedRun:", kMsgUpdateFailed);
+    if (!s_.RecoverInterruptedRun()) return Report(L"RecoverInterruptedRun:", kMsgUpdateFailed);
     if (!s_.ReadJSFromXml()) return Log(L"Read Java Script:");
     if (!s_.CheckOS()) return Report(L"CheckOS:", kMsgNotApplicable);
     if (!s_.LocateAndVerifyInstallPath())
       return Report(L"LocateAndVerifyInstallPath:", kMsgNotApplicable);
-    if (!s_.VerifySourceFilesPath())
-      return Report(L"VerifySourceFilesPath:", kMsgUpdateFailed);
+    if (!s_.VerifySourceFilesPath()) return Report(L"VerifySourceFilesPath:", kMsgUpdateFailed);
 
     if (m_.m_launchMode == kUpdateToolMode) {
       if (!s_.DoUpdate()) {
@@ -200,8 +196,7 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
     ReportQueuedRestart(m);
     std::wstring message;
     LoadMessage(m, kMsgUpdateFailed, message);
-    m.ShowMessage(os.ui.GetDesktopWindow(), message, L"QZ",
-                  port::kMbOk | port::kMbIconInformation);
+    m.ShowMessage(os.ui.GetDesktopWindow(), message, L"QZ", port::kMbOk | port::kMbIconInformation);
     return finish(-1);
   }
   return finish(exitCode);

@@ -26,8 +26,8 @@ bool SameFileName(port::Files& files, const std::wstring& a, const std::wstring&
 bool IsPlainFileName(const std::wstring& name) {
   if (name.empty() || name == L"." || name == L"..") return false;
   for (wchar_t c : name) {
-    if (c < 0x20 || c == L'\\' || c == L'/' || c == L':' || c == L'*' || c == L'?' ||
-        c == L'"' || c == L'<' || c == L'>' || c == L'|') {
+    if (c < 0x20 || c == L'\\' || c == L'/' || c == L':' || c == L'*' || c == L'?' || c == L'"' ||
+        c == L'<' || c == L'>' || c == L'|') {
       return false;
     }
   }

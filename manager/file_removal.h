@@ -14,8 +14,7 @@ inline const wchar_t* Outcome(bool ok) { return ok ? L"Succeeded" : L"Failed"; }
 // Nothing when the file is not read-only; else whether the flag came off.
 inline std::optional<bool> ClearReadOnly(port::Files& files, const std::wstring& path) {
   const port::DWORD attributes = files.GetFileAttributesW(path);
-  if (attributes == port::kInvalidFileAttributes ||
-      !(attributes & port::kFileAttributeReadOnly)) {
+  if (attributes == port::kInvalidFileAttributes || !(attributes & port::kFileAttributeReadOnly)) {
     return std::nullopt;
   }
   return static_cast<bool>(

@@ -19,13 +19,12 @@ std::wstring Flag(bool result) { return result ? L"1" : L"0"; }
 
 constexpr port::DWORD kNormalStyle = port::kSpCopyNewerOnly | port::kSpCopyNoSkip |
                                      port::kSpCopyInUseNeedsReboot |
-                                     port::kSpCopySourcePathAbsolute;  // 0x10580
+                                     port::kSpCopySourcePathAbsolute;         // 0x10580
 constexpr port::DWORD kForcedStyle = kNormalStyle | port::kSpCopyForceInUse;  // 0x10780
 
 // The Setup API handler. Nothing may be thrown back into the Setup API:
 // a failure in here aborts the copy instead.
-unsigned InstallCallback(void* context, unsigned notification, std::uintptr_t,
-                         std::uintptr_t) {
+unsigned InstallCallback(void* context, unsigned notification, std::uintptr_t, std::uintptr_t) {
   CVRNManager& m = **static_cast<CVRNManager**>(context);
   try {
     m.LogStarted(kStatic, L"InstallCallback");
@@ -61,9 +60,8 @@ bool CVRNManager::InstallPatch(const std::wstring& fileName, const std::wstring&
 
   if (m_rebootFlag == 0) {
     CVRNManager* self = this;
-    const bool ok = os_.installer.SetupInstallFileExW(fileName, sourceFolder, destination,
-                                                      kNormalStyle, InstallCallback, &self,
-                                                      inUse, error);
+    const bool ok = os_.installer.SetupInstallFileExW(
+        fileName, sourceFolder, destination, kNormalStyle, InstallCallback, &self, inUse, error);
     // Joined, not printed into a fixed buffer: a long path is logged whole
     // (up to the log's field width).
     WriteLog(kInstallPatch,
@@ -86,8 +84,7 @@ bool CVRNManager::InstallPatch(const std::wstring& fileName, const std::wstring&
   }
 
   const bool ok = os_.installer.SetupInstallFileExW(fileName, sourceFolder, destination,
-                                                    kForcedStyle, nullptr, nullptr, inUse,
-                                                    error);
+                                                    kForcedStyle, nullptr, nullptr, inUse, error);
   WriteLog(kInstallPatch,
            L"SetupInstallFileEx 2: Result= " + Flag(ok) + L" Filename = " + fileName +
                L", Sourcepath = " + sourceFolder + L", Destinationpath = " + destination,

@@ -54,8 +54,7 @@ bool CVRNManager::LocateAndVerifyInstallPath() {
       }
       bool found = false;
       for (const RegistryLocation& location : entry.registryLocations) {
-        if (ReturnRegistryPath(location.subKey, location.valueName, location.relativePath,
-                               path)) {
+        if (ReturnRegistryPath(location.subKey, location.valueName, location.relativePath, path)) {
           found = true;
           break;
         }
@@ -83,8 +82,8 @@ Lookup LookUp(port::Platform& os, const std::wstring& subKey, const std::wstring
     }
     port::DWORD type = 0;
     port::DWORD required = 0;
-    if (os.registry.RegQueryValueExW(key.Get(), valueName, kValueBytes, type, data,
-                                     required) != port::kErrorSuccess) {
+    if (os.registry.RegQueryValueExW(key.Get(), valueName, kValueBytes, type, data, required) !=
+        port::kErrorSuccess) {
       return Lookup::kValueAbsent;
     }
   }
@@ -135,8 +134,7 @@ bool CVRNManager::ReturnRegistryPath(const std::wstring& subKey, const std::wstr
       WriteLog(kReturnRegistryPath, L"Destination patch Path:", path);
       WriteLog(kReturnRegistryPath, L"Destination instal path:", L"not found");
       return false;
-    case Lookup::kFound:
-      break;
+    case Lookup::kFound: break;
   }
   WriteLog(kReturnRegistryPath, L"Destination patch Path:", path);
   LogEnded(kClass, L"ReturnRegistryPath");

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <unordered_map>
 
-
 namespace qz {
 
 namespace {
@@ -52,9 +51,7 @@ std::optional<std::wstring> Unescape(const std::string& field) {
     unsigned long code = 0;
     for (std::size_t j = i + 1; j < end; ++j) {
       const char h = field[j];
-      const int digit = h >= '0' && h <= '9'   ? h - '0'
-                        : h >= 'a' && h <= 'f' ? h - 'a' + 10
-                                               : -1;
+      const int digit = h >= '0' && h <= '9' ? h - '0' : h >= 'a' && h <= 'f' ? h - 'a' + 10 : -1;
       if (digit < 0) return std::nullopt;
       code = code * 16 + static_cast<unsigned long>(digit);
     }
@@ -216,8 +213,7 @@ bool FlushToDisk(port::Files& files, const std::wstring& path) {
 bool WalkJournal::Create(const std::wstring& folder, const std::vector<FileChange>& changes) {
   Close();
   path_ = folder + L"\\" + kJournalName;
-  handle_ = files_.CreateFileW(path_, port::kGenericWrite, port::kCreateNew,
-                               port::kFileShareRead);
+  handle_ = files_.CreateFileW(path_, port::kGenericWrite, port::kCreateNew, port::kFileShareRead);
   if (handle_ == 0) {
     path_.clear();
     return false;
@@ -230,15 +226,13 @@ bool WalkJournal::Create(const std::wstring& folder, const std::vector<FileChang
                 : Line({L"O", index, c.destination, c.copyName, std::to_wstring(c.copySize),
                         std::wstring(c.copyHash.begin(), c.copyHash.end())});
   }
-  return files_.WriteFile(handle_, text.data(), text.size()) &&
-         files_.FlushFileBuffers(handle_);
+  return files_.WriteFile(handle_, text.data(), text.size()) && files_.FlushFileBuffers(handle_);
 }
 
 bool WalkJournal::Append(const std::vector<std::wstring>& fields) {
   if (handle_ == 0) return false;
   const std::string line = Line(fields);
-  return files_.WriteFile(handle_, line.data(), line.size()) &&
-         files_.FlushFileBuffers(handle_);
+  return files_.WriteFile(handle_, line.data(), line.size()) && files_.FlushFileBuffers(handle_);
 }
 
 void WalkJournal::Close() {

@@ -31,11 +31,11 @@ inline constexpr wchar_t kJournalName[] = L"QZVRN.journal";
 
 // One file entry's change as the record keeps it.
 struct FileChange {
-  std::size_t index = 0;      // the entry's place in the configuration
-  std::wstring destination;   // install path, "\" and the file's name
-  std::wstring copyName;      // in the backup folder; empty: no original
+  std::size_t index = 0;     // the entry's place in the configuration
+  std::wstring destination;  // install path, "\" and the file's name
+  std::wstring copyName;     // in the backup folder; empty: no original
   std::uint64_t copySize = 0;
-  std::string copyHash;       // SHA-256 of the copy, as it was saved
+  std::string copyHash;  // SHA-256 of the copy, as it was saved
   bool begun = false;
   bool completed = false;
 };

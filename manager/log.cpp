@@ -23,17 +23,14 @@ std::wstring Field(const std::wstring& text) {
 void CVRNManager::WriteLog(const std::wstring& source, const std::wstring& text,
                            const std::wstring& status) {
   // One write per entry, so a reader of the open log sees whole lines.
-  m_log.Write(Field(source) + L"  " + Field(text) + L"  " + Field(status) +
-              L"\n");
+  m_log.Write(Field(source) + L"  " + Field(text) + L"  " + Field(status) + L"\n");
 }
 
-void CVRNManager::LogStarted(const std::wstring& className,
-                             const std::wstring& method) {
+void CVRNManager::LogStarted(const std::wstring& className, const std::wstring& method) {
   WriteLog(className, method, L"Started");
 }
 
-void CVRNManager::LogEnded(const std::wstring& className,
-                           const std::wstring& method) {
+void CVRNManager::LogEnded(const std::wstring& className, const std::wstring& method) {
   WriteLog(className, method, L"Ended");
 }
 

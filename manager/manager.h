@@ -93,8 +93,7 @@ class CVRNManager {
   void RemoveMatchingFiles(const std::wstring& folder, const std::wstring& pattern);
 
   // log.cpp
-  void WriteLog(const std::wstring& source, const std::wstring& text,
-                const std::wstring& status);
+  void WriteLog(const std::wstring& source, const std::wstring& text, const std::wstring& status);
   void LogStarted(const std::wstring& className, const std::wstring& method);
   void LogEnded(const std::wstring& className, const std::wstring& method);
   int WriteReturnCode(int value);
@@ -104,8 +103,8 @@ class CVRNManager {
                    const std::wstring& okStatus = L"Succeeded");
 
   // messages.cpp
-  int ShowMessage(port::Handle owner, const std::wstring& text,
-                  const std::wstring& caption, unsigned style);
+  int ShowMessage(port::Handle owner, const std::wstring& text, const std::wstring& caption,
+                  unsigned style);
 
   // Fields, in declaration order.
   std::int32_t m_rebootFlag = 0;

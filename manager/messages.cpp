@@ -39,9 +39,7 @@ LanguageRow ChooseLanguage(port::LANGID langId) {
 
 }  // namespace
 
-int LoadMessage(unsigned id, std::wstring& buffer) {
-  return LoadMessage(*g_pManager, id, buffer);
-}
+int LoadMessage(unsigned id, std::wstring& buffer) { return LoadMessage(*g_pManager, id, buffer); }
 
 int LoadMessage(CVRNManager& manager, unsigned id, std::wstring& buffer) {
   port::Platform& os = manager.Os();
@@ -49,8 +47,8 @@ int LoadMessage(CVRNManager& manager, unsigned id, std::wstring& buffer) {
   const port::LANGID langId = os.system.GetSystemDefaultLangID();
   wchar_t line[128];
   std::swprintf(line, sizeof line / sizeof line[0],
-                L"OSLanguage: PrimaryLanguage = %d, SubLanguage = %d ",
-                langId & 0x3FF, langId >> 10);
+                L"OSLanguage: PrimaryLanguage = %d, SubLanguage = %d ", langId & 0x3FF,
+                langId >> 10);
   manager.WriteLog(L"CVRNManager:LoadMessage", line, L"Info");
   const LanguageRow row = ChooseLanguage(langId);
   std::wstring text = LoadResourceString(os.resources, os.system, id, row.block);
@@ -63,9 +61,8 @@ int LoadMessage(CVRNManager& manager, unsigned id, std::wstring& buffer) {
 
 int CVRNManager::ShowMessage(port::Handle owner, const std::wstring& text,
                              const std::wstring& caption, unsigned style) {
-  return ShowMessageUnlessQuiet(
-      os_.ui, m_silentMode || m_launchMode == kUpdateToolMode, owner, text,
-      caption, style);
+  return ShowMessageUnlessQuiet(os_.ui, m_silentMode || m_launchMode == kUpdateToolMode, owner,
+                                text, caption, style);
 }
 
 namespace {
@@ -99,8 +96,7 @@ void ParseVRNError(_error error, CVRNManager* manager) {
   // Update-tool mode does not silence this one: only SILENT_MODE does.
   if (!manager->m_silentMode) {
     port::Ui& ui = manager->Os().ui;
-    ui.MessageBoxW(ui.GetDesktopWindow(), message, L"QZ",
-                   port::kMbOk | port::kMbIconInformation);
+    ui.MessageBoxW(ui.GetDesktopWindow(), message, L"QZ", port::kMbOk | port::kMbIconInformation);
   }
   manager->LogEnded(L"CVRNManager", L"ParseVRNError");
 }

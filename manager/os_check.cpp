@@ -63,16 +63,13 @@ const OsRow kRows[] = {
     // tells them apart, and the basic record leaves it 0.
     {L"Windows XP (64bit)", L"Supports Windows XP 64 Bit OS in config",
      [](const Machine& m) {
-       return m.major == 5 && m.minor == 2 && m.wow64 &&
-              m.productType == kNtWorkstation;
+       return m.major == 5 && m.minor == 2 && m.wow64 && m.productType == kNtWorkstation;
      },
      L"This patch is updated for Windows XP 64 Bit"},
-    {L"Windows Server 2003 (32bit)",
-     L"Supports Windows Server 2003 32 Bit OS in config",
+    {L"Windows Server 2003 (32bit)", L"Supports Windows Server 2003 32 Bit OS in config",
      [](const Machine& m) { return m.major == 5 && m.minor == 2 && !m.wow64; },
      L"This patch is updated for Windows Server 2003 32 Bit"},
-    {L"Windows Server 2003 (64bit)",
-     L"Supports Windows Server 2003 64 Bit OS in config",
+    {L"Windows Server 2003 (64bit)", L"Supports Windows Server 2003 64 Bit OS in config",
      [](const Machine& m) { return m.major == 5 && m.minor == 2 && m.wow64; },
      L"This patch is updated for Windows Server 2003 64 Bit"},
     // Vista and everything after it: the version numbers are not looked at,
@@ -125,9 +122,7 @@ bool CVRNManager::QZIsVistaOS() {
   // GetLocaleInfoEx came with Vista; its presence is the test, never a call.
   const bool vista = os_.modules.GetProcAddress(kernel32, "GetLocaleInfoEx");
   if (vista) {
-    WriteLog(kVista,
-             L"This OS is greater than or equal to Vista OS. GetLocaleInfoEx found",
-             kInfo);
+    WriteLog(kVista, L"This OS is greater than or equal to Vista OS. GetLocaleInfoEx found", kInfo);
   }
   os_.modules.FreeLibrary(kernel32);
   return vista;
@@ -171,8 +166,8 @@ bool CVRNManager::CheckOS() {
   }
   WriteLog(kCheckOS, L"Platform is VER_PLATFORM_WIN32_NT", kInfo);
 
-  const Machine machine{version.majorVersion, version.minorVersion,
-                        version.productType, wow64, vista};
+  const Machine machine{version.majorVersion, version.minorVersion, version.productType, wow64,
+                        vista};
   for (std::size_t row = 0; row < kRowCount; ++row) {
     if (supports[row] && kRows[row].holds(machine)) {
       WriteLog(kCheckOS, kRows[row].updatedEntry, kInfo);

@@ -47,11 +47,16 @@ bool IsSafeScriptName(const std::wstring& id) {
   for (wchar_t ch : id) {
     if (static_cast<std::uint32_t>(ch) < 0x20) return false;
     switch (ch) {
-      case L'\\': case L'/': case L':': case L'<': case L'>':
-      case L'"': case L'|': case L'?': case L'*':
-        return false;
-      default:
-        break;
+      case L'\\':
+      case L'/':
+      case L':':
+      case L'<':
+      case L'>':
+      case L'"':
+      case L'|':
+      case L'?':
+      case L'*': return false;
+      default: break;
     }
   }
   return true;
@@ -60,8 +65,7 @@ bool IsSafeScriptName(const std::wstring& id) {
 std::wstring RuleScriptName(const std::wstring& name) { return L"TestCode_" + name + L".js"; }
 
 bool CanBeRuleScript(const std::wstring& name) {
-  return !name.empty() && IsSafeScriptName(name) &&
-         RuleScriptName(name).size() <= kFileNameLimit;
+  return !name.empty() && IsSafeScriptName(name) && RuleScriptName(name).size() <= kFileNameLimit;
 }
 
 std::wstring ProgramCommandLine(const std::wstring& program, const std::wstring& arguments) {

@@ -7,8 +7,8 @@
 
 namespace qz {
 
-static_assert(IDS_RESTART_QUESTION == kMsgRestartQuestion &&
-                  IDS_RESTART_NOW == kMsgRestartNow && IDS_RESTART_LATER == kMsgRestartLater,
+static_assert(IDS_RESTART_QUESTION == kMsgRestartQuestion && IDS_RESTART_NOW == kMsgRestartNow &&
+                  IDS_RESTART_LATER == kMsgRestartLater,
               "the dialog's texts are the string tables' messages");
 
 namespace {
@@ -39,10 +39,8 @@ class RestartDialog : public port::DialogProcedure {
         if ((wParam & 0xFFFF) == IDC_RESTART_NOW) return End(dialog, kRestartNow);
         if ((wParam & 0xFFFF) == IDC_RESTART_LATER) return End(dialog, kRestartLater);
         return 0;
-      case port::kWmClose:
-        return End(dialog, kRestartLater);
-      default:
-        return 0;
+      case port::kWmClose: return End(dialog, kRestartLater);
+      default: return 0;
     }
   }
 
@@ -102,14 +100,12 @@ int CVRNManager::ShutDown() {
   // last error tells.
   const bool adjusted =
       os_.shutdown.LookupPrivilegeValueW(L"SeShutdownPrivilege", luid) &&
-      os_.shutdown.AdjustTokenPrivileges(token.Get(), luid, port::kSePrivilegeEnabled,
-                                         lastError);
+      os_.shutdown.AdjustTokenPrivileges(token.Get(), luid, port::kSePrivilegeEnabled, lastError);
   if (!adjusted || lastError != 0) {
     WriteLog(kShutDown, L"Getting token previleges:", L"Failed");
     return 0;
   }
-  if (!os_.shutdown.ExitWindowsEx(port::kEwxReboot | port::kEwxForce,
-                                  port::kShtdnReasonUpgrade)) {
+  if (!os_.shutdown.ExitWindowsEx(port::kEwxReboot | port::kEwxForce, port::kShtdnReasonUpgrade)) {
     return 0;
   }
   LogEnded(kClass, L"ShutDown");

@@ -29,15 +29,12 @@ bool StartsLikeUtf16Mark(const std::wstring& text) {
 
 }  // namespace
 
-bool CVRNManager::WriteRuleScript(const std::wstring& name,
-                                  const std::wstring& body) {
-  const std::wstring script =
-      m_scriptHeader + L"\n" + body + m_scriptFooter + L"\n";
+bool CVRNManager::WriteRuleScript(const std::wstring& name, const std::wstring& body) {
+  const std::wstring script = m_scriptHeader + L"\n" + body + m_scriptFooter + L"\n";
   // A text beyond Latin-1 goes out as UTF-16 with a byte-order mark, which
   // the script host reads, instead of losing characters in 8 bits.
   const bool eightBit = FitsEightBits(script) && !StartsLikeUtf16Mark(script);
-  const std::string bytes =
-      eightBit ? EncodeEightBit(script) : EncodeUtf16WithBom(script);
+  const std::string bytes = eightBit ? EncodeEightBit(script) : EncodeUtf16WithBom(script);
   EightBitTextFile file(os_.files);
   const bool written = file.Open(RuleScriptName(name)) && file.WriteBytes(bytes);
   file.Close();
@@ -46,8 +43,8 @@ bool CVRNManager::WriteRuleScript(const std::wstring& name,
 
 bool CVRNManager::ReadJSFromXml() {
   LogStarted(L"CVRNManager", L"ReadJSFromXml");
-  const xml::GuardTexts texts{kSource, L"Com error:", L"error",
-                              L"Failed", L"error",     L"error unknown"};
+  const xml::GuardTexts texts{kSource,   L"Com error:", L"error",
+                              L"Failed", L"error",      L"error unknown"};
   return xml::RunGuarded(*this, texts, [&] {
     auto document = xml::Need(os_.xml.CreateDocument());
     if (!xml::Load(*this, *document, kSource, m_sourceFolder + L"\\" + m_ruleFileName)) {

@@ -36,8 +36,7 @@ constexpr int kNoAnswer = 1;
 // A code of 259 (STILL_ACTIVE) is ambiguous: the host may run on, or may
 // have ended with that very code. The handle tells them apart: once it is
 // signalled the process has ended, and a 259 read after that is its code.
-std::optional<port::DWORD> WaitForExitCode(port::Processes& processes,
-                                           port::SystemInfo& system,
+std::optional<port::DWORD> WaitForExitCode(port::Processes& processes, port::SystemInfo& system,
                                            port::Handle process) {
   int failedInARow = 0;
   bool ended = false;
@@ -73,20 +72,18 @@ int CVRNManager::CallJScript(std::wstring scriptName) {
     // The host gets no options of its own, only the quoted script name.
     const std::wstring commandLine = host + L" \"" + scriptName + L"\"";
     if (host.size() > kPathLimit) {
-      WriteLog(kCallJScript, L"Script host path too long",
-               std::to_wstring(host.size()));
+      WriteLog(kCallJScript, L"Script host path too long", std::to_wstring(host.size()));
       return kNoAnswer;
     }
     if (commandLine.size() > kPathLimit) {
-      WriteLog(kCallJScript, L"Command line too long",
-               std::to_wstring(commandLine.size()));
+      WriteLog(kCallJScript, L"Command line too long", std::to_wstring(commandLine.size()));
       return kNoAnswer;
     }
 
     port::ProcessInformation child;
     port::DWORD lastError = 0;
-    const bool started = os_.processes.CreateProcessW(host, commandLine, port::kCreateNoWindow,
-                                                      child, lastError);
+    const bool started =
+        os_.processes.CreateProcessW(host, commandLine, port::kCreateNoWindow, child, lastError);
     const port::UniqueProcessHandle process(os_.processes, started ? child.process : 0);
     const port::UniqueProcessHandle thread(os_.processes, started ? child.thread : 0);
     if (!started) {
@@ -116,24 +113,21 @@ bool CVRNManager::RunProcess(std::wstring applicationPath, std::wstring commandL
                              port::DWORD creationFlags) {
   try {
     LogStarted(kClass, L"RunProcess");
-    WriteLog(kRunProcess,
-             L"Runprocess File= " + applicationPath + L", Cmdline = " + commandLine,
+    WriteLog(kRunProcess, L"Runprocess File= " + applicationPath + L", Cmdline = " + commandLine,
              L"Info");
     if (applicationPath.size() > kPathLimit) {
-      WriteLog(kRunProcess, L"Application path too long",
-               std::to_wstring(applicationPath.size()));
+      WriteLog(kRunProcess, L"Application path too long", std::to_wstring(applicationPath.size()));
       return false;
     }
     if (commandLine.size() > kPathLimit) {
-      WriteLog(kRunProcess, L"Command line too long",
-               std::to_wstring(commandLine.size()));
+      WriteLog(kRunProcess, L"Command line too long", std::to_wstring(commandLine.size()));
       return false;
     }
 
     port::ProcessInformation child;
     port::DWORD lastError = 0;
-    const bool started = os_.processes.CreateProcessW(applicationPath, commandLine,
-                                                      creationFlags, child, lastError);
+    const bool started =
+        os_.processes.CreateProcessW(applicationPath, commandLine, creationFlags, child, lastError);
     const port::UniqueProcessHandle process(os_.processes, started ? child.process : 0);
     const port::UniqueProcessHandle thread(os_.processes, started ? child.thread : 0);
     if (!started) {
@@ -145,8 +139,7 @@ bool CVRNManager::RunProcess(std::wstring applicationPath, std::wstring commandL
     }
     // Patch programs get all the time they need; their exit code is theirs.
     // A wait that fails would let the next step run beside the program.
-    if (os_.processes.WaitForSingleObject(process.Get(), port::kInfinite) !=
-        port::kWaitObject0) {
+    if (os_.processes.WaitForSingleObject(process.Get(), port::kInfinite) != port::kWaitObject0) {
       WriteLog(kRunProcess, L"WaitForSingleObject failed", L"failed");
       return false;
     }

@@ -24,8 +24,8 @@ constexpr int kRuleFailed = 1;
 
 }  // namespace
 
-bool CVRNManager::RunPlugin(const std::wstring&, const std::vector<std::wstring>&,
-                            std::int32_t, std::int32_t) {
+bool CVRNManager::RunPlugin(const std::wstring&, const std::vector<std::wstring>&, std::int32_t,
+                            std::int32_t) {
   return true;
 }
 
@@ -43,8 +43,8 @@ bool CVRNManager::DoUpdate() {
         if (!CanBeRuleScript(entry.conditionRef) ||
             m_unpreparedConditions.count(FileNameKey(os_.files, entry.conditionRef))) {
           WriteLog(kSubCondition,
-                   L"PatchFile = " + entry.fileName + L", SubCondition = " +
-                       entry.conditionRef + L" : Returns FALSE",
+                   L"PatchFile = " + entry.fileName + L", SubCondition = " + entry.conditionRef +
+                       L" : Returns FALSE",
                    L"Failed");
           continue;
         }
@@ -58,8 +58,8 @@ bool CVRNManager::DoUpdate() {
           }
           if (rule == kRuleFalse) {
             WriteLog(kSubCondition,
-                     L"PatchFile = " + entry.fileName + L", SubCondition = " +
-                         entry.conditionRef + L" : Returns FALSE",
+                     L"PatchFile = " + entry.fileName + L", SubCondition = " + entry.conditionRef +
+                         L" : Returns FALSE",
                      L"Failed");
             continue;
           }

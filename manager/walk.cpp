@@ -14,8 +14,7 @@ constexpr wchar_t kDoUpdate[] = L"CVRNManager:DoUpdate";
 using UniqueFile = port::UniqueHandle<port::Files, &port::Files::CloseHandle>;
 
 // Size and SHA-256 of an open file, read from its start.
-bool HashOpenFile(port::Files& files, port::Handle file, std::uint64_t& size,
-                  std::string& hash) {
+bool HashOpenFile(port::Files& files, port::Handle file, std::uint64_t& size, std::string& hash) {
   Sha256 sha;
   std::vector<char> buffer(1 << 16);
   size = 0;
@@ -29,9 +28,7 @@ bool HashOpenFile(port::Files& files, port::Handle file, std::uint64_t& size,
   return true;
 }
 
-std::wstring NameOf(const std::wstring& path) {
-  return path.substr(path.find_last_of(L'\\') + 1);
-}
+std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
 
 }  // namespace
 
@@ -115,8 +112,8 @@ RollbackResult WalkChanges::Rollback(const FileChange& change) {
                                              port::kFileShareRead));
   std::uint64_t size = 0;
   std::string hash;
-  if (!held.Valid() || !HashOpenFile(files_, held.Get(), size, hash) ||
-      size != change.copySize || hash != change.copyHash) {
+  if (!held.Valid() || !HashOpenFile(files_, held.Get(), size, hash) || size != change.copySize ||
+      hash != change.copyHash) {
     return {RollbackResult::kCopyChanged, {}};
   }
   ClearReadOnly(files_, destination);
@@ -162,8 +159,7 @@ DoOutcome WalkChanges::Do(CVRNManager& m, UpdateEntry& entry, std::size_t index,
   // leave the start of the new file in place of the original.
   const RollbackResult back = Rollback(*change);
   switch (back.kind) {
-    case RollbackResult::kNothingThere:
-      break;
+    case RollbackResult::kNothingThere: break;
     case RollbackResult::kRemoved:
       m.WriteLog(kDoUpdate, what + L" : partial copy removed", L"Info");
       break;
@@ -175,14 +171,13 @@ DoOutcome WalkChanges::Do(CVRNManager& m, UpdateEntry& entry, std::size_t index,
                  L"Failed");
       break;
     case RollbackResult::kCopyChanged:
-      m.WriteLog(kDoUpdate, what + L" : original not restored, its backup copy changed",
-                 L"Failed");
+      m.WriteLog(kDoUpdate, what + L" : original not restored, its backup copy changed", L"Failed");
       break;
     case RollbackResult::kFailed:
-      m.WriteResult(kDoUpdate,
-                    what + (change->copyName.empty() ? L" : partial copy removed"
-                                                     : L" : original restored"),
-                    back.status, L"Info");
+      m.WriteResult(
+          kDoUpdate,
+          what + (change->copyName.empty() ? L" : partial copy removed" : L" : original restored"),
+          back.status, L"Info");
       break;
   }
   return DoOutcome::kFailed;
@@ -216,8 +211,8 @@ std::wstring WalkChanges::Load(const std::wstring& folder,
                                                port::kOpenExisting, port::kFileShareRead));
     std::uint64_t size = 0;
     std::string hash;
-    if (!held.Valid() || !HashOpenFile(files_, held.Get(), size, hash) ||
-        size != c.copySize || hash != c.copyHash) {
+    if (!held.Valid() || !HashOpenFile(files_, held.Get(), size, hash) || size != c.copySize ||
+        hash != c.copyHash) {
       return L"its backup copy is not what was saved: " + c.copyName;
     }
   }
@@ -226,8 +221,8 @@ std::wstring WalkChanges::Load(const std::wstring& folder,
 
 port::Status WalkChanges::RemoveFolder() {
   // The record first: a folder that lost it is never read again.
-  port::Status removed = journal_.Exists() ? journal_.Remove()
-                                           : files_.DeleteFileW(folder_ + L"\\" + kJournalName);
+  port::Status removed =
+      journal_.Exists() ? journal_.Remove() : files_.DeleteFileW(folder_ + L"\\" + kJournalName);
   if (!removed) return removed;
   const std::wstring& folder = folder_;
   port::FindData found;

@@ -24,8 +24,7 @@ std::wstring ComErrorMessage(port::SystemInfo& system, port::HRESULT code) {
   if (auto message = system.FormatMessageW(value)) {
     // The port already drops the line end; a stray one is dropped here too
     // so that the log line stays one line.
-    while (!message->empty() &&
-           (message->back() == L'\n' || message->back() == L'\r')) {
+    while (!message->empty() && (message->back() == L'\n' || message->back() == L'\r')) {
       message->pop_back();
     }
     return *message;
@@ -37,41 +36,32 @@ std::wstring ComErrorMessage(port::SystemInfo& system, port::HRESULT code) {
 }
 
 _error ErrorForComFailure(port::HRESULT code) {
-  if (code == port::kClassNotReg || code == port::kEInvalidArg ||
-      code == port::kENoInterface) {
+  if (code == port::kClassNotReg || code == port::kEInvalidArg || code == port::kENoInterface) {
     return errConfigurationNotProper;
   }
   return errGeneralFailure;
 }
 
-std::unique_ptr<port::XmlNode> FirstElement(port::XmlDocument& document,
-                                            const std::wstring& name) {
+std::unique_ptr<port::XmlNode> FirstElement(port::XmlDocument& document, const std::wstring& name) {
   return Need(Need(document.getElementsByTagName(name))->item(0));
 }
 
-std::wstring ValueOf(port::XmlNode& node) {
-  return Need(node.firstChild())->text();
-}
+std::wstring ValueOf(port::XmlNode& node) { return Need(node.firstChild())->text(); }
 
-bool IsTrue(const std::wstring& value) {
-  return EqualsIgnoringCase(value, L"TRUE");
-}
+bool IsTrue(const std::wstring& value) { return EqualsIgnoringCase(value, L"TRUE"); }
 
 std::wstring AttributeText(port::XmlNode& node, long index) {
   return Need(Need(node.attributes())->item(index))->text();
 }
 
-void LogEntry(CVRNManager& manager, const std::wstring& source,
-              const std::wstring& text, const std::wstring& status) {
+void LogEntry(CVRNManager& manager, const std::wstring& source, const std::wstring& text,
+              const std::wstring& status) {
   manager.WriteLog(source, text, status);
 }
 
-port::SystemInfo& SystemOf(CVRNManager& manager) {
-  return manager.Os().system;
-}
+port::SystemInfo& SystemOf(CVRNManager& manager) { return manager.Os().system; }
 
-bool Load(CVRNManager& m, port::XmlDocument& doc, const wchar_t* source,
-          const std::wstring& path) {
+bool Load(CVRNManager& m, port::XmlDocument& doc, const wchar_t* source, const std::wstring& path) {
   if (doc.load(path)) return true;
   if (doc.documentTypeRefused()) {
     m.WriteLog(source, L"Document type not allowed: " + path, L"Failed");

@@ -30,8 +30,7 @@ std::wstring ComErrorMessage(port::SystemInfo& system, port::HRESULT code);
 
 // doc.load(path), with one entry under `source` when the document was
 // refused for its document type; the caller's failure path follows.
-bool Load(CVRNManager& m, port::XmlDocument& doc, const wchar_t* source,
-          const std::wstring& path);
+bool Load(CVRNManager& m, port::XmlDocument& doc, const wchar_t* source, const std::wstring& path);
 
 // _error 0 (configuration not proper) for class-not-registered, invalid
 // argument and no-interface; _error 9 for every other COM failure.
@@ -40,11 +39,11 @@ _error ErrorForComFailure(port::HRESULT code);
 // The entries one reader writes from its three handlers. Each reader has
 // its own texts (their blanks and cases differ and are kept exactly).
 struct GuardTexts {
-  const wchar_t* source;       // "CVRNManager:<method>"
-  const wchar_t* comText;      // text of the COM-failure entry
-  const wchar_t* errorText;    // text and status of the _error entry
+  const wchar_t* source;     // "CVRNManager:<method>"
+  const wchar_t* comText;    // text of the COM-failure entry
+  const wchar_t* errorText;  // text and status of the _error entry
   const wchar_t* errorStatus;
-  const wchar_t* otherText;    // text and status for anything else
+  const wchar_t* otherText;  // text and status for anything else
   const wchar_t* otherStatus;
 };
 
@@ -56,8 +55,7 @@ template <class Body>
 bool RunGuarded(CVRNManager& manager, const GuardTexts& texts, Body&& body);
 
 // The first element of `name` in document order; E_POINTER when none.
-std::unique_ptr<port::XmlNode> FirstElement(port::XmlDocument& document,
-                                            const std::wstring& name);
+std::unique_ptr<port::XmlNode> FirstElement(port::XmlDocument& document, const std::wstring& name);
 
 // An element's value: the text of its first child node; E_POINTER when the
 // element has no child node.
@@ -80,8 +78,7 @@ void ForEachChild(port::XmlNode& parent, Visit&& visit) {
 
 // The same for the children whose node name is exactly `name`.
 template <class Visit>
-void ForEachChildNamed(port::XmlNode& parent, const std::wstring& name,
-                       Visit&& visit) {
+void ForEachChildNamed(port::XmlNode& parent, const std::wstring& name, Visit&& visit) {
   ForEachChild(parent, [&](port::XmlNode& child) {
     if (child.nodeName() == name) visit(child);
   });
@@ -93,8 +90,8 @@ std::wstring AttributeText(port::XmlNode& node, long index);
 
 // Logs one entry through the manager; kept out of line so that this header
 // does not need the manager's.
-void LogEntry(CVRNManager& manager, const std::wstring& source,
-              const std::wstring& text, const std::wstring& status);
+void LogEntry(CVRNManager& manager, const std::wstring& source, const std::wstring& text,
+              const std::wstring& status);
 port::SystemInfo& SystemOf(CVRNManager& manager);
 
 template <class Body>
@@ -102,8 +99,7 @@ bool RunGuarded(CVRNManager& manager, const GuardTexts& texts, Body&& body) {
   try {
     return body();
   } catch (const port::ComError& e) {
-    LogEntry(manager, texts.source, texts.comText,
-             ComErrorMessage(SystemOf(manager), e.Error()));
+    LogEntry(manager, texts.source, texts.comText, ComErrorMessage(SystemOf(manager), e.Error()));
     throw ErrorForComFailure(e.Error());
   } catch (_error e) {
     LogEntry(manager, texts.source, texts.errorText, texts.errorStatus);

@@ -26,15 +26,13 @@ class AnsiFiles {
   // GetFileAttributesA; kInvalidFileAttributes when there is no such file
   // or folder.
   virtual DWORD GetFileAttributesA(const std::string& path) = 0;
-  virtual bool CopyFileA(const std::string& from, const std::string& to,
-                         bool failIfExists) = 0;
+  virtual bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) = 0;
   // SetupInstallFileExA without INF and without callback: copies
   // `sourceFile` from `sourcePathRoot` to `destination`; `inUse` is the
   // call's FileWasInUse.
-  virtual bool SetupInstallFileExA(const std::string& sourceFile,
-                                   const std::string& sourcePathRoot,
-                                   const std::string& destination,
-                                   DWORD copyStyle, bool& inUse) = 0;
+  virtual bool SetupInstallFileExA(const std::string& sourceFile, const std::string& sourcePathRoot,
+                                   const std::string& destination, DWORD copyStyle,
+                                   bool& inUse) = 0;
 };
 
 }  // namespace qz::port

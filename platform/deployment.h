@@ -36,13 +36,11 @@ class Deployment {
   // CreateFileW of an existing file with the access and sharing given,
   // closed again at once: whether it could be opened (the image of a
   // running program cannot be opened for writing).
-  virtual Status CreateFileW(const std::wstring& path, DWORD desiredAccess,
-                             DWORD shareMode) = 0;
+  virtual Status CreateFileW(const std::wstring& path, DWORD desiredAccess, DWORD shareMode) = 0;
   // CreateProcessW as Processes has it, but with the current directory
   // given and the caller's environment with `variables` set (name, value)
   // for the child alone.
-  virtual bool CreateProcessW(const std::wstring& applicationName,
-                              const std::wstring& commandLine,
+  virtual bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                               const std::wstring& currentDirectory,
                               const std::vector<std::pair<std::wstring, std::wstring>>& variables,
                               ProcessInformation& info, DWORD& lastError) = 0;

@@ -61,8 +61,7 @@ class Files {
   virtual Status SetFileAttributesW(const std::wstring& path, DWORD attributes) = 0;
   virtual Status CreateDirectoryW(const std::wstring& path) = 0;
   virtual Status RemoveDirectoryW(const std::wstring& path) = 0;
-  virtual Status CopyFileW(const std::wstring& from, const std::wstring& to,
-                           bool failIfExists) = 0;
+  virtual Status CopyFileW(const std::wstring& from, const std::wstring& to, bool failIfExists) = 0;
   // MoveFileW: fails when the target exists.
   virtual Status MoveFileW(const std::wstring& from, const std::wstring& to) = 0;
   virtual Status DeleteFileW(const std::wstring& path) = 0;

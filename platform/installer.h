@@ -19,8 +19,8 @@ inline constexpr unsigned kSpFileNotifyFileOpDelayed = 20;
 // The message handler's signature (PSP_FILE_CALLBACK_W) without its calling
 // convention: the adapter calls it from a trampoline of its own. The two
 // parameters are the notification's, passed through unread.
-using FileCallback = unsigned (*)(void* context, unsigned notification,
-                                  std::uintptr_t param1, std::uintptr_t param2);
+using FileCallback = unsigned (*)(void* context, unsigned notification, std::uintptr_t param1,
+                                  std::uintptr_t param2);
 
 class Installer {
  public:
@@ -34,9 +34,8 @@ class Installer {
   // is newer, for instance).
   virtual bool SetupInstallFileExW(const std::wstring& sourceFile,
                                    const std::wstring& sourcePathRoot,
-                                   const std::wstring& destinationName,
-                                   DWORD copyStyle, FileCallback callback,
-                                   void* context, bool& fileWasInUse,
+                                   const std::wstring& destinationName, DWORD copyStyle,
+                                   FileCallback callback, void* context, bool& fileWasInUse,
                                    DWORD& lastError) = 0;
 };
 

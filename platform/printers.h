@@ -12,8 +12,7 @@ class Printers {
   virtual ~Printers() = default;
   // GetPrinterDriverDirectoryA for the local machine and the current
   // environment, level 1, into `bufferBytes`; nullopt when it fails.
-  virtual std::optional<std::string> GetPrinterDriverDirectoryA(
-      DWORD bufferBytes) = 0;
+  virtual std::optional<std::string> GetPrinterDriverDirectoryA(DWORD bufferBytes) = 0;
 };
 
 }  // namespace qz::port

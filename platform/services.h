@@ -30,12 +30,10 @@ class Services {
   // OpenSCManagerA on the local machine's active database; 0 on failure.
   virtual Handle OpenSCManagerA(DWORD access) = 0;
   // 0 on failure (GetLastError tells why).
-  virtual Handle OpenServiceA(Handle manager, const std::string& name,
-                              DWORD access) = 0;
+  virtual Handle OpenServiceA(Handle manager, const std::string& name, DWORD access) = 0;
   // QueryServiceConfigA into a buffer of `bufferBytes`: on success the
   // binary path; on failure `bytesNeeded` as the call reports it.
-  virtual bool QueryServiceConfigA(Handle service, DWORD bufferBytes,
-                                   std::string& binaryPath,
+  virtual bool QueryServiceConfigA(Handle service, DWORD bufferBytes, std::string& binaryPath,
                                    DWORD& bytesNeeded) = 0;
   virtual bool QueryServiceStatus(Handle service, ServiceStatus& status) = 0;
   virtual bool ControlService(Handle service, DWORD control) = 0;

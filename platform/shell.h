@@ -15,10 +15,8 @@ class Shell {
   // instance value: above 32 when the program was started. The started
   // program is not waited for.
   virtual std::uintptr_t ShellExecuteW(Handle owner, const std::wstring& verb,
-                                       const std::wstring& file,
-                                       const std::wstring& parameters,
-                                       const std::wstring& directory,
-                                       int showCommand) = 0;
+                                       const std::wstring& file, const std::wstring& parameters,
+                                       const std::wstring& directory, int showCommand) = 0;
 };
 
 }  // namespace qz::port

@@ -20,13 +20,12 @@ class TopWindows {
   virtual bool EnumWindows(const std::function<bool(Handle)>& visit) = 0;
   // GetClassNameA into a zero-filled buffer of `bufferBytes`.
   virtual std::string GetClassNameA(Handle window, std::size_t bufferBytes) = 0;
-  virtual bool PostMessageA(Handle window, unsigned message,
-                            std::uintptr_t wParam, std::intptr_t lParam) = 0;
+  virtual bool PostMessageA(Handle window, unsigned message, std::uintptr_t wParam,
+                            std::intptr_t lParam) = 0;
   // SendMessageTimeoutA with an lParam that points at `lParam` (a record
   // the receiver reads); false when it failed or timed out.
-  virtual bool SendMessageTimeoutA(Handle window, unsigned message,
-                                   std::uintptr_t wParam, const void* lParam,
-                                   unsigned flags, unsigned timeoutMs) = 0;
+  virtual bool SendMessageTimeoutA(Handle window, unsigned message, std::uintptr_t wParam,
+                                   const void* lParam, unsigned flags, unsigned timeoutMs) = 0;
 };
 
 }  // namespace qz::port

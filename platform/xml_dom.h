@@ -62,8 +62,7 @@ class XmlDocument {
   // or external resources, which could read local files, reach a network
   // share with the reader's credentials or expand without bound.
   virtual bool documentTypeRefused() { return false; }
-  virtual std::unique_ptr<XmlNodeList> getElementsByTagName(
-      const std::wstring& name) = 0;
+  virtual std::unique_ptr<XmlNodeList> getElementsByTagName(const std::wstring& name) = 0;
 };
 
 class XmlDom {

@@ -42,14 +42,13 @@ int wmain(int argc, wchar_t** argv) {
   for (int i = 1; i < argc; ++i) arguments.push_back(ToUtf8(argv[i]));
   const Options options = ParseArguments(arguments);
   if (!options.usageError.empty()) {
-    std::cerr << "qzvrn-check: " << options.usageError
-              << "\nusage: QZVRNCheck [--json] FOLDER\n";
+    std::cerr << "qzvrn-check: " << options.usageError << "\nusage: QZVRNCheck [--json] FOLDER\n";
     return kUsageStatus;
   }
   const std::wstring given = FromUtf8(options.folder);
   std::vector<wchar_t> full(32768);
-  const DWORD length = ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()),
-                                          full.data(), nullptr);
+  const DWORD length =
+      ::GetFullPathNameW(given.c_str(), static_cast<DWORD>(full.size()), full.data(), nullptr);
   const DWORD attributes = length ? ::GetFileAttributesW(full.data()) : INVALID_FILE_ATTRIBUTES;
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
     std::cerr << "qzvrn-check: " << options.folder << ": not a folder\n";
@@ -61,17 +60,20 @@ int wmain(int argc, wchar_t** argv) {
     Win32Platform real;
     qz::port::Platform& base = real.Get();
     SandboxFiles files(base.files);
-    qz::port::Platform os{base.system,    files,          base.registry,
-                          base.processes, base.modules,   base.com,
-                          base.xml,       base.ui,        base.resources,
-                          base.installer, base.shell,     base.shutdown,
-                          base.sync};
+    qz::port::Platform os{base.system, files,         base.registry, base.processes, base.modules,
+                          base.com,    base.xml,      base.ui,       base.resources, base.installer,
+                          base.shell,  base.shutdown, base.sync};
     os.com.CoInitialize();
     // The manager takes its folder from the current directory.
     ::SetCurrentDirectoryW(source.c_str());
     PatchFolder folder{std::filesystem::path(source)};
     Win32ScriptHost host;
-    CheckEnvironment environment{os, source, options.folder, '\\', folder, host,
+    CheckEnvironment environment{os,
+                                 source,
+                                 options.folder,
+                                 '\\',
+                                 folder,
+                                 host,
                                  [&](const std::wstring& name) { return files.Written(name); },
                                  ReadFileAt};
     const CheckResult result = CheckPatch(environment);

@@ -17,8 +17,8 @@ std::wstring TempName(const wchar_t* suffix) {
   wchar_t folder[MAX_PATH + 1] = {0};
   if (!::GetTempPathW(MAX_PATH + 1, folder)) return std::wstring();
   static unsigned counter = 0;
-  return std::wstring(folder) + L"qzvrn-check-" + std::to_wstring(::GetCurrentProcessId()) +
-         L"-" + std::to_wstring(++counter) + suffix;
+  return std::wstring(folder) + L"qzvrn-check-" + std::to_wstring(::GetCurrentProcessId()) + L"-" +
+         std::to_wstring(++counter) + suffix;
 }
 
 bool WriteAll(const std::wstring& path, const std::string& bytes) {
@@ -26,8 +26,9 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
                               FILE_ATTRIBUTE_TEMPORARY, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
-  const bool ok = ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written,
-                              nullptr) && written == bytes.size();
+  const bool ok =
+      ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+      written == bytes.size();
   ::CloseHandle(file);
   return ok;
 }
@@ -37,7 +38,8 @@ std::string ReadAll(HANDLE file) {
   ::SetFilePointer(file, 0, nullptr, FILE_BEGIN);
   char buffer[4096];
   DWORD got = 0;
-  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0) bytes.append(buffer, got);
+  while (::ReadFile(file, buffer, sizeof buffer, &got, nullptr) && got > 0)
+    bytes.append(buffer, got);
   return bytes;
 }
 
@@ -76,8 +78,8 @@ SyntaxResult Win32ScriptHost::Check(const std::wstring& script) {
     // By its full path, and not from the patch folder (the current
     // directory), where a cscript.exe of the patch could lie.
     const std::wstring host = std::wstring(system, systemLength) + L"\\cscript.exe";
-    std::wstring commandLine = L"\"" + host + L"\" //Nologo //E:JScript \"" + hostPath + L"\" \"" +
-                               rulePath + L"\"";
+    std::wstring commandLine =
+        L"\"" + host + L"\" //Nologo //E:JScript \"" + hostPath + L"\" \"" + rulePath + L"\"";
     std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
     buffer.push_back(L'\0');
     const std::wstring folder = hostPath.substr(0, hostPath.find_last_of(L'\\') + 1);

@@ -22,9 +22,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   const auto windows = win32::MakeTopWindows();
   const auto debug = win32::MakeDebugOutput();
   const auto shutdown = win32::MakeShutdown();
-  driverpatch::DriverPatchPlatform os{*system,    *files, *resources, *ui,
-                                      *ansiFiles, *shell, *services,  *printers,
-                                      *windows,   *debug, *shutdown};
+  driverpatch::DriverPatchPlatform os{*system,   *files,    *resources, *ui,    *ansiFiles, *shell,
+                                      *services, *printers, *windows,   *debug, *shutdown};
   driverpatch::DriverPatch run(os);
   return driverpatch::RunDriverPatch(run, commandLine ? commandLine : "");
 }

@@ -12,8 +12,7 @@ Handle FakeDeployment::CreateMutexW(const std::wstring& name, bool& alreadyExist
 
 bool FakeDeployment::CloseHandle(Handle object) { return open_.erase(object) == 1; }
 
-port::Status FakeDeployment::CreateFileW(const std::wstring& path, DWORD desiredAccess,
-                                         DWORD) {
+port::Status FakeDeployment::CreateFileW(const std::wstring& path, DWORD desiredAccess, DWORD) {
   if ((desiredAccess & port::kGenericWrite) && runningImages.count(Fold(path))) {
     return port::Status::Failed(port::kErrorSharingViolation);
   }

@@ -69,7 +69,7 @@ class FakeFiles : public port::Files {
   struct Entry {
     std::string contents;
     bool directory = false;
-    bool locked = false;  // open without sharing: cannot be written, replaced or deleted
+    bool locked = false;      // open without sharing: cannot be written, replaced or deleted
     DWORD attributes = 0x20;  // FILE_ATTRIBUTE_ARCHIVE; folders 0x10
     std::optional<std::size_t> readFailsAt;  // ReadFile fails from this offset (a bad sector)
   };
@@ -157,17 +157,15 @@ class FakeRegistry : public port::Registry {
   };
   // A string value stored with its terminator (as RegSetValueExW does),
   // or without it when `terminate` is false.
-  void SetString(const std::wstring& key, const std::wstring& name,
-                 const std::wstring& value, bool terminate = true);
+  void SetString(const std::wstring& key, const std::wstring& name, const std::wstring& value,
+                 bool terminate = true);
   void SetValue(const std::wstring& key, const std::wstring& name, Value value);
   void AddKey(const std::wstring& key);
   std::size_t OpenKeys() const { return open_.size(); }
 
   LONG RegOpenKeyExW(const std::wstring& subKey, DWORD access, Handle& key) override;
-  LONG RegQueryValueExW(Handle key, const std::wstring& valueName,
-                        DWORD bufferBytes, DWORD& type,
-                        std::vector<std::uint8_t>& data,
-                        DWORD& requiredBytes) override;
+  LONG RegQueryValueExW(Handle key, const std::wstring& valueName, DWORD bufferBytes, DWORD& type,
+                        std::vector<std::uint8_t>& data, DWORD& requiredBytes) override;
   LONG RegCloseKey(Handle key) override;
 
   std::map<std::wstring, std::map<std::wstring, Value>> keys;  // folded
@@ -202,9 +200,9 @@ class FakeProcesses : public port::Processes {
   std::vector<DWORD> waits;
   std::size_t OpenHandles() const { return open_.size(); }
 
-  bool CreateProcessW(const std::wstring& applicationName,
-                      const std::wstring& commandLine, DWORD creationFlags,
-                      port::ProcessInformation& info, DWORD& lastError) override;
+  bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
+                      DWORD creationFlags, port::ProcessInformation& info,
+                      DWORD& lastError) override;
   bool GetExitCodeProcess(Handle process, DWORD& exitCode) override;
   DWORD WaitForSingleObject(Handle object, DWORD milliseconds) override;
   bool CloseHandle(Handle object) override;
@@ -240,8 +238,8 @@ class FakeModules : public port::Modules {
  public:
   struct Module {
     std::set<std::string> exports;
-    std::optional<bool> wow64;                // IsWow64Process's answer
-    std::optional<HRESULT> registerResult;    // DllRegisterServer's result
+    std::optional<bool> wow64;              // IsWow64Process's answer
+    std::optional<HRESULT> registerResult;  // DllRegisterServer's result
     std::function<void()> onRegister;
   };
   std::map<std::wstring, Module> modules;  // by folded path or name
@@ -305,8 +303,8 @@ class FakeUi : public port::Ui {
   bool dialogFails = false;  // DialogBoxParamW cannot create the dialog
 
   Handle GetDesktopWindow() override { return kDesktop; }
-  int MessageBoxW(Handle owner, const std::wstring& text,
-                  const std::wstring& caption, unsigned style) override {
+  int MessageBoxW(Handle owner, const std::wstring& text, const std::wstring& caption,
+                  unsigned style) override {
     boxes.push_back({owner, text, caption, style});
     return 1;  // IDOK
   }
@@ -325,12 +323,12 @@ class FakeUi : public port::Ui {
 class FakeInstaller : public port::Installer {
  public:
   enum class Outcome {
-    kCopy,      // copied (or queued, when forced and the target is locked)
-    kInUse,     // target in use: FILEOPDELAYED in the normal form
-    kCopyError, // COPYERROR notification in the normal form
-    kDeclined,  // false with no error (an installed file that is newer)
-    kFails,     // false with `error`
-    kThrows,    // an exception from below
+    kCopy,       // copied (or queued, when forced and the target is locked)
+    kInUse,      // target in use: FILEOPDELAYED in the normal form
+    kCopyError,  // COPYERROR notification in the normal form
+    kDeclined,   // false with no error (an installed file that is newer)
+    kFails,      // false with `error`
+    kThrows,     // an exception from below
   };
   struct Call {
     std::wstring sourceFile, sourcePathRoot, destinationName;
@@ -350,8 +348,8 @@ class FakeInstaller : public port::Installer {
 
   bool SetupInstallFileExW(const std::wstring& sourceFile, const std::wstring& sourcePathRoot,
                            const std::wstring& destinationName, DWORD copyStyle,
-                           port::FileCallback callback, void* context,
-                           bool& fileWasInUse, DWORD& lastError) override;
+                           port::FileCallback callback, void* context, bool& fileWasInUse,
+                           DWORD& lastError) override;
 
  private:
   FakeFiles& files_;
@@ -377,7 +375,7 @@ class FakeShell : public port::Shell {
 class FakeShutdown : public port::Shutdown {
  public:
   bool tokenOpens = true;
-  bool privilegeHeld = true;      // else AdjustTokenPrivileges leaves 1300
+  bool privilegeHeld = true;  // else AdjustTokenPrivileges leaves 1300
   bool adjustFails = false;
   bool exitWindowsRefused = false;
   DWORD tokenAccess = 0;
@@ -417,9 +415,7 @@ class FakeResources : public port::Resources {
 class NoXmlDom : public port::XmlDom {
  public:
   HRESULT error = port::kClassNotReg;
-  std::unique_ptr<port::XmlDocument> CreateDocument() override {
-    throw port::ComError(error);
-  }
+  std::unique_ptr<port::XmlDocument> CreateDocument() override { throw port::ComError(error); }
 };
 
 // The deployment wrapper's calls: mutexes other processes hold, images
@@ -442,8 +438,7 @@ class FakeDeployment : public port::Deployment {
 
   Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) override;
   bool CloseHandle(Handle object) override;
-  port::Status CreateFileW(const std::wstring& path, DWORD desiredAccess,
-                           DWORD shareMode) override;
+  port::Status CreateFileW(const std::wstring& path, DWORD desiredAccess, DWORD shareMode) override;
   bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                       const std::wstring& currentDirectory,
                       const std::vector<std::pair<std::wstring, std::wstring>>& variables,
@@ -496,8 +491,7 @@ struct FakeMachine {
 
   FakeMachine();
   // `makeXml` builds the DOM the core will use, typically over `files`.
-  explicit FakeMachine(
-      const std::function<std::unique_ptr<port::XmlDom>(FakeFiles&)>& makeXml);
+  explicit FakeMachine(const std::function<std::unique_ptr<port::XmlDom>(FakeFiles&)>& makeXml);
   // The log as bytes, and split into lines without their CRLF.
   std::string LogBytes() const;
   std::vector<std::string> LogLines() const;

@@ -53,8 +53,7 @@ bool Matches(const std::wstring& pattern, const std::wstring& name) {
 }  // namespace
 
 std::wstring FakeFiles::Absolute(const std::wstring& path) const {
-  const bool rooted = (path.size() >= 2 && path[1] == L':') ||
-                      (!path.empty() && path[0] == L'\\');
+  const bool rooted = (path.size() >= 2 && path[1] == L':') || (!path.empty() && path[0] == L'\\');
   std::wstring full = rooted ? path : currentDirectory + L"\\" + path;
   while (full.size() > 3 && full.back() == L'\\') full.pop_back();
   // Windows drops trailing dots and blanks of the last name: "s.dll." is

@@ -14,12 +14,11 @@ constexpr DWORD kErrorOperationAborted = 995;
 
 bool FakeInstaller::SetupInstallFileExW(const std::wstring& sourceFile,
                                         const std::wstring& sourcePathRoot,
-                                        const std::wstring& destinationName,
-                                        DWORD copyStyle, port::FileCallback callback,
-                                        void* context, bool& fileWasInUse,
-                                        DWORD& lastError) {
-  calls.push_back({sourceFile, sourcePathRoot, destinationName, copyStyle,
-                   callback != nullptr, false});
+                                        const std::wstring& destinationName, DWORD copyStyle,
+                                        port::FileCallback callback, void* context,
+                                        bool& fileWasInUse, DWORD& lastError) {
+  calls.push_back(
+      {sourceFile, sourcePathRoot, destinationName, copyStyle, callback != nullptr, false});
   auto result = [&](bool ok, DWORD error) {
     calls.back().result = ok;
     lastError = ok ? 0 : error;
@@ -34,12 +33,9 @@ bool FakeInstaller::SetupInstallFileExW(const std::wstring& sourceFile,
     outcome = Outcome::kCopyError;
 
   switch (outcome) {
-    case Outcome::kThrows:
-      throw std::runtime_error("installer");
-    case Outcome::kDeclined:
-      return result(false, 0);
-    case Outcome::kFails:
-      return result(false, error);
+    case Outcome::kThrows: throw std::runtime_error("installer");
+    case Outcome::kDeclined: return result(false, 0);
+    case Outcome::kFails: return result(false, error);
     case Outcome::kCopyError:
       if (callback && callback(context, port::kSpFileNotifyCopyError, 0, 0) == 0)
         return result(false, kErrorOperationAborted);
@@ -51,8 +47,7 @@ bool FakeInstaller::SetupInstallFileExW(const std::wstring& sourceFile,
       queuedForRestart.push_back(files_.Absolute(destinationName));
       fileWasInUse = true;
       return result(true, 0);
-    case Outcome::kCopy:
-      break;
+    case Outcome::kCopy: break;
   }
   const auto contents = files_.Contents(sourcePathRoot + L"\\" + sourceFile);
   if (!contents) return result(false, kErrorFileNotFound);

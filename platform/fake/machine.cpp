@@ -76,16 +76,15 @@ void Furnish(FakeMachine& m) {
 }  // namespace
 
 FakeMachine::FakeMachine()
-    : os{system, files, registry, processes, modules, com, noXml, ui, resources,
-         installer, shell, shutdown, sync} {
+    : os{system, files,     registry,  processes, modules,  com, noXml,
+         ui,     resources, installer, shell,     shutdown, sync} {
   Furnish(*this);
 }
 
-FakeMachine::FakeMachine(
-    const std::function<std::unique_ptr<port::XmlDom>(FakeFiles&)>& makeXml)
-    : xmlOverride(makeXml(files)),
-      os{system,    files, registry,  processes, modules, com, *xmlOverride,
-         ui,        resources, installer, shell,  shutdown, sync} {
+FakeMachine::FakeMachine(const std::function<std::unique_ptr<port::XmlDom>(FakeFiles&)>& makeXml)
+    : xmlOverride(makeXml(files)), os{system, files,        registry, processes, modules,
+                                      com,    *xmlOverride, ui,       resources, installer,
+                                      shell,  shutdown,     sync} {
   Furnish(*this);
 }
 

@@ -4,10 +4,8 @@
 namespace qz::fake {
 
 bool FakeProcesses::CreateProcessW(const std::wstring& applicationName,
-                                   const std::wstring& commandLine,
-                                   DWORD creationFlags,
-                                   port::ProcessInformation& info,
-                                   DWORD& lastError) {
+                                   const std::wstring& commandLine, DWORD creationFlags,
+                                   port::ProcessInformation& info, DWORD& lastError) {
   launches.push_back({applicationName, commandLine, creationFlags});
   auto it = programs.find(Fold(applicationName));
   if (it == programs.end()) {

@@ -5,8 +5,7 @@ namespace qz::fake {
 
 void FakeRegistry::AddKey(const std::wstring& key) { keys[Fold(key)]; }
 
-void FakeRegistry::SetValue(const std::wstring& key, const std::wstring& name,
-                            Value value) {
+void FakeRegistry::SetValue(const std::wstring& key, const std::wstring& name, Value value) {
   keys[Fold(key)][Fold(name)] = std::move(value);
 }
 
@@ -32,9 +31,8 @@ LONG FakeRegistry::RegOpenKeyExW(const std::wstring& subKey, DWORD, Handle& key)
   return port::kErrorSuccess;
 }
 
-LONG FakeRegistry::RegQueryValueExW(Handle key, const std::wstring& valueName,
-                                    DWORD bufferBytes, DWORD& type,
-                                    std::vector<std::uint8_t>& data,
+LONG FakeRegistry::RegQueryValueExW(Handle key, const std::wstring& valueName, DWORD bufferBytes,
+                                    DWORD& type, std::vector<std::uint8_t>& data,
                                     DWORD& requiredBytes) {
   auto k = open_.find(key);
   if (k == open_.end()) return 6;  // ERROR_INVALID_HANDLE
@@ -48,8 +46,6 @@ LONG FakeRegistry::RegQueryValueExW(Handle key, const std::wstring& valueName,
   return port::kErrorSuccess;
 }
 
-LONG FakeRegistry::RegCloseKey(Handle key) {
-  return open_.erase(key) ? port::kErrorSuccess : 6;
-}
+LONG FakeRegistry::RegCloseKey(Handle key) { return open_.erase(key) ? port::kErrorSuccess : 6; }
 
 }  // namespace qz::fake

@@ -23,8 +23,8 @@ void FakeResources::SetString(LANGID language, unsigned id, const std::wstring& 
   }
 }
 
-std::optional<std::vector<std::uint16_t>> FakeResources::FindStringBlock(
-    unsigned block, LANGID language) {
+std::optional<std::vector<std::uint16_t>> FakeResources::FindStringBlock(unsigned block,
+                                                                         LANGID language) {
   lookups.emplace_back(block, language);
   auto it = blocks.find({block, language});
   if (it == blocks.end()) return std::nullopt;

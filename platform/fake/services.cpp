@@ -36,8 +36,8 @@ port::Handle FakeServices::OpenServiceA(port::Handle manager, const std::string&
     return 0;
   }
   if (!services.count(name) || deleted.count(name)) {
-    lastError_ = deleted.count(name) ? kErrorServiceMarkedForDelete
-                                     : port::kErrorServiceDoesNotExist;
+    lastError_ =
+        deleted.count(name) ? kErrorServiceMarkedForDelete : port::kErrorServiceDoesNotExist;
     return 0;
   }
   open_[++next_] = name;
@@ -118,8 +118,6 @@ bool FakeServices::QueryServiceStatusEx(port::Handle service, port::ServiceStatu
   return true;
 }
 
-bool FakeServices::CloseServiceHandle(port::Handle handle) {
-  return open_.erase(handle) == 1;
-}
+bool FakeServices::CloseServiceHandle(port::Handle handle) { return open_.erase(handle) == 1; }
 
 }  // namespace qz::fake

@@ -32,8 +32,8 @@ class FakeServices : public port::Services {
   port::Handle OpenSCManagerA(port::DWORD access) override;
   port::Handle OpenServiceA(port::Handle manager, const std::string& name,
                             port::DWORD access) override;
-  bool QueryServiceConfigA(port::Handle service, port::DWORD bufferBytes,
-                           std::string& binaryPath, port::DWORD& bytesNeeded) override;
+  bool QueryServiceConfigA(port::Handle service, port::DWORD bufferBytes, std::string& binaryPath,
+                           port::DWORD& bytesNeeded) override;
   bool QueryServiceStatus(port::Handle service, port::ServiceStatus& status) override;
   bool ControlService(port::Handle service, port::DWORD control) override;
   bool DeleteService(port::Handle service) override;

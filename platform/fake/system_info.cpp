@@ -14,9 +14,7 @@ bool FakeSystemInfo::GetVersionExW(port::OsVersionInfo& info) {
   return true;
 }
 
-std::wstring FakeSystemInfo::MultiByteToWideChar(const std::string& ansi) {
-  return W(ansi);
-}
+std::wstring FakeSystemInfo::MultiByteToWideChar(const std::string& ansi) { return W(ansi); }
 
 std::optional<std::wstring> FakeSystemInfo::FormatMessageW(DWORD code) {
   auto it = systemMessages.find(code);

@@ -12,8 +12,7 @@ std::intptr_t FakeUi::DialogBoxParamW(unsigned templateId, Handle owner,
   procedure.OnMessage(kDialog, port::kWmInitDialog, 0, 0);
   if (!ended_) {
     if (pressControl) {
-      procedure.OnMessage(kDialog, port::kWmCommand,
-                          static_cast<std::uintptr_t>(*pressControl), 0);
+      procedure.OnMessage(kDialog, port::kWmCommand, static_cast<std::uintptr_t>(*pressControl), 0);
     } else {
       procedure.OnMessage(kDialog, port::kWmClose, 0, 0);
     }

@@ -70,9 +70,7 @@ std::wstring FromUtf8(const char* text) {
   return out;
 }
 
-bool IsXmlSpace(wchar_t ch) {
-  return ch == L' ' || ch == L'\t' || ch == L'\n' || ch == L'\r';
-}
+bool IsXmlSpace(wchar_t ch) { return ch == L' ' || ch == L'\t' || ch == L'\n' || ch == L'\r'; }
 
 bool IsBlank(const char* text) {
   for (const char* p = text; *p; ++p) {
@@ -100,12 +98,9 @@ bool IsVisible(const pugi::xml_node& node) {
     case pugi::node_element:
     case pugi::node_cdata:
     case pugi::node_comment:
-    case pugi::node_pi:
-      return true;
-    case pugi::node_pcdata:
-      return !IsBlank(node.value());
-    default:
-      return false;
+    case pugi::node_pi: return true;
+    case pugi::node_pcdata: return !IsBlank(node.value());
+    default: return false;
   }
 }
 
@@ -131,8 +126,7 @@ std::wstring ElementText(const pugi::xml_node& element) {
     std::wstring text;
   };
   std::vector<Piece> pieces;
-  for (pugi::xml_node n = NextInOrder(element, element); n;
-       n = NextInOrder(n, element)) {
+  for (pugi::xml_node n = NextInOrder(element, element); n; n = NextInOrder(n, element)) {
     if (n.type() == pugi::node_pcdata) {
       if (IsBlank(n.value())) {
         if (!pieces.empty() && pieces.back().kind != kBlank) {
@@ -164,9 +158,7 @@ using DocumentRef = std::shared_ptr<pugi::xml_document>;
 
 class List : public XmlNodeList {
  public:
-  void Add(std::function<std::unique_ptr<XmlNode>()> make) {
-    items_.push_back(std::move(make));
-  }
+  void Add(std::function<std::unique_ptr<XmlNode>()> make) { items_.push_back(std::move(make)); }
   long length() override { return static_cast<long>(items_.size()); }
   std::unique_ptr<XmlNode> item(long index) override {
     if (index < 0 || index >= length()) return nullptr;
@@ -297,8 +289,7 @@ bool IsWellFormed(const pugi::xml_document& doc) {
   int elements = 0;
   for (pugi::xml_node c = doc.first_child(); c; c = c.next_sibling()) {
     if (c.type() == pugi::node_element) ++elements;
-    if (c.type() == pugi::node_cdata ||
-        (c.type() == pugi::node_pcdata && !IsBlank(c.value()))) {
+    if (c.type() == pugi::node_cdata || (c.type() == pugi::node_pcdata && !IsBlank(c.value()))) {
       return false;
     }
   }
@@ -326,12 +317,10 @@ class Document : public port::XmlDocument {
     doc_ = std::make_shared<pugi::xml_document>();
     const auto bytes = read_(path);
     if (!bytes) return false;
-    const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata |
-                             pugi::parse_comments | pugi::parse_pi |
-                             pugi::parse_declaration | pugi::parse_doctype |
+    const unsigned options = pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_comments |
+                             pugi::parse_pi | pugi::parse_declaration | pugi::parse_doctype |
                              pugi::parse_fragment;
-    const pugi::xml_parse_result result =
-        doc_->load_buffer(bytes->data(), bytes->size(), options);
+    const pugi::xml_parse_result result = doc_->load_buffer(bytes->data(), bytes->size(), options);
     errorLine_ = 0;
     doctype_ = false;
     if (!result) {
@@ -395,8 +384,7 @@ std::unique_ptr<port::XmlDom> MakePugixmlDom(FileBytes read) {
 }
 
 std::unique_ptr<port::XmlDom> MakePugixmlDom(FakeFiles& files) {
-  return MakePugixmlDom(
-      [&files](const std::wstring& path) { return files.Contents(path); });
+  return MakePugixmlDom([&files](const std::wstring& path) { return files.Contents(path); });
 }
 
 }  // namespace qz::fake

@@ -24,9 +24,7 @@ class Win32AnsiFiles : public port::AnsiFiles {
     return std::string();
   }
 
-  bool IsDBCSLeadByte(unsigned char byte) override {
-    return ::IsDBCSLeadByte(byte) != FALSE;
-  }
+  bool IsDBCSLeadByte(unsigned char byte) override { return ::IsDBCSLeadByte(byte) != FALSE; }
 
   std::optional<std::string> GetSystemDirectoryA(std::size_t bufferChars) override {
     std::vector<char> buffer(bufferChars + 1, '\0');
@@ -39,18 +37,16 @@ class Win32AnsiFiles : public port::AnsiFiles {
     return ::GetFileAttributesA(path.c_str());
   }
 
-  bool CopyFileA(const std::string& from, const std::string& to,
-                 bool failIfExists) override {
+  bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override {
     return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
   }
 
-  bool SetupInstallFileExA(const std::string& sourceFile,
-                           const std::string& sourcePathRoot,
+  bool SetupInstallFileExA(const std::string& sourceFile, const std::string& sourcePathRoot,
                            const std::string& destination, port::DWORD copyStyle,
                            bool& inUse) override {
     // setupapi.dll is taken from the system folder, not by name.
-    static const auto install = SystemFunctionAs<decltype(&::SetupInstallFileExA)>(
-        L"setupapi.dll", "SetupInstallFileExA");
+    static const auto install =
+        SystemFunctionAs<decltype(&::SetupInstallFileExA)>(L"setupapi.dll", "SetupInstallFileExA");
     if (install == nullptr) {
       inUse = false;
       ::SetLastError(ERROR_PROC_NOT_FOUND);
@@ -66,8 +62,6 @@ class Win32AnsiFiles : public port::AnsiFiles {
 
 }  // namespace
 
-std::unique_ptr<port::AnsiFiles> MakeAnsiFiles() {
-  return std::make_unique<Win32AnsiFiles>();
-}
+std::unique_ptr<port::AnsiFiles> MakeAnsiFiles() { return std::make_unique<Win32AnsiFiles>(); }
 
 }  // namespace qz::win32

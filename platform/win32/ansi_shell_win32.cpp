@@ -21,12 +21,11 @@ class Win32AnsiShell : public port::AnsiShell {
     return reinterpret_cast<port::Handle>(LoadLibraryBesideItselfA(path.c_str()));
   }
 
-  std::function<int()> GetProcAddress(port::Handle module,
-                                      const std::string& name) override {
+  std::function<int()> GetProcAddress(port::Handle module, const std::string& name) override {
     using IntProc = int(WINAPI*)();
     // The detour through void* states that the real type is known to us.
-    const auto proc = reinterpret_cast<IntProc>(reinterpret_cast<void*>(
-        ::GetProcAddress(reinterpret_cast<HMODULE>(module), name.c_str())));
+    const auto proc = reinterpret_cast<IntProc>(
+        reinterpret_cast<void*>(::GetProcAddress(reinterpret_cast<HMODULE>(module), name.c_str())));
     if (proc == nullptr) return {};
     return [proc] { return proc(); };
   }
@@ -34,8 +33,6 @@ class Win32AnsiShell : public port::AnsiShell {
 
 }  // namespace
 
-std::unique_ptr<port::AnsiShell> MakeAnsiShell() {
-  return std::make_unique<Win32AnsiShell>();
-}
+std::unique_ptr<port::AnsiShell> MakeAnsiShell() { return std::make_unique<Win32AnsiShell>(); }
 
 }  // namespace qz::win32

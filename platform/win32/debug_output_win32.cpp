@@ -9,9 +9,7 @@ namespace {
 
 class Win32DebugOutput : public port::DebugOutput {
  public:
-  void OutputDebugStringA(const std::string& text) override {
-    ::OutputDebugStringA(text.c_str());
-  }
+  void OutputDebugStringA(const std::string& text) override { ::OutputDebugStringA(text.c_str()); }
 };
 
 }  // namespace

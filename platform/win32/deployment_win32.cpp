@@ -36,9 +36,9 @@ std::vector<wchar_t> ChildEnvironment(
                   entries.end());
     entries.push_back(name + L"=" + value);
   }
-  std::stable_sort(entries.begin(), entries.end(), [](const std::wstring& a, const std::wstring& b) {
-    return UpperName(a) < UpperName(b);
-  });
+  std::stable_sort(
+      entries.begin(), entries.end(),
+      [](const std::wstring& a, const std::wstring& b) { return UpperName(a) < UpperName(b); });
   std::vector<wchar_t> out;
   for (const std::wstring& e : entries) {
     out.insert(out.end(), e.begin(), e.end());
@@ -82,8 +82,8 @@ class Win32Deployment : public port::Deployment {
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
     if (!::CreateProcessW(applicationName.c_str(), line.data(), nullptr, nullptr, FALSE,
-                          CREATE_UNICODE_ENVIRONMENT, environment.data(),
-                          currentDirectory.c_str(), &startup, &started)) {
+                          CREATE_UNICODE_ENVIRONMENT, environment.data(), currentDirectory.c_str(),
+                          &startup, &started)) {
       lastError = ::GetLastError();
       return false;
     }

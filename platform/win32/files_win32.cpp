@@ -15,14 +15,14 @@ class Win32Files : public port::Files {
  public:
   port::Handle CreateFileW(const std::wstring& path) override {
     const HANDLE file =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                      nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return 0;
     return reinterpret_cast<port::Handle>(file);
   }
 
   port::Handle CreateFileW(const std::wstring& path, port::DWORD desiredAccess,
-                          port::DWORD creationDisposition) override {
+                           port::DWORD creationDisposition) override {
     const HANDLE file =
         ::CreateFileW(path.c_str(), desiredAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                       creationDisposition, Flags(creationDisposition), nullptr);
@@ -66,12 +66,9 @@ class Win32Files : public port::Files {
     return true;
   }
 
-  bool CloseHandle(port::Handle file) override {
-    return ::CloseHandle(ToHandle(file)) != FALSE;
-  }
+  bool CloseHandle(port::Handle file) override { return ::CloseHandle(ToHandle(file)) != FALSE; }
 
-  port::Handle FindFirstFileW(const std::wstring& pattern,
-                              port::FindData& found) override {
+  port::Handle FindFirstFileW(const std::wstring& pattern, port::FindData& found) override {
     WIN32_FIND_DATAW data;
     const HANDLE search = ::FindFirstFileW(pattern.c_str(), &data);
     if (search == INVALID_HANDLE_VALUE) return 0;
@@ -86,9 +83,7 @@ class Win32Files : public port::Files {
     return true;
   }
 
-  bool FindClose(port::Handle search) override {
-    return ::FindClose(ToHandle(search)) != FALSE;
-  }
+  bool FindClose(port::Handle search) override { return ::FindClose(ToHandle(search)) != FALSE; }
 
   port::DWORD GetFileAttributesW(const std::wstring& path) override {
     return ::GetFileAttributesW(path.c_str());
@@ -137,8 +132,8 @@ class Win32Files : public port::Files {
     static const Compare compare =
         SystemFunctionAs<Compare>(L"kernel32.dll", "CompareStringOrdinal");
     if (compare) {
-      return compare(a.c_str(), static_cast<int>(a.size()), b.c_str(),
-                     static_cast<int>(b.size()), TRUE);
+      return compare(a.c_str(), static_cast<int>(a.size()), b.c_str(), static_cast<int>(b.size()),
+                     TRUE);
     }
     const std::wstring upperA = CharUpperBuffW(a);
     const std::wstring upperB = CharUpperBuffW(b);

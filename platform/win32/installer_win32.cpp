@@ -16,22 +16,20 @@ struct Handler {
   void* context;
 };
 
-UINT CALLBACK Trampoline(PVOID context, UINT notification, UINT_PTR param1,
-                         UINT_PTR param2) {
+UINT CALLBACK Trampoline(PVOID context, UINT notification, UINT_PTR param1, UINT_PTR param2) {
   const auto* handler = static_cast<const Handler*>(context);
   return handler->callback(handler->context, notification, param1, param2);
 }
 
 class Win32Installer : public port::Installer {
  public:
-  bool SetupInstallFileExW(const std::wstring& sourceFile,
-                           const std::wstring& sourcePathRoot,
+  bool SetupInstallFileExW(const std::wstring& sourceFile, const std::wstring& sourcePathRoot,
                            const std::wstring& destinationName, port::DWORD copyStyle,
-                           port::FileCallback callback, void* context,
-                           bool& fileWasInUse, port::DWORD& lastError) override {
+                           port::FileCallback callback, void* context, bool& fileWasInUse,
+                           port::DWORD& lastError) override {
     // setupapi.dll is taken from the system folder, not by name.
-    static const auto install = SystemFunctionAs<decltype(&::SetupInstallFileExW)>(
-        L"setupapi.dll", "SetupInstallFileExW");
+    static const auto install =
+        SystemFunctionAs<decltype(&::SetupInstallFileExW)>(L"setupapi.dll", "SetupInstallFileExW");
     fileWasInUse = false;
     if (install == nullptr) {
       lastError = ERROR_PROC_NOT_FOUND;
@@ -40,10 +38,9 @@ class Win32Installer : public port::Installer {
     Handler handler{callback, context};
     BOOL inUse = FALSE;
     ::SetLastError(0);
-    const BOOL ok = install(
-        nullptr, nullptr, sourceFile.c_str(), sourcePathRoot.c_str(),
-        destinationName.c_str(), copyStyle, callback ? Trampoline : nullptr,
-        callback ? &handler : nullptr, &inUse);
+    const BOOL ok = install(nullptr, nullptr, sourceFile.c_str(), sourcePathRoot.c_str(),
+                            destinationName.c_str(), copyStyle, callback ? Trampoline : nullptr,
+                            callback ? &handler : nullptr, &inUse);
     lastError = ok ? 0 : ::GetLastError();
     fileWasInUse = inUse != FALSE;
     return ok != FALSE;
@@ -52,8 +49,6 @@ class Win32Installer : public port::Installer {
 
 }  // namespace
 
-std::unique_ptr<port::Installer> MakeInstaller() {
-  return std::make_unique<Win32Installer>();
-}
+std::unique_ptr<port::Installer> MakeInstaller() { return std::make_unique<Win32Installer>(); }
 
 }  // namespace qz::win32

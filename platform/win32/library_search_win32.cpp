@@ -29,9 +29,8 @@ Function Kernel32FunctionAs(const char* name) {
 bool SearchFlagsKnown() { return Kernel32Function("AddDllDirectory") != nullptr; }
 
 bool IsFullPath(const wchar_t* path) {
-  return path[0] != L'\0' &&
-         ((path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
-          (path[0] == L'\\' && path[1] == L'\\'));
+  return path[0] != L'\0' && ((path[1] == L':' && (path[2] == L'\\' || path[2] == L'/')) ||
+                              (path[0] == L'\\' && path[1] == L'\\'));
 }
 
 class Win32LibrarySearch : public port::LibrarySearch {
@@ -55,8 +54,8 @@ class Win32LibrarySearch : public port::LibrarySearch {
 
 HMODULE LoadLibraryBesideItself(const wchar_t* path) {
   if (!IsFullPath(path)) return ::LoadLibraryW(path);
-  const DWORD flags = SearchFlagsKnown() ? kSearchDllLoadDir | kSearchDefaultDirs
-                                         : LOAD_WITH_ALTERED_SEARCH_PATH;
+  const DWORD flags =
+      SearchFlagsKnown() ? kSearchDllLoadDir | kSearchDefaultDirs : LOAD_WITH_ALTERED_SEARCH_PATH;
   return ::LoadLibraryExW(path, nullptr, flags);
 }
 

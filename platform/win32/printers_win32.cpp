@@ -29,8 +29,6 @@ class Win32Printers : public port::Printers {
 
 }  // namespace
 
-std::unique_ptr<port::Printers> MakePrinters() {
-  return std::make_unique<Win32Printers>();
-}
+std::unique_ptr<port::Printers> MakePrinters() { return std::make_unique<Win32Printers>(); }
 
 }  // namespace qz::win32

@@ -14,9 +14,8 @@ HANDLE ToHandle(port::Handle h) { return reinterpret_cast<HANDLE>(h); }
 
 class Win32Processes : public port::Processes {
  public:
-  bool CreateProcessW(const std::wstring& applicationName,
-                      const std::wstring& commandLine, port::DWORD creationFlags,
-                      port::ProcessInformation& info,
+  bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
+                      port::DWORD creationFlags, port::ProcessInformation& info,
                       port::DWORD& lastError) override {
     // CreateProcessW may write into its command line, so it gets a copy of
     // its own; an empty one is still a (terminated) buffer.
@@ -25,9 +24,9 @@ class Win32Processes : public port::Processes {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    const BOOL ok = ::CreateProcessW(
-        applicationName.empty() ? nullptr : applicationName.c_str(), line.data(),
-        nullptr, nullptr, FALSE, creationFlags, nullptr, nullptr, &startup, &started);
+    const BOOL ok = ::CreateProcessW(applicationName.empty() ? nullptr : applicationName.c_str(),
+                                     line.data(), nullptr, nullptr, FALSE, creationFlags, nullptr,
+                                     nullptr, &startup, &started);
     if (!ok) {
       lastError = ::GetLastError();
       return false;
@@ -55,8 +54,6 @@ class Win32Processes : public port::Processes {
 
 }  // namespace
 
-std::unique_ptr<port::Processes> MakeProcesses() {
-  return std::make_unique<Win32Processes>();
-}
+std::unique_ptr<port::Processes> MakeProcesses() { return std::make_unique<Win32Processes>(); }
 
 }  // namespace qz::win32

@@ -13,10 +13,9 @@ HKEY ToKey(port::Handle key) { return reinterpret_cast<HKEY>(key); }
 class Win32Registry : public port::Registry {
  public:
   port::LONG RegOpenKeyExW(const std::wstring& subKey, port::DWORD access,
-                     port::Handle& key) override {
+                           port::Handle& key) override {
     HKEY opened = nullptr;
-    const LONG status =
-        ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &opened);
+    const LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &opened);
     if (status == ERROR_SUCCESS) key = reinterpret_cast<port::Handle>(opened);
     return status;
   }
@@ -30,8 +29,8 @@ class Win32Registry : public port::Registry {
     std::vector<std::uint8_t> buffer(bufferBytes > 0 ? bufferBytes : 1);
     DWORD valueType = 0;
     DWORD size = bufferBytes;
-    const LONG status = ::RegQueryValueExW(ToKey(key), valueName.c_str(), nullptr,
-                                           &valueType, buffer.data(), &size);
+    const LONG status = ::RegQueryValueExW(ToKey(key), valueName.c_str(), nullptr, &valueType,
+                                           buffer.data(), &size);
     if (status == ERROR_SUCCESS) {
       buffer.resize(size);
       data = std::move(buffer);
@@ -48,8 +47,6 @@ class Win32Registry : public port::Registry {
 
 }  // namespace
 
-std::unique_ptr<port::Registry> MakeRegistry() {
-  return std::make_unique<Win32Registry>();
-}
+std::unique_ptr<port::Registry> MakeRegistry() { return std::make_unique<Win32Registry>(); }
 
 }  // namespace qz::win32

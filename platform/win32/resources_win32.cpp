@@ -15,13 +15,12 @@ constexpr int kLoadStringChars = 1024;
 
 class Win32Resources : public port::Resources {
  public:
-  std::optional<std::vector<std::uint16_t>> FindStringBlock(
-      unsigned block, port::LANGID language) override {
+  std::optional<std::vector<std::uint16_t>> FindStringBlock(unsigned block,
+                                                            port::LANGID language) override {
     // A resource id is 16 bits; anything else is no block.
     if (block == 0 || block > 0xFFFF) return std::nullopt;
     const HMODULE module = ::GetModuleHandleW(nullptr);
-    const HRSRC found = ::FindResourceExW(module, RT_STRING,
-                                          MAKEINTRESOURCEW(block), language);
+    const HRSRC found = ::FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(block), language);
     if (found == nullptr) return std::nullopt;
     const HGLOBAL loaded = ::LoadResource(module, found);
     if (loaded == nullptr) return std::nullopt;
@@ -36,17 +35,13 @@ class Win32Resources : public port::Resources {
 
   std::wstring LoadStringW(unsigned id) override {
     wchar_t buffer[kLoadStringChars];
-    const int length =
-        ::LoadStringW(::GetModuleHandleW(nullptr), id, buffer, kLoadStringChars);
-    return length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length))
-                      : std::wstring();
+    const int length = ::LoadStringW(::GetModuleHandleW(nullptr), id, buffer, kLoadStringChars);
+    return length > 0 ? std::wstring(buffer, static_cast<std::size_t>(length)) : std::wstring();
   }
 };
 
 }  // namespace
 
-std::unique_ptr<port::Resources> MakeResources() {
-  return std::make_unique<Win32Resources>();
-}
+std::unique_ptr<port::Resources> MakeResources() { return std::make_unique<Win32Resources>(); }
 
 }  // namespace qz::win32

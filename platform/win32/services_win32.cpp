@@ -23,8 +23,8 @@ class Win32Services : public port::Services {
     return FromSc(::OpenServiceA(ToSc(manager), name.c_str(), access));
   }
 
-  bool QueryServiceConfigA(port::Handle service, port::DWORD bufferBytes,
-                           std::string& binaryPath, port::DWORD& bytesNeeded) override {
+  bool QueryServiceConfigA(port::Handle service, port::DWORD bufferBytes, std::string& binaryPath,
+                           port::DWORD& bytesNeeded) override {
     // DWORD-aligned, and at least the record itself.
     std::vector<DWORD> buffer((bufferBytes + sizeof(DWORD) - 1) / sizeof(DWORD) + 1);
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
@@ -77,8 +77,6 @@ class Win32Services : public port::Services {
 
 }  // namespace
 
-std::unique_ptr<port::Services> MakeServices() {
-  return std::make_unique<Win32Services>();
-}
+std::unique_ptr<port::Services> MakeServices() { return std::make_unique<Win32Services>(); }
 
 }  // namespace qz::win32

@@ -13,10 +13,10 @@ class Win32Shell : public port::Shell {
   std::uintptr_t ShellExecuteW(port::Handle owner, const std::wstring& verb,
                                const std::wstring& file, const std::wstring& parameters,
                                const std::wstring& directory, int showCommand) override {
-    const HINSTANCE result = ::ShellExecuteW(
-        reinterpret_cast<HWND>(owner), verb.c_str(), file.c_str(),
-        parameters.empty() ? nullptr : parameters.c_str(),
-        directory.empty() ? nullptr : directory.c_str(), showCommand);
+    const HINSTANCE result =
+        ::ShellExecuteW(reinterpret_cast<HWND>(owner), verb.c_str(), file.c_str(),
+                        parameters.empty() ? nullptr : parameters.c_str(),
+                        directory.empty() ? nullptr : directory.c_str(), showCommand);
     return reinterpret_cast<std::uintptr_t>(result);
   }
 };

@@ -35,8 +35,8 @@ class Win32Shutdown : public port::Shutdown {
     privileges.Privileges[0].Luid.HighPart = static_cast<LONG>(luid >> 32);
     privileges.Privileges[0].Attributes = attributes;
     ::SetLastError(0);
-    const BOOL ok = ::AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), FALSE,
-                                            &privileges, 0, nullptr, nullptr);
+    const BOOL ok = ::AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), FALSE, &privileges, 0,
+                                            nullptr, nullptr);
     lastError = ::GetLastError();
     return ok != FALSE;
   }

@@ -35,8 +35,7 @@ class Win32SystemInfo : public port::SystemInfo {
     // with the terminator.
     return ReadGrowing(
         [](UINT size, wchar_t* buffer) {
-          return static_cast<UINT>(
-              ::GetCurrentDirectoryW(static_cast<DWORD>(size), buffer));
+          return static_cast<UINT>(::GetCurrentDirectoryW(static_cast<DWORD>(size), buffer));
         },
         0);
   }
@@ -86,8 +85,7 @@ class Win32SystemInfo : public port::SystemInfo {
     const int length = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, nullptr, 0);
     if (length <= 0) return {};
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    const int written =
-        ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, &wide[0], length);
+    const int written = ::MultiByteToWideChar(CP_ACP, 0, ansi.data(), bytes, &wide[0], length);
     wide.resize(written > 0 ? static_cast<std::size_t>(written) : 0);
     return wide;
   }
@@ -95,8 +93,7 @@ class Win32SystemInfo : public port::SystemInfo {
   std::optional<std::wstring> FormatMessageW(port::DWORD code) override {
     UniqueLocalString text;
     const DWORD length = ::FormatMessageW(
-        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS |
-            FORMAT_MESSAGE_ALLOCATE_BUFFER,
+        FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
         nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
         reinterpret_cast<wchar_t*>(text.Put()), 0, nullptr);
     if (length == 0 || !text.Valid()) return std::nullopt;
@@ -110,8 +107,6 @@ class Win32SystemInfo : public port::SystemInfo {
 
 }  // namespace
 
-std::unique_ptr<port::SystemInfo> MakeSystemInfo() {
-  return std::make_unique<Win32SystemInfo>();
-}
+std::unique_ptr<port::SystemInfo> MakeSystemInfo() { return std::make_unique<Win32SystemInfo>(); }
 
 }  // namespace qz::win32

@@ -22,8 +22,7 @@ class Win32TopWindows : public port::TopWindows {
 
   std::string GetClassNameA(port::Handle window, std::size_t bufferBytes) override {
     std::vector<char> buffer(bufferBytes + 1, '\0');
-    ::GetClassNameA(reinterpret_cast<HWND>(window), buffer.data(),
-                    static_cast<int>(bufferBytes));
+    ::GetClassNameA(reinterpret_cast<HWND>(window), buffer.data(), static_cast<int>(bufferBytes));
     return std::string(buffer.data());
   }
 
@@ -36,15 +35,12 @@ class Win32TopWindows : public port::TopWindows {
                            const void* lParam, unsigned flags, unsigned timeoutMs) override {
     DWORD_PTR result = 0;
     return ::SendMessageTimeoutA(reinterpret_cast<HWND>(window), message, wParam,
-                                 reinterpret_cast<LPARAM>(lParam), flags, timeoutMs,
-                                 &result) != 0;
+                                 reinterpret_cast<LPARAM>(lParam), flags, timeoutMs, &result) != 0;
   }
 };
 
 }  // namespace
 
-std::unique_ptr<port::TopWindows> MakeTopWindows() {
-  return std::make_unique<Win32TopWindows>();
-}
+std::unique_ptr<port::TopWindows> MakeTopWindows() { return std::make_unique<Win32TopWindows>(); }
 
 }  // namespace qz::win32

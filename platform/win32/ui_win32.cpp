@@ -13,8 +13,7 @@ HWND ToWindow(port::Handle h) { return reinterpret_cast<HWND>(h); }
 // WM_INITDIALOG on; messages before it are not the procedure's.
 INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) SetWindowLongPtrW(dialog, DWLP_USER, lParam);
-  auto* procedure =
-      reinterpret_cast<port::DialogProcedure*>(GetWindowLongPtrW(dialog, DWLP_USER));
+  auto* procedure = reinterpret_cast<port::DialogProcedure*>(GetWindowLongPtrW(dialog, DWLP_USER));
   if (!procedure) return FALSE;
   return procedure->OnMessage(reinterpret_cast<port::Handle>(dialog), message, wParam,
                               message == WM_INITDIALOG ? 0 : lParam);
@@ -26,8 +25,8 @@ class Win32Ui : public port::Ui {
     return reinterpret_cast<port::Handle>(::GetDesktopWindow());
   }
 
-  int MessageBoxW(port::Handle owner, const std::wstring& text,
-                  const std::wstring& caption, unsigned style) override {
+  int MessageBoxW(port::Handle owner, const std::wstring& text, const std::wstring& caption,
+                  unsigned style) override {
     return ::MessageBoxW(ToWindow(owner), text.c_str(), caption.c_str(), style);
   }
 

@@ -16,7 +16,7 @@ Win32Platform::Win32Platform()
       shell_(MakeShell()),
       shutdown_(MakeShutdown()),
       sync_(MakeSynchronization()),
-      platform_{*system_, *files_, *registry_,  *processes_, *modules_, *com_,  *xml_,
-                *ui_,     *resources_, *installer_, *shell_, *shutdown_, *sync_} {}
+      platform_{*system_, *files_,     *registry_,  *processes_, *modules_,  *com_, *xml_,
+                *ui_,     *resources_, *installer_, *shell_,     *shutdown_, *sync_} {}
 
 Win32Platform::~Win32Platform() = default;

@@ -17,19 +17,19 @@
 namespace {
 
 using qz::port::ComError;
-using qz::win32::ComPtr;
 using qz::port::XmlNamedNodeMap;
 using qz::port::XmlNode;
 using qz::port::XmlNodeList;
+using qz::win32::ComPtr;
 
 // The DOMDocument class and its document interface, spelled out here so
 // that no GUID library beyond uuid is needed.
-const CLSID kDomDocumentClass = {0x2933BF90, 0x7B36, 0x11D2,
-                                 {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-const IID kXmlDomDocument = {0x2933BF81, 0x7B36, 0x11D2,
-                             {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
-const IID kXmlDomDocument2 = {0x2933BF95, 0x7B36, 0x11D2,
-                              {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const CLSID kDomDocumentClass = {
+    0x2933BF90, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID kXmlDomDocument = {
+    0x2933BF81, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
+const IID kXmlDomDocument2 = {
+    0x2933BF95, 0x7B36, 0x11D2, {0xB2, 0x0E, 0x00, 0xC0, 0x4F, 0x98, 0x3E, 0x60}};
 constexpr DWORD kCreationContexts =
     CLSCTX_INPROC_SERVER | CLSCTX_INPROC_HANDLER | CLSCTX_LOCAL_SERVER;
 
@@ -206,8 +206,7 @@ class MsxmlDocument : public qz::port::XmlDocument {
   long parseErrorLine() override {
     ComPtr<IXMLDOMParseError> error;
     long line = 0;
-    if (FAILED(doc_->get_parseError(error.Put())) || !error ||
-        FAILED(error->get_line(&line))) {
+    if (FAILED(doc_->get_parseError(error.Put())) || !error || FAILED(error->get_line(&line))) {
       return 0;
     }
     return line;
@@ -246,6 +245,4 @@ class MsxmlDom : public qz::port::XmlDom {
 
 }  // namespace
 
-std::unique_ptr<qz::port::XmlDom> MakeMsxmlDom() {
-  return std::make_unique<MsxmlDom>();
-}
+std::unique_ptr<qz::port::XmlDom> MakeMsxmlDom() { return std::make_unique<MsxmlDom>(); }

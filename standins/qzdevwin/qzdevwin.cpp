@@ -19,8 +19,8 @@ std::string g_record;
 
 void Record(const std::string& line) {
   const HANDLE file = CreateFileA(g_record.c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   const std::string text = line + "\r\n";
   DWORD written = 0;
@@ -42,9 +42,8 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lPa
       std::snprintf(line, sizeof line,
                     "WM_DEVICECHANGE wParam=0x%lX size=%lu devicetype=%lu reserved=%lu "
                     "identifier=%lu suppfunc=%lu",
-                    static_cast<unsigned long>(wParam), oem->dbco_size,
-                    oem->dbco_devicetype, oem->dbco_reserved, oem->dbco_identifier,
-                    oem->dbco_suppfunc);
+                    static_cast<unsigned long>(wParam), oem->dbco_size, oem->dbco_devicetype,
+                    oem->dbco_reserved, oem->dbco_identifier, oem->dbco_suppfunc);
     } else {
       std::snprintf(line, sizeof line, "WM_DEVICECHANGE wParam=0x%lX lParam=%ld",
                     static_cast<unsigned long>(wParam), static_cast<long>(lParam));
@@ -75,8 +74,8 @@ int main(int argc, char** argv) {
   cls.lpszClassName = "CQZAiODeviceIO";
   if (!RegisterClassA(&cls)) return 1;
   // Top-level (EnumWindows finds it) but never shown.
-  const HWND window = CreateWindowA("CQZAiODeviceIO", "QZ device I/O", WS_OVERLAPPED, 0, 0,
-                                    10, 10, nullptr, nullptr, cls.hInstance, nullptr);
+  const HWND window = CreateWindowA("CQZAiODeviceIO", "QZ device I/O", WS_OVERLAPPED, 0, 0, 10, 10,
+                                    nullptr, nullptr, cls.hInstance, nullptr);
   if (window == nullptr) return 1;
   SetTimer(window, 1, seconds * 1000, nullptr);
   Record("ready");

@@ -29,8 +29,8 @@ void Note(const std::string& what) {
   const std::size_t cut = log.rfind('\\');
   log = (cut == std::string::npos ? std::string() : log.substr(0, cut + 1)) + "QZZipm12.log";
   const HANDLE file = CreateFileA(log.c_str(), FILE_APPEND_DATA,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   const std::string line = what + " " + ModulePath() + "\r\n";
   DWORD written = 0;
@@ -44,8 +44,7 @@ void Report(DWORD state, DWORD waitHint) {
   status.dwCurrentState = state;
   status.dwControlsAccepted = state == SERVICE_RUNNING ? SERVICE_ACCEPT_STOP : 0;
   status.dwWaitHint = waitHint;
-  status.dwCheckPoint =
-      (state == SERVICE_RUNNING || state == SERVICE_STOPPED) ? 0 : ++g_checkPoint;
+  status.dwCheckPoint = (state == SERVICE_RUNNING || state == SERVICE_STOPPED) ? 0 : ++g_checkPoint;
   SetServiceStatus(g_status, &status);
 }
 
@@ -81,10 +80,10 @@ int Register() {
   int result = 1;
   // A deleted service lingers until its process has ended: wait for it.
   for (int attempt = 0; attempt < 100; ++attempt) {
-    const SC_HANDLE created = CreateServiceA(
-        manager, kServiceName, kServiceName, SERVICE_ALL_ACCESS,
-        SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
-        path.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
+    const SC_HANDLE created =
+        CreateServiceA(manager, kServiceName, kServiceName, SERVICE_ALL_ACCESS,
+                       SERVICE_WIN32_OWN_PROCESS, SERVICE_DEMAND_START, SERVICE_ERROR_NORMAL,
+                       path.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr);
     if (created != nullptr) {
       CloseServiceHandle(created);
       result = 0;
@@ -94,9 +93,9 @@ int Register() {
     if (error == ERROR_SERVICE_EXISTS) {
       const SC_HANDLE existing = OpenServiceA(manager, kServiceName, SERVICE_CHANGE_CONFIG);
       if (existing != nullptr &&
-          ChangeServiceConfigA(existing, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
-                               SERVICE_NO_CHANGE, path.c_str(), nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr)) {
+          ChangeServiceConfigA(existing, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                               path.c_str(), nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr)) {
         result = 0;
       }
       if (existing != nullptr) CloseServiceHandle(existing);
@@ -119,8 +118,8 @@ int Unregister() {
   if (service != nullptr) {
     SERVICE_STATUS status = {};
     ControlService(service, SERVICE_CONTROL_STOP, &status);
-    for (int i = 0; i < 50 && QueryServiceStatus(service, &status) &&
-                    status.dwCurrentState != SERVICE_STOPPED;
+    for (int i = 0;
+         i < 50 && QueryServiceStatus(service, &status) && status.dwCurrentState != SERVICE_STOPPED;
          ++i) {
       Sleep(100);
     }

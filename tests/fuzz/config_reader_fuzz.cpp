@@ -11,9 +11,9 @@ int ConfigReaderOneInput(const std::uint8_t* data, std::size_t size) {
   machine.Put(L"C:\\patch\\QZVRN.config", data, size);
   {
     CVRNManager manager(machine.fake.os);
-    const int result = ReadOrError([&] { return manager.ReadConfiguration(); },
-                                   {errConfigurationNotProper, errRuleFileNotFound,
-                                    errGeneralFailure});
+    const int result =
+        ReadOrError([&] { return manager.ReadConfiguration(); },
+                    {errConfigurationNotProper, errRuleFileNotFound, errGeneralFailure});
     // The install steps take these from the reader as the table gives them.
     for (const UpdateEntry& entry : manager.m_updateEntries) {
       Check(entry.installPath.empty() && !entry.installed && !entry.backedUp,

@@ -23,8 +23,7 @@ std::wstring Widen(const char* ascii) {
 }
 
 bool EndsWith(const std::wstring& text, const std::wstring& end) {
-  return text.size() >= end.size() &&
-         text.compare(text.size() - end.size(), end.size(), end) == 0;
+  return text.size() >= end.size() && text.compare(text.size() - end.size(), end.size(), end) == 0;
 }
 
 void CheckLog(const std::string& bytes) {
@@ -33,8 +32,7 @@ void CheckLog(const std::string& bytes) {
     const auto end = bytes.find("\r\n", start);
     Check(end != std::string::npos, "the log ends inside a line");
     const std::string line = bytes.substr(start, end - start);
-    Check(line.find_first_of("\r\n") == std::string::npos,
-          "a log entry spans more than one line");
+    Check(line.find_first_of("\r\n") == std::string::npos, "a log entry spans more than one line");
     Check(line.size() <= kLongestLogLine, "a log line is longer than its fields allow");
     start = end + 2;
   }
@@ -42,11 +40,9 @@ void CheckLog(const std::string& bytes) {
 
 // A created file must be the log, the return-code file or a rule script right in the patch
 // folder: an outside name must not reach another folder or stream.
-void CheckCreatedFile(const std::wstring& path, const std::string& bytes,
-                      bool builtInTexts) {
+void CheckCreatedFile(const std::wstring& path, const std::string& bytes, bool builtInTexts) {
   if (path == kLogPath || path == kReturnCodePath) return;
-  Check(path.compare(0, kScriptPrefix.size(), kScriptPrefix) == 0 &&
-            EndsWith(path, L".js"),
+  Check(path.compare(0, kScriptPrefix.size(), kScriptPrefix) == 0 && EndsWith(path, L".js"),
         "a file other than the log or a rule script was created");
   const std::wstring name = path.substr(kScriptPrefix.size());
   Check(name.find_first_of(L"\\/:") == std::wstring::npos,
@@ -67,13 +63,11 @@ void Check(bool ok, const std::string& what) {
   if (!ok) throw CheckFailed{what};
 }
 
-Machine::Machine()
-    : fake([](fake::FakeFiles& files) { return fake::MakePugixmlDom(files); }) {
+Machine::Machine() : fake([](fake::FakeFiles& files) { return fake::MakePugixmlDom(files); }) {
   Remember();
 }
 
-void Machine::Put(const std::wstring& path, const std::uint8_t* data,
-                  std::size_t size) {
+void Machine::Put(const std::wstring& path, const std::uint8_t* data, std::size_t size) {
   fake.files.AddFile(path, std::string(reinterpret_cast<const char*>(data), size));
   Remember();
 }
@@ -87,11 +81,9 @@ void CheckLastEntry(const Machine& machine, int result, const std::string& succe
   const auto lines = machine.fake.LogLines();
   Check(!lines.empty(), "the reader wrote no log entry");
   if (result == -1) {
-    Check(lines.back() == success, "a read that returned true ended on \"" +
-                                       lines.back() + "\"");
+    Check(lines.back() == success, "a read that returned true ended on \"" + lines.back() + "\"");
   } else {
-    Check(lines.back().rfind(source + "  ", 0) == 0,
-          "a failed read did not end on its own entry");
+    Check(lines.back().rfind(source + "  ", 0) == 0, "a failed read did not end on its own entry");
   }
 }
 
@@ -144,8 +136,8 @@ std::vector<std::wstring> WideParts(const std::uint8_t* data, std::size_t size) 
   return parts;
 }
 
-int RunForLibFuzzer(int (*target)(const std::uint8_t*, std::size_t),
-                    const std::uint8_t* data, std::size_t size) {
+int RunForLibFuzzer(int (*target)(const std::uint8_t*, std::size_t), const std::uint8_t* data,
+                    std::size_t size) {
   try {
     return target(data, size);
   } catch (const CheckFailed& failed) {

@@ -77,17 +77,16 @@ std::vector<std::wstring> WideParts(const std::uint8_t* data, std::size_t size);
 
 // Runs `target` for libFuzzer: a failed check is printed and aborts, so
 // that libFuzzer reports it as a crash and keeps the input.
-int RunForLibFuzzer(int (*target)(const std::uint8_t*, std::size_t),
-                    const std::uint8_t* data, std::size_t size);
+int RunForLibFuzzer(int (*target)(const std::uint8_t*, std::size_t), const std::uint8_t* data,
+                    std::size_t size);
 
 }  // namespace qz::fuzz
 
 // Defines libFuzzer's entry over `target`, in the fuzz tree only.
 #ifdef QZ_LIBFUZZER
-#define QZ_FUZZ_ENTRY(target)                                                  \
-  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,              \
-                                        std::size_t size) {                    \
-    return qz::fuzz::RunForLibFuzzer(target, data, size);                      \
+#define QZ_FUZZ_ENTRY(target)                                                         \
+  extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) { \
+    return qz::fuzz::RunForLibFuzzer(target, data, size);                             \
   }
 #else
 #define QZ_FUZZ_ENTRY(target)

@@ -19,8 +19,7 @@ int RuleFileOneInput(const std::uint8_t* data, std::size_t size) {
     // This reader writes no Ended entry: a good read leaves its Started last.
     CheckLastEntry(machine, result, "CVRNManager  ReadJSFromXml  Started",
                    "CVRNManager:ReadJSFromXml");
-    Check(manager.m_rebootFlag >= 0 && manager.m_rebootFlag <= 3,
-          "the reboot flag left 0..3");
+    Check(manager.m_rebootFlag >= 0 && manager.m_rebootFlag <= 3, "the reboot flag left 0..3");
   }
   CheckAfterRun(machine);
   return 0;

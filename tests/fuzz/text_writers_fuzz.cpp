@@ -48,8 +48,7 @@ int TextWritersOneInput(const std::uint8_t* data, std::size_t size) {
       const std::wstring text = i + 1 < parts.size() ? parts[i + 1] : L"";
       const std::wstring status = i + 2 < parts.size() ? parts[i + 2] : L"";
       manager.WriteLog(source, text, status);
-      expectedLog.push_back(LogField(source) + "  " + LogField(text) + "  " +
-                            LogField(status));
+      expectedLog.push_back(LogField(source) + "  " + LogField(text) + "  " + LogField(status));
     }
     manager.WriteRuleScript(L"Main", parts[0]);
     expectedScript = manager.m_scriptHeader + L"\n" + parts[0] + manager.m_scriptFooter + L"\n";

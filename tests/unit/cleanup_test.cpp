@@ -55,18 +55,18 @@ TEST_F(CleanupTest, ListedModeRemovesWhatTheRunKnowsOf) {
                                                L"sub", L"tmp1000.tmp"}));
   EXPECT_TRUE(manager.m_updateEntries.empty());
   const Lines log = m.LogLines();
-  const auto attribute = std::find(
-      log.begin(), log.end(),
-      "CVRNManager:Cleanup - Change readonly attribute:  C:\\patch\\a.dll  Succeeded");
+  const auto attribute =
+      std::find(log.begin(), log.end(),
+                "CVRNManager:Cleanup - Change readonly attribute:  C:\\patch\\a.dll  Succeeded");
   ASSERT_NE(attribute, log.end());
   EXPECT_EQ(attribute[1],
             "CVRNManager:Cleanup - Delete condition config file:  C:\\patch\\a.dll  Succeeded");
-  EXPECT_TRUE(Has("CVRNManager:Cleanup - Delete backup folder file:  "
-                  "C:\\patch\\qzvrn1000\\a.dll  Succeeded"));
+  EXPECT_TRUE(
+      Has("CVRNManager:Cleanup - Delete backup folder file:  "
+          "C:\\patch\\qzvrn1000\\a.dll  Succeeded"));
   EXPECT_TRUE(Has("CVRNManager:Cleanup - Remove backup folder:  C:\\patch\\qzvrn1000  Succeeded"));
-  EXPECT_EQ(m.files.moves.back(),
-            std::make_pair(std::wstring(L"C:\\patch\\QZVRN.EXE"),
-                           std::wstring(L"C:\\patch\\tmp1000.tmp")));
+  EXPECT_EQ(m.files.moves.back(), std::make_pair(std::wstring(L"C:\\patch\\QZVRN.EXE"),
+                                                 std::wstring(L"C:\\patch\\tmp1000.tmp")));
   EXPECT_EQ(log.back(), "CVRNManager  Cleanup  Ended");
 }
 
@@ -75,10 +75,12 @@ TEST_F(CleanupTest, NamesThatLeaveThePatchFolderAreLeftAlone) {
   manager.m_updateEntries[0].fileName = L"C:\\outside.txt";
   EXPECT_EQ(manager.Cleanup(L"C:\\patch", 1), 1);
   EXPECT_TRUE(m.files.Exists(L"C:\\outside.txt"));
-  EXPECT_TRUE(Has("CVRNManager:Cleanup  Not deleted, the name leaves the patch folder:  "
-                  "..\\outside.txt"));
-  EXPECT_TRUE(Has("CVRNManager:Cleanup  Not deleted, the name leaves the patch folder:  "
-                  "C:\\outside.txt"));
+  EXPECT_TRUE(
+      Has("CVRNManager:Cleanup  Not deleted, the name leaves the patch folder:  "
+          "..\\outside.txt"));
+  EXPECT_TRUE(
+      Has("CVRNManager:Cleanup  Not deleted, the name leaves the patch folder:  "
+          "C:\\outside.txt"));
 }
 
 // An entry without a name names the folder: its deletion is logged as
@@ -102,8 +104,8 @@ TEST_F(CleanupTest, RecursiveModeKeepsThreeNamesOnlyInTheProgramsFolder) {
   EXPECT_EQ(manager.Cleanup(L"C:\\patch", 1), 1);
   // The backup folder went with the enumeration; the program file was
   // kept by name and then moved; a kept name in other letter case goes.
-  EXPECT_EQ(Left(), (std::vector<std::wstring>{L"QZVRN_Returncode.txt", L"archived",
-                                               L"qzvrn7", L"tmp1000.tmp"}));
+  EXPECT_EQ(Left(), (std::vector<std::wstring>{L"QZVRN_Returncode.txt", L"archived", L"qzvrn7",
+                                               L"tmp1000.tmp"}));
   EXPECT_TRUE(Has("CVRNManager:Cleanup Deletefile:  C:\\patch\\qzvrn.LOG  Succeeded"));
   EXPECT_TRUE(Has("CVRNManager:Cleanup Deletefile:  C:\\patch\\archived  Failed"));
   EXPECT_TRUE(Has("CVRNManager:Cleanup Deletefolder:  C:\\patch\\sub\\deep  Succeeded"));

@@ -71,9 +71,10 @@ class ConditionsReader : public ::testing::Test {
 TEST_F(ConditionsReader, NoFileIsInfoAndTrueWithoutEndedOrScripts) {
   const auto before = Paths();
   EXPECT_EQ(Read(), -1);
-  EXPECT_EQ(Log(), (std::vector<std::string>{
-                       kStarted,
-                       "CVRNManager:ReadConditions  QZVRN_Conditions Config file not found:   Info"}));
+  EXPECT_EQ(
+      Log(),
+      (std::vector<std::string>{
+          kStarted, "CVRNManager:ReadConditions  QZVRN_Conditions Config file not found:   Info"}));
   EXPECT_EQ(Paths(), before);
 }
 
@@ -81,7 +82,8 @@ TEST_F(ConditionsReader, EachConditionWithAnIdAndJscriptGetsItsScript) {
   Conditions(Details(
       "  <!-- comment -->\r\n"
       "  <CONDITION ID=\"IsOld\">\r\n    <JSCRIPT>return true;</JSCRIPT>\r\n  </CONDITION>\r\n"
-      "  <CONDITION Other=\"1\" ID=\"Two\"><JSCRIPT><![CDATA[if (a < b)\r\n  return false;\r\nreturn true;\r\n]]></JSCRIPT></CONDITION>\r\n"
+      "  <CONDITION Other=\"1\" ID=\"Two\"><JSCRIPT><![CDATA[if (a < b)\r\n  return "
+      "false;\r\nreturn true;\r\n]]></JSCRIPT></CONDITION>\r\n"
       "  <CONDITION><JSCRIPT>return 1;</JSCRIPT></CONDITION>\r\n"
       "  <CONDITION ID=\"\"><JSCRIPT>return 2;</JSCRIPT></CONDITION>\r\n"
       "  <CONDITION ID=\"NoScript\"><SCRIPT>return 3;</SCRIPT></CONDITION>\r\n"
@@ -105,7 +107,8 @@ TEST_F(ConditionsReader, EachConditionWithAnIdAndJscriptGetsItsScript) {
 TEST_F(ConditionsReader, TheWholeConditionTextIsTheBody) {
   Conditions(Details(
       "<CONDITION ID=\"Beside\">var a = 1; <JSCRIPT>return a == 1;</JSCRIPT> // end</CONDITION>"
-      "<CONDITION ID=\"Twice\"><JSCRIPT>var b = 2;</JSCRIPT><JSCRIPT>return b == 2;</JSCRIPT></CONDITION>"
+      "<CONDITION ID=\"Twice\"><JSCRIPT>var b = 2;</JSCRIPT><JSCRIPT>return b == "
+      "2;</JSCRIPT></CONDITION>"
       "<CONDITION ID=\"Same\"><JSCRIPT>return 1;</JSCRIPT></CONDITION>"
       "<CONDITION ID=\"Same\"><JSCRIPT>return 2;</JSCRIPT></CONDITION>"));
   EXPECT_EQ(Read(), -1);
@@ -115,8 +118,10 @@ TEST_F(ConditionsReader, TheWholeConditionTextIsTheBody) {
 }
 
 TEST_F(ConditionsReader, OnlyTheFirstDetailsElementIsRead) {
-  Conditions("<R><CONDITION_DETAILS><CONDITION ID='A'><JSCRIPT>a</JSCRIPT></CONDITION></CONDITION_DETAILS>"
-             "<CONDITION_DETAILS><CONDITION ID='B'><JSCRIPT>b</JSCRIPT></CONDITION></CONDITION_DETAILS></R>");
+  Conditions(
+      "<R><CONDITION_DETAILS><CONDITION ID='A'><JSCRIPT>a</JSCRIPT></CONDITION></CONDITION_DETAILS>"
+      "<CONDITION_DETAILS><CONDITION "
+      "ID='B'><JSCRIPT>b</JSCRIPT></CONDITION></CONDITION_DETAILS></R>");
   EXPECT_EQ(Read(), -1);
   EXPECT_TRUE(ScriptFile(L"A"));
   EXPECT_FALSE(ScriptFile(L"B"));
@@ -136,7 +141,8 @@ TEST_F(ConditionsReader, ConditionsReadBeforeTheConfigurationGetTheBuiltInTexts)
   Conditions(Details("<CONDITION ID='X'><JSCRIPT>return true;</JSCRIPT></CONDITION>"));
   EXPECT_EQ(Read(), -1);
   const std::string bytes = *ScriptFile(L"X");
-  EXPECT_EQ(bytes.substr(0, 63), "var QZRegUtil = new ActiveXObject(\"QZKelvaDiags.QZRegUtil\"); \r\n");
+  EXPECT_EQ(bytes.substr(0, 63),
+            "var QZRegUtil = new ActiveXObject(\"QZKelvaDiags.QZRegUtil\"); \r\n");
   EXPECT_EQ(bytes.substr(bytes.size() - 24), "WScript.quit(bResult);\r\n");
 }
 
@@ -159,8 +165,9 @@ TEST_F(ConditionsReader, AFolderOfThatNameCountsAsTheFile) {
 TEST_F(ConditionsReader, NoDetailsElementIsAComError9) {
   Conditions("<ROOT><condition_details/></ROOT>");
   EXPECT_EQ(Read(), errGeneralFailure);
-  EXPECT_EQ(Log(), (std::vector<std::string>{
-                       kStarted, "CVRNManager:ReadConditions  Com error:   Unknown error 0x80004003"}));
+  EXPECT_EQ(Log(),
+            (std::vector<std::string>{
+                kStarted, "CVRNManager:ReadConditions  Com error:   Unknown error 0x80004003"}));
 }
 
 TEST(ConditionsReaderDom, UnregisteredDomIsError0) {
@@ -175,19 +182,24 @@ TEST(ConditionsReaderDom, UnregisteredDomIsError0) {
     error = e;
   }
   EXPECT_EQ(error, errConfigurationNotProper);
-  EXPECT_EQ(m.LogLines(), (std::vector<std::string>{
-                              kStarted, "CVRNManager:ReadConditions  Com error:   Class not registered"}));
+  EXPECT_EQ(m.LogLines(),
+            (std::vector<std::string>{
+                kStarted, "CVRNManager:ReadConditions  Com error:   Class not registered"}));
 }
 
 TEST_F(ConditionsReader, IdsThatCouldLeaveTheFolderAreRefusedAndWriteNothing) {
   const std::vector<std::string> refused = {
-      "..\\evil", "../evil", "sub\\x", "sub/x", "C:x", "C:\\x", "a:b", "..", "x..y",
-      "a<b", "a>b", "a\"b", "a|b", "a?b", "a*b", "\\\\server\\share\\x"};
+      "..\\evil", "../evil", "sub\\x", "sub/x", "C:x", "C:\\x", "a:b", "..",
+      "x..y",     "a<b",     "a>b",    "a\"b",  "a|b", "a?b",   "a*b", "\\\\server\\share\\x"};
   std::string inner;
   for (const std::string& id : refused) {
     std::string escaped;
-    for (char c : id) escaped += c == '<' ? std::string("&lt;") : c == '"' ? std::string("&quot;") : std::string(1, c);
-    inner += "<CONDITION ID=\"" + escaped + "\"><JSCRIPT>return true;</JSCRIPT><JSCRIPT>x</JSCRIPT></CONDITION>";
+    for (char c : id)
+      escaped += c == '<'   ? std::string("&lt;")
+                 : c == '"' ? std::string("&quot;")
+                            : std::string(1, c);
+    inner += "<CONDITION ID=\"" + escaped +
+             "\"><JSCRIPT>return true;</JSCRIPT><JSCRIPT>x</JSCRIPT></CONDITION>";
   }
   inner += "<CONDITION ID=\"Fine.Name-1 \u00e9\"><JSCRIPT>return true;</JSCRIPT></CONDITION>";
   Conditions(Details(inner));
@@ -208,8 +220,9 @@ TEST_F(ConditionsReader, IdsThatCouldLeaveTheFolderAreRefusedAndWriteNothing) {
 TEST_F(ConditionsReader, AControlCharacterIdIsRefused) {
   // Only character references survive attribute normalisation as tab or
   // line feed; XML allows no other control character.
-  Conditions(Details("<CONDITION ID=\"a&#9;b\"><JSCRIPT>x</JSCRIPT></CONDITION>"
-                     "<CONDITION ID=\"c&#10;d\"><JSCRIPT>x</JSCRIPT></CONDITION>"));
+  Conditions(
+      Details("<CONDITION ID=\"a&#9;b\"><JSCRIPT>x</JSCRIPT></CONDITION>"
+              "<CONDITION ID=\"c&#10;d\"><JSCRIPT>x</JSCRIPT></CONDITION>"));
   const auto before = Paths();
   EXPECT_EQ(Read(), -1);
   EXPECT_EQ(Log()[1], "CVRNManager:ReadConditions  Condition ID refused:   a\tb");
@@ -250,16 +263,17 @@ TEST_F(ConditionsReader, DeepNestingInsideAConditionIsPartOfItsBody) {
 // its entries are then not applied (update_test.cpp).
 TEST_F(ConditionsReader, AScriptThatCannotBePreparedIsLoggedAndRemembered) {
   const std::wstring longId(250, L'L');
-  Conditions(Details("<CONDITION ID='X'><JSCRIPT>return true;</JSCRIPT></CONDITION>"
-                     "<CONDITION ID='" + fake::Narrow(longId) +
-                     "'><JSCRIPT>return false;</JSCRIPT></CONDITION>"));
+  Conditions(
+      Details("<CONDITION ID='X'><JSCRIPT>return true;</JSCRIPT></CONDITION>"
+              "<CONDITION ID='" +
+              fake::Narrow(longId) + "'><JSCRIPT>return false;</JSCRIPT></CONDITION>"));
   m_.files.unwritableFolders.insert(fake::Fold(L"C:\\patch"));
   EXPECT_EQ(Read(), -1);
-  EXPECT_EQ(Log(), (std::vector<std::string>{
-                       kStarted, "CVRNManager:ReadConditions  Condition script not written:   X",
-                       "CVRNManager:ReadConditions  Condition ID refused:   " +
-                           fake::Narrow(longId),
-                       kEnded}));
+  EXPECT_EQ(
+      Log(),
+      (std::vector<std::string>{
+          kStarted, "CVRNManager:ReadConditions  Condition script not written:   X",
+          "CVRNManager:ReadConditions  Condition ID refused:   " + fake::Narrow(longId), kEnded}));
   EXPECT_FALSE(ScriptFile(L"X"));
   EXPECT_EQ(manager_->m_unpreparedConditions,
             (std::unordered_set<std::wstring>{L"X", fake::UpperCase(longId)}));

@@ -50,38 +50,42 @@ class ConfigReader : public ::testing::Test {
 };
 
 TEST_F(ConfigReader, AFullFileFillsEveryRecordAndSwitch) {
-  Config(Params(
-      "<!-- parameters -->\r\n"
-      "<FILENAME>Rule.xml</FILENAME>\r\n"
-      "<OSVERSION><OS>Windows XP (32bit)</OS><OS></OS><OS>Windows Vista (64bit)</OS><X>no</X></OSVERSION>\r\n"
-      "<SILENT_MODE>tRuE</SILENT_MODE>\r\n"
-      "<UPDATES>\r\n"
-      "  <PATCH_DETAILS Condition_Ref=\"IsOld\" Other=\"x\">\r\n"
-      "    <INSTALLFILENAME>sub\\QZZipm12.exe</INSTALLFILENAME>\r\n"
-      "    <REGKEYS>\r\n"
-      "      <INSTALLPATH_REGKEY Key=\"SOFTWARE\\QZ\" Value=\"Path\" Rel=\"bin\"/>\r\n"
-      "      <INSTALLPATH_REGKEY a=\"K2\" b=\"V2\" c=\"\" d=\"ignored\"/>\r\n"
-      "    </REGKEYS>\r\n"
-      "    <COMREG_REQUIRED>TRUE</COMREG_REQUIRED>\r\n"
-      "    <ASMREG_REQUIRED>true</ASMREG_REQUIRED>\r\n"
-      "    <ARGUMENTS>/silent</ARGUMENTS>\r\n"
-      "    <EXECUTION_REQUIRED>yes</EXECUTION_REQUIRED>\r\n"
-      "    <PROGID>QZ.Plugin</PROGID>\r\n"
-      "    <PARAMETERS><PARAMETER>p1</PARAMETER><PARAMETER></PARAMETER><PARAMETER>p3</PARAMETER></PARAMETERS>\r\n"
-      "  </PATCH_DETAILS>\r\n"
-      "  <PATCH_DETAILS><INSTALLFILENAME>b.dll</INSTALLFILENAME></PATCH_DETAILS>\r\n"
-      "  <patch_details><INSTALLFILENAME>lower.dll</INSTALLFILENAME></patch_details>\r\n"
-      "</UPDATES>\r\n"
-      "<SHOWFINAL_SUCCESSMSG>false</SHOWFINAL_SUCCESSMSG>\r\n"
-      "<RUNFINAL_RULE>TRUE</RUNFINAL_RULE>\r\n"
-      "<RULEFINAL_SUCCESSMSG>0</RULEFINAL_SUCCESSMSG>\r\n"
-      "<RULEFINAL_FAILEDMSG>True</RULEFINAL_FAILEDMSG>\r\n"
-      "<CLEANUP_RECURSIVE>TRUE</CLEANUP_RECURSIVE>\r\n"
-      "<filename>ignored.xml</filename>"));
+  Config(
+      Params("<!-- parameters -->\r\n"
+             "<FILENAME>Rule.xml</FILENAME>\r\n"
+             "<OSVERSION><OS>Windows XP (32bit)</OS><OS></OS><OS>Windows Vista "
+             "(64bit)</OS><X>no</X></OSVERSION>\r\n"
+             "<SILENT_MODE>tRuE</SILENT_MODE>\r\n"
+             "<UPDATES>\r\n"
+             "  <PATCH_DETAILS Condition_Ref=\"IsOld\" Other=\"x\">\r\n"
+             "    <INSTALLFILENAME>sub\\QZZipm12.exe</INSTALLFILENAME>\r\n"
+             "    <REGKEYS>\r\n"
+             "      <INSTALLPATH_REGKEY Key=\"SOFTWARE\\QZ\" Value=\"Path\" Rel=\"bin\"/>\r\n"
+             "      <INSTALLPATH_REGKEY a=\"K2\" b=\"V2\" c=\"\" d=\"ignored\"/>\r\n"
+             "    </REGKEYS>\r\n"
+             "    <COMREG_REQUIRED>TRUE</COMREG_REQUIRED>\r\n"
+             "    <ASMREG_REQUIRED>true</ASMREG_REQUIRED>\r\n"
+             "    <ARGUMENTS>/silent</ARGUMENTS>\r\n"
+             "    <EXECUTION_REQUIRED>yes</EXECUTION_REQUIRED>\r\n"
+             "    <PROGID>QZ.Plugin</PROGID>\r\n"
+             "    "
+             "<PARAMETERS><PARAMETER>p1</PARAMETER><PARAMETER></PARAMETER><PARAMETER>p3</"
+             "PARAMETER></PARAMETERS>\r\n"
+             "  </PATCH_DETAILS>\r\n"
+             "  <PATCH_DETAILS><INSTALLFILENAME>b.dll</INSTALLFILENAME></PATCH_DETAILS>\r\n"
+             "  <patch_details><INSTALLFILENAME>lower.dll</INSTALLFILENAME></patch_details>\r\n"
+             "</UPDATES>\r\n"
+             "<SHOWFINAL_SUCCESSMSG>false</SHOWFINAL_SUCCESSMSG>\r\n"
+             "<RUNFINAL_RULE>TRUE</RUNFINAL_RULE>\r\n"
+             "<RULEFINAL_SUCCESSMSG>0</RULEFINAL_SUCCESSMSG>\r\n"
+             "<RULEFINAL_FAILEDMSG>True</RULEFINAL_FAILEDMSG>\r\n"
+             "<CLEANUP_RECURSIVE>TRUE</CLEANUP_RECURSIVE>\r\n"
+             "<filename>ignored.xml</filename>"));
   EXPECT_EQ(Read(), -1);
   EXPECT_EQ(Log(), (std::vector<std::string>{kStarted, kEnded}));
   EXPECT_EQ(M().m_ruleFileName, L"Rule.xml");
-  EXPECT_EQ(M().m_osList, (std::list<std::wstring>{L"Windows XP (32bit)", L"Windows Vista (64bit)"}));
+  EXPECT_EQ(M().m_osList,
+            (std::list<std::wstring>{L"Windows XP (32bit)", L"Windows Vista (64bit)"}));
   EXPECT_EQ(M().m_silentMode, 1);
   EXPECT_EQ(M().m_showFinalSuccessMsg, 0);
   EXPECT_EQ(M().m_runFinalRule, 1);
@@ -134,7 +138,8 @@ TEST_F(ConfigReader, RepeatedScalarsOverwriteAndRepeatedContainersAdd) {
       "<UPDATES><PATCH_DETAILS><INSTALLFILENAME>2</INSTALLFILENAME>"
       "<REGKEYS><INSTALLPATH_REGKEY a='1' b='2' c='3'/></REGKEYS>"
       "<REGKEYS><INSTALLPATH_REGKEY c='x' b='y' a='z'/></REGKEYS>"
-      "<PARAMETERS><PARAMETER>a</PARAMETER></PARAMETERS><PARAMETERS><PARAMETER>b</PARAMETER></PARAMETERS>"
+      "<PARAMETERS><PARAMETER>a</PARAMETER></PARAMETERS><PARAMETERS><PARAMETER>b</PARAMETER></"
+      "PARAMETERS>"
       "</PATCH_DETAILS></UPDATES>"));
   EXPECT_EQ(Read(), -1);
   EXPECT_EQ(M().m_ruleFileName, L"second.xml");
@@ -151,9 +156,10 @@ TEST_F(ConfigReader, RepeatedScalarsOverwriteAndRepeatedContainersAdd) {
 }
 
 TEST_F(ConfigReader, OnlyTheFirstParameterBlockInDocumentOrderCounts) {
-  Config("<root><deep><QZVRN_PARAMETERS><FILENAME>inner.xml</FILENAME></QZVRN_PARAMETERS></deep>"
-         "<QZVRN_PARAMETERS><FILENAME>outer.xml</FILENAME><SILENT_MODE>TRUE</SILENT_MODE>"
-         "</QZVRN_PARAMETERS></root>");
+  Config(
+      "<root><deep><QZVRN_PARAMETERS><FILENAME>inner.xml</FILENAME></QZVRN_PARAMETERS></deep>"
+      "<QZVRN_PARAMETERS><FILENAME>outer.xml</FILENAME><SILENT_MODE>TRUE</SILENT_MODE>"
+      "</QZVRN_PARAMETERS></root>");
   EXPECT_EQ(Read(), -1);
   EXPECT_EQ(M().m_ruleFileName, L"inner.xml");
   EXPECT_EQ(M().m_silentMode, 0);
@@ -162,14 +168,16 @@ TEST_F(ConfigReader, OnlyTheFirstParameterBlockInDocumentOrderCounts) {
 TEST_F(ConfigReader, HeaderAndFooterReplaceOnlyWhenNotEmpty) {
   const std::wstring builtInHeader = M().m_scriptHeader;
   const std::wstring builtInFooter = M().m_scriptFooter;
-  Config(Params("<JSCRIPTCODE><HEADER></HEADER><FOOTER>F1</FOOTER><HEADER>   </HEADER>"
-                "<FOOTER><![CDATA[} WScript.quit(R1());]]></FOOTER><header>no</header></JSCRIPTCODE>"));
+  Config(Params(
+      "<JSCRIPTCODE><HEADER></HEADER><FOOTER>F1</FOOTER><HEADER>   </HEADER>"
+      "<FOOTER><![CDATA[} WScript.quit(R1());]]></FOOTER><header>no</header></JSCRIPTCODE>"));
   EXPECT_EQ(Read(), -1);
   EXPECT_EQ(M().m_scriptHeader, builtInHeader);
   EXPECT_EQ(M().m_scriptFooter, L"} WScript.quit(R1());");
   EXPECT_NE(builtInFooter, M().m_scriptFooter);
 
-  Config(Params("<JSCRIPTCODE><HEADER>function R1() {</HEADER><HEADER>H2<x>y</x></HEADER></JSCRIPTCODE>"));
+  Config(Params(
+      "<JSCRIPTCODE><HEADER>function R1() {</HEADER><HEADER>H2<x>y</x></HEADER></JSCRIPTCODE>"));
   EXPECT_EQ(Read(), -1);
   EXPECT_EQ(M().m_scriptHeader, L"H2y");
 }
@@ -177,7 +185,9 @@ TEST_F(ConfigReader, HeaderAndFooterReplaceOnlyWhenNotEmpty) {
 TEST_F(ConfigReader, EmptyValuesFailTheFileButEmptyOsIsSkipped) {
   // Each of these has an element without a child node where a value is read.
   const char* const empties[] = {
-      "<FILENAME></FILENAME>", "<FILENAME>  </FILENAME>", "<SILENT_MODE/>",
+      "<FILENAME></FILENAME>",
+      "<FILENAME>  </FILENAME>",
+      "<SILENT_MODE/>",
       "<UPDATES><PATCH_DETAILS><ARGUMENTS></ARGUMENTS></PATCH_DETAILS></UPDATES>",
       "<UPDATES><PATCH_DETAILS><INSTALLFILENAME/></PATCH_DETAILS></UPDATES>",
       "<UPDATES><PATCH_DETAILS><COMREG_REQUIRED/></PATCH_DETAILS></UPDATES>",
@@ -201,11 +211,12 @@ TEST_F(ConfigReader, EmptyValuesFailTheFileButEmptyOsIsSkipped) {
 }
 
 TEST_F(ConfigReader, AFailureKeepsTheEntriesAlreadyRead) {
-  Config(Params("<SILENT_MODE>TRUE</SILENT_MODE><UPDATES>"
-                "<PATCH_DETAILS><INSTALLFILENAME>a</INSTALLFILENAME></PATCH_DETAILS>"
-                "<PATCH_DETAILS><INSTALLFILENAME>b</INSTALLFILENAME>"
-                "<REGKEYS><INSTALLPATH_REGKEY a='1' b='2'/></REGKEYS></PATCH_DETAILS>"
-                "</UPDATES><RUNFINAL_RULE>TRUE</RUNFINAL_RULE>"));
+  Config(
+      Params("<SILENT_MODE>TRUE</SILENT_MODE><UPDATES>"
+             "<PATCH_DETAILS><INSTALLFILENAME>a</INSTALLFILENAME></PATCH_DETAILS>"
+             "<PATCH_DETAILS><INSTALLFILENAME>b</INSTALLFILENAME>"
+             "<REGKEYS><INSTALLPATH_REGKEY a='1' b='2'/></REGKEYS></PATCH_DETAILS>"
+             "</UPDATES><RUNFINAL_RULE>TRUE</RUNFINAL_RULE>"));
   EXPECT_EQ(Read(), errGeneralFailure);
   EXPECT_EQ(Log(), (std::vector<std::string>{kStarted, kPointerError}));
   ASSERT_EQ(M().m_updateEntries.size(), 1u);
@@ -274,8 +285,8 @@ TEST(ConfigReaderDomFailures, EachFailureKindHasItsEntryAndError) {
       error = e;
     }
     EXPECT_EQ(error, c.error) << c.entry;
-    EXPECT_EQ(m.LogLines(), (std::vector<std::string>{
-                                kStarted, "CVRNManager:ReadConfiguration  " + c.entry}));
+    EXPECT_EQ(m.LogLines(),
+              (std::vector<std::string>{kStarted, "CVRNManager:ReadConfiguration  " + c.entry}));
   }
 }
 

@@ -31,9 +31,7 @@ class FakeAnsiFiles : public port::AnsiFiles {
 
   std::string GetModuleFileNameA() override { return moduleFileName; }
   bool IsDBCSLeadByte(unsigned char byte) override { return leadBytes.count(byte) != 0; }
-  std::optional<std::string> GetSystemDirectoryA(std::size_t) override {
-    return systemDirectory;
-  }
+  std::optional<std::string> GetSystemDirectoryA(std::size_t) override { return systemDirectory; }
   port::DWORD GetFileAttributesA(const std::string& path) override {
     const auto* entry = files_.Find(W(path));
     if (entry == nullptr) return port::kInvalidFileAttributes;
@@ -124,9 +122,7 @@ class FakeTopWindows : public port::TopWindows {
     }
     return true;
   }
-  std::string GetClassNameA(port::Handle window, std::size_t) override {
-    return windows[window];
-  }
+  std::string GetClassNameA(port::Handle window, std::size_t) override { return windows[window]; }
   bool PostMessageA(port::Handle window, unsigned message, std::uintptr_t wParam,
                     std::intptr_t lParam) override {
     posted.push_back({window, message, wParam, lParam});
@@ -163,9 +159,8 @@ struct FakeDriverPatchMachine {
   FakeTopWindows windows;
   FakeDebugOutput debug;
   FakeShutdown shutdown;
-  driverpatch::DriverPatchPlatform os{system,    files, resources, ui,
-                                      ansiFiles, shell, services,  printers,
-                                      windows,   debug, shutdown};
+  driverpatch::DriverPatchPlatform os{system,   files,    resources, ui,    ansiFiles, shell,
+                                      services, printers, windows,   debug, shutdown};
 
   static constexpr char kServicePath[] = "C:\\Program Files\\QZ\\QZZipm12.exe";
 

@@ -88,14 +88,16 @@ TEST(DriverPatchRestart, EveryFailedStepEndsWithoutARestart) {
       {"privilege not held", [](auto&, auto& r) { r.privilegeHeld = false; }, all, true},
       {"restart refused", [](auto&, auto& r) { r.exitWindowsRefused = true; }, all, false},
       {"no version", [](auto& m, auto&) { m.system.versionQueryFails = true; }, {}, false},
-      {"not NT: no privileges", [](auto& m, auto&) { m.system.version.platformId = 1; },
-       {}, true},
-      {"no token", [](auto&, auto& r) { r.tokenOpens = false; }, {"OpenProcessToken 40"},
+      {"not NT: no privileges", [](auto& m, auto&) { m.system.version.platformId = 1; }, {}, true},
+      {"no token", [](auto&, auto& r) { r.tokenOpens = false; }, {"OpenProcessToken 40"}, false},
+      {"no privilege",
+       [](auto&, auto& r) { r.lookupFails = true; },
+       {"OpenProcessToken 40", "LookupPrivilegeValueW"},
        false},
-      {"no privilege", [](auto&, auto& r) { r.lookupFails = true; },
-       {"OpenProcessToken 40", "LookupPrivilegeValueW"}, false},
-      {"null token", [](auto&, auto& r) { r.nullToken = true; },
-       {"OpenProcessToken 40", "LookupPrivilegeValueW"}, false},
+      {"null token",
+       [](auto&, auto& r) { r.nullToken = true; },
+       {"OpenProcessToken 40", "LookupPrivilegeValueW"},
+       false},
       {"not adjusted", [](auto&, auto& r) { r.adjustFails = true; }, all, false},
   };
   for (const Case& c : cases) {
@@ -103,9 +105,9 @@ TEST(DriverPatchRestart, EveryFailedStepEndsWithoutARestart) {
     FakeDriverPatchMachine m;
     RestartFake shutdown;
     driverpatch::DriverPatchPlatform os = m.os;
-    DriverPatchPlatform withFake{os.system, os.files,    os.resources, os.ui,
+    DriverPatchPlatform withFake{os.system,    os.files, os.resources, os.ui,
                                  os.ansiFiles, os.shell, os.services,  os.printers,
-                                 os.windows, os.debug,   shutdown};
+                                 os.windows,   os.debug, shutdown};
     DriverPatch run{withFake};
     c.arrange(m, shutdown);
     RestartMachine(run);
@@ -150,8 +152,8 @@ TEST_F(DeferredRun, DialogIsLabelledAndItsButtonsDecide) {
   EXPECT_EQ(dialog.templateId, 168u);
   EXPECT_EQ(dialog.owner, 0u);
   EXPECT_EQ(dialog.caption, L"en5");
-  EXPECT_EQ(dialog.controls, (std::map<int, std::wstring>{{1003, L"en2"}, {1, L"en6"},
-                                                          {2, L"en7"}}));
+  EXPECT_EQ(dialog.controls,
+            (std::map<int, std::wstring>{{1003, L"en2"}, {1, L"en6"}, {2, L"en7"}}));
   EXPECT_EQ(m.shutdown.restarts.size(), 1u);
   EXPECT_EQ(ReturnCode(), "old text");
 

@@ -40,13 +40,16 @@ TEST_F(ServiceTest, StartWaitPassesFollowTheWaitHint) {
       // Hint 0: 1 s a pass, and the first pass without progress ends it.
       {"hint 0", {{kPending, 0, 0}, {kPending, 0, 0}}, {1000}, false},
       // More than 100 s: passes of 10 s.
-      {"hint 200 s", {{kPending, 1, 200000}, {kPending, 2, 200000}, {kRunning, 0, 0}},
-       {10000, 10000}, true},
+      {"hint 200 s",
+       {{kPending, 1, 200000}, {kPending, 2, 200000}, {kRunning, 0, 0}},
+       {10000, 10000},
+       true},
       // Progress restarts the clock; without it the wait ends once the
       // hint is exceeded, not reached.
       {"progress",
        {{kPending, 1, 3000}, {kPending, 2, 3000}, {kPending, 2, 3000}},
-       {1000, 1000, 1000, 1000, 1000}, false},
+       {1000, 1000, 1000, 1000, 1000},
+       false},
       {"hint 50 s", {{kPending, 1, 50000}, {kRunning, 0, 0}}, {5000}, true},
   };
   for (const Case& c : cases) {
@@ -65,8 +68,7 @@ TEST_F(ServiceTest, StartKeepsOneManagerHandleAndFailsWithoutTheService) {
   EXPECT_TRUE(StartServiceAndWait(run, kService));
   m.services.services.erase(kService);
   EXPECT_FALSE(StartServiceAndWait(run, kService));
-  EXPECT_EQ(std::count(m.services.calls.begin(), m.services.calls.end(),
-                       "OpenSCManagerA 983103"),
+  EXPECT_EQ(std::count(m.services.calls.begin(), m.services.calls.end(), "OpenSCManagerA 983103"),
             1);
 }
 
@@ -108,11 +110,9 @@ TEST(DriverPatchTargets, UnreadableFoldersLeaveTheirTargetOut) {
     }
     EXPECT_EQ(m.ansiFiles.copies.size(), 2u);
     EXPECT_TRUE(m.ansiFiles.installs.empty());
-    const std::string mark = driverFolder
-                                 ? "No printer-driver directory: driver target left out"
-                                 : "No system directory: system target left out";
-    EXPECT_NE(std::find(m.debug.lines.begin(), m.debug.lines.end(), mark),
-              m.debug.lines.end());
+    const std::string mark = driverFolder ? "No printer-driver directory: driver target left out"
+                                          : "No system directory: system target left out";
+    EXPECT_NE(std::find(m.debug.lines.begin(), m.debug.lines.end(), mark), m.debug.lines.end());
   }
 }
 
@@ -135,11 +135,10 @@ TEST_F(ServiceTest, ServiceThatCannotBeDeletedSchedulesAllThreeRealTargets) {
   EXPECT_EQ(Replace(), Replacement::kDeferred);
   std::vector<std::string> destinations;
   for (const auto& i : m.ansiFiles.installs) destinations.push_back(i.destination);
-  EXPECT_EQ(destinations,
-            (std::vector<std::string>{
-                FakeDriverPatchMachine::kServicePath,
-                "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\QZZIPM12.EXE",
-                "C:\\WINDOWS\\system32\\qzzipm12.exe"}));
+  EXPECT_EQ(destinations, (std::vector<std::string>{
+                              FakeDriverPatchMachine::kServicePath,
+                              "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\QZZIPM12.EXE",
+                              "C:\\WINDOWS\\system32\\qzzipm12.exe"}));
   EXPECT_TRUE(m.ansiFiles.copies.empty());
   // A service in the system directory: that target is scheduled once.
   m.ansiFiles.installs.clear();
@@ -164,8 +163,10 @@ TEST_F(ServiceTest, ManagerWithoutFullAccessEndsTheRunWithMinusOne) {
 }
 
 TEST_F(ServiceTest, DeviceSignalsReachOnlyTheExactClassAndGiveUpOnAHungWindow) {
-  m.windows.windows = {{0x10, "CQZAiODeviceIO"}, {0x20, "cqzaiodeviceio"},
-                       {0x30, "CQZAiODeviceIO2"}, {0x40, "CQZAiODeviceIO"}};
+  m.windows.windows = {{0x10, "CQZAiODeviceIO"},
+                       {0x20, "cqzaiodeviceio"},
+                       {0x30, "CQZAiODeviceIO2"},
+                       {0x40, "CQZAiODeviceIO"}};
   NotifyDeviceWindows(run, 1);
   ASSERT_EQ(m.windows.posted.size(), 2u);
   EXPECT_EQ(m.windows.posted[1].window, 0x40u);

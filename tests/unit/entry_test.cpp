@@ -15,8 +15,8 @@ using fake::FakeMachine;
 
 // A step script: which step answers what, and what each call saw.
 struct Script {
-  bool supportedOs = true, conditions = true, configuration = true, rules = true,
-       checkOs = true, installPath = true, sources = true, update = true;
+  bool supportedOs = true, conditions = true, configuration = true, rules = true, checkOs = true,
+       installPath = true, sources = true, update = true;
   std::vector<int> ruleResults;  // CallJScript answers, in call order
   int rebootFlagAfterUpdate = 0;
   int restartQueuedByUpdate = 0;
@@ -118,9 +118,9 @@ using BoxList = std::vector<std::wstring>;
 using Lines = std::vector<std::string>;
 
 TEST_F(EntryTest, UnrecognisedTokensEndTheRunWithMessage3) {
-  for (const std::string& token : std::vector<std::string>{
-           "qzsu", "QZSU ", "QZSU x", "", " QZSU", "QZWEB ", "qzweb", "QZ",
-           std::string(300, 'Q'), "QZSU" + std::string(300, ' ')}) {
+  for (const std::string& token :
+       std::vector<std::string>{"qzsu", "QZSU ", "QZSU x", "", " QZSU", "QZWEB ", "qzweb", "QZ",
+                                std::string(300, 'Q'), "QZSU" + std::string(300, ' ')}) {
     FakeMachine fresh;
     fresh.resources.SetString(1024, 3, L"Update failed.");
     EXPECT_EQ(RunPatchManager(fresh.os, token), 0) << token;
@@ -141,9 +141,9 @@ TEST_F(EntryTest, UnrecognisedTokensEndTheRunWithMessage3) {
 }
 
 TEST_F(EntryTest, EachTokenSetsItsLaunchMode) {
-  const std::vector<std::string> common = {"IsSupportedOS", "ReadConditions",
-                                           "ReadConfiguration", "ReadJSFromXml",
-                                           "CheckOS", "Locate", "Verify"};
+  const std::vector<std::string> common = {"IsSupportedOS", "ReadConditions", "ReadConfiguration",
+                                           "ReadJSFromXml", "CheckOS",        "Locate",
+                                           "Verify"};
   for (const char* token : {"QZSU", "QZU"}) {
     Script fresh;
     s = fresh;
@@ -152,7 +152,10 @@ TEST_F(EntryTest, EachTokenSetsItsLaunchMode) {
     RunPatchManager(machine.os, token, [&](CVRNManager& manager) {
       struct Probe : ScriptedSteps {
         Probe(CVRNManager& mm, Script& ss, int& seen) : ScriptedSteps(mm, ss), seen_(seen) {}
-        bool IsSupportedOS() override { seen_ = m_.m_launchMode; return ScriptedSteps::IsSupportedOS(); }
+        bool IsSupportedOS() override {
+          seen_ = m_.m_launchMode;
+          return ScriptedSteps::IsSupportedOS();
+        }
         int& seen_;
       };
       return std::make_unique<Probe>(manager, s, seenMode);
@@ -177,7 +180,10 @@ TEST_F(EntryTest, WebSiteTokenSetsWebSiteMode) {
   RunPatchManager(m.os, "QZWEB", [&](CVRNManager& manager) {
     struct Probe : ScriptedSteps {
       Probe(CVRNManager& mm, Script& ss, int& seen) : ScriptedSteps(mm, ss), seen_(seen) {}
-      bool IsSupportedOS() override { seen_ = m_.m_launchMode; return ScriptedSteps::IsSupportedOS(); }
+      bool IsSupportedOS() override {
+        seen_ = m_.m_launchMode;
+        return ScriptedSteps::IsSupportedOS();
+      }
       int& seen_;
     };
     return std::make_unique<Probe>(manager, s, seenMode);
@@ -199,7 +205,8 @@ TEST_F(EntryTest, EveryEndCleansUpTheStartFolderBeforeClosingCom) {
       {"bad token", [](EntryRig&) {}, 0, true},
       {"step false", [](EntryRig& t) { t.s.checkOs = false; }, 0, true},
       {"com fails", [](EntryRig& t) { t.m.com.initializeResult = -1; }, -1, false},
-      {"error value", [](EntryRig& t) { t.s.throwIn = [] { throw errGeneralFailure; }; }, -1, false},
+      {"error value", [](EntryRig& t) { t.s.throwIn = [] { throw errGeneralFailure; }; }, -1,
+       false},
       {"other exception", [](EntryRig& t) { t.s.throwIn = [] { throw 1; }; }, -1, false},
   };
   for (const auto& c : cases) {
@@ -238,7 +245,8 @@ TEST_F(EntryTest, FailedStepsEachWriteTheirEntryAndMessage) {
   for (const auto& c : cases) {
     for (const char* token : {"QZWEB", "QZSU"}) {
       FakeMachine fresh;
-      for (unsigned id : {1u, 3u}) fresh.resources.SetString(1024, id, L"message " + std::to_wstring(id));
+      for (unsigned id : {1u, 3u})
+        fresh.resources.SetString(1024, id, L"message " + std::to_wstring(id));
       Script script;
       c.arrange(script);
       const int code = RunPatchManager(fresh.os, token, [&](CVRNManager& manager) {
@@ -260,7 +268,8 @@ TEST_F(EntryTest, FailedStepsEachWriteTheirEntryAndMessage) {
       // A message is loaded even where it is not shown.
       if (c.message) {
         bool loaded = false;
-        for (const auto& line : fresh.LogLines()) loaded |= line == "CVRNManager  LoadMessage  Started";
+        for (const auto& line : fresh.LogLines())
+          loaded |= line == "CVRNManager  LoadMessage  Started";
         EXPECT_TRUE(loaded) << c.entry;
       }
       EXPECT_EQ(fresh.LogLines().back(), "CVRNManager  ~CVRNManager  Started");
@@ -331,7 +340,8 @@ TEST_F(EntryTest, WebSiteModeMainRule) {
       return std::make_unique<ScriptedSteps>(manager, script);
     });
     EXPECT_TRUE([&] {
-      for (const auto& l : fresh.LogLines()) if (l == "QZVRN:Main  JavaScript Error:  Failed") return true;
+      for (const auto& l : fresh.LogLines())
+        if (l == "QZVRN:Main  JavaScript Error:  Failed") return true;
       return false;
     }()) << other;
     ASSERT_EQ(fresh.ui.boxes.size(), 1u);
@@ -456,9 +466,10 @@ TEST_F(EntryTest, OtherExceptionEndsWithMinusOneAndMessage3) {
   FakeMachine quiet;
   Script script;
   script.throwIn = [] { throw 42; };
-  EXPECT_EQ(RunPatchManager(quiet.os, "QZSU", [&](CVRNManager& manager) {
-              return std::make_unique<ScriptedSteps>(manager, script);
-            }),
+  EXPECT_EQ(RunPatchManager(quiet.os, "QZSU",
+                            [&](CVRNManager& manager) {
+                              return std::make_unique<ScriptedSteps>(manager, script);
+                            }),
             -1);
   EXPECT_TRUE(quiet.ui.boxes.empty());
   // Loaded all the same, as every message is.

@@ -56,8 +56,8 @@ class FailedCopyRepairTest : public ::testing::Test {
 
   FakeMachine m;
   HalfWritingInstaller installer{m.files};
-  port::Platform os{m.system, m.files,     m.registry, m.processes, m.modules, m.com,
-                    m.noXml,  m.ui,        m.resources, installer,  m.shell,   m.shutdown, m.sync};
+  port::Platform os{m.system, m.files,     m.registry, m.processes, m.modules,  m.com, m.noXml,
+                    m.ui,     m.resources, installer,  m.shell,     m.shutdown, m.sync};
   CVRNManager manager{os};
 };
 
@@ -86,14 +86,14 @@ TEST(FailedCopyRepair, ABackupCopyThatHoldsAnotherEntrysOriginalIsNotUsed) {
   const std::vector<std::pair<std::wstring, std::wstring>> pairs = {
       {L"one\\a.ini", L"two\\a.ini"},
       {L"\u00c4rger.dll", L"sub\\\u00e4rger.dll"},  // Unicode case
-      {L"s.dll", L"sub\\s.dll."},                  // a trailing dot
+      {L"s.dll", L"sub\\s.dll."},                   // a trailing dot
   };
   for (const auto& [first, second] : pairs) {
     SCOPED_TRACE(fake::Narrow(second));
     FakeMachine m;
     HalfWritingInstaller installer{m.files};
-    port::Platform os{m.system, m.files, m.registry, m.processes, m.modules, m.com, m.noXml,
-                      m.ui,     m.resources, installer, m.shell, m.shutdown, m.sync};
+    port::Platform os{m.system, m.files,     m.registry, m.processes, m.modules,  m.com, m.noXml,
+                      m.ui,     m.resources, installer,  m.shell,     m.shutdown, m.sync};
     CVRNManager manager{os};
     m.files.AddFile(L"C:\\patch\\" + first, "new one");
     m.files.AddFile(L"C:\\patch\\" + second, "new two");

@@ -67,8 +67,8 @@ TEST_P(FuzzInput, PassesItsTargetsChecks) {
 }
 
 std::string CaseName(const ::testing::TestParamInfo<Input>& info) {
-  std::string name = info.param.path.parent_path().parent_path().filename().string() +
-                     "_" + info.param.target + "_" + info.param.path.filename().string();
+  std::string name = info.param.path.parent_path().parent_path().filename().string() + "_" +
+                     info.param.target + "_" + info.param.path.filename().string();
   for (auto& ch : name) {
     if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
   }

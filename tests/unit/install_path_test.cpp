@@ -38,30 +38,61 @@ TEST(ReturnRegistryPath, EachRegistryShapeGivesItsPathAndEntries) {
     return [=](FakeMachine& m) { m.registry.SetString(kKey, L"Dir", data, terminate); };
   };
   const std::vector<Case> cases = {
-      {"key absent", [](FakeMachine&) {}, L"", false, L"old",
+      {"key absent",
+       [](FakeMachine&) {},
+       L"",
+       false,
+       L"old",
        {kStarted, kSource + "Registry Key:  Absent"}},
-      {"value absent", [](FakeMachine& m) { m.registry.AddKey(kKey); }, L"", false, L"old",
+      {"value absent",
+       [](FakeMachine& m) { m.registry.AddKey(kKey); },
+       L"",
+       false,
+       L"old",
        {kStarted, kSource + "SOFTWARE\\QZ\\Driver  Dir", kSource + "Registry Sub Key:  Absent",
         kSource + "Destination instal path:  not found"}},
-      {"folder", folder(L"C:\\Prod"), L"", true, L"C:\\Prod",
+      {"folder",
+       folder(L"C:\\Prod"),
+       L"",
+       true,
+       L"C:\\Prod",
        {kStarted, kSource + "Destination patch Path:  C:\\Prod",
         "CVRNManager  ReturnRegistryPath  Ended"}},
-      {"unterminated value is read to its end only", folder(L"C:\\Prod", false), L"bin", true,
+      {"unterminated value is read to its end only",
+       folder(L"C:\\Prod", false),
+       L"bin",
+       true,
        L"C:\\Prod\\bin",
        {kStarted, kSource + "Destination patch Path:  C:\\Prod\\bin",
         "CVRNManager  ReturnRegistryPath  Ended"}},
-      {"trailing backslash joins once", folder(L"C:\\Prod\\"), L"bin", true, L"C:\\Prod\\bin",
+      {"trailing backslash joins once",
+       folder(L"C:\\Prod\\"),
+       L"bin",
+       true,
+       L"C:\\Prod\\bin",
        {kStarted, kSource + "Destination patch Path:  C:\\Prod\\bin",
         "CVRNManager  ReturnRegistryPath  Ended"}},
-      {"folder missing", folder(L"C:\\Gone"), L"", false, L"C:\\Gone",
+      {"folder missing",
+       folder(L"C:\\Gone"),
+       L"",
+       false,
+       L"C:\\Gone",
        {kStarted, kSource + "Destination patch Path:  C:\\Gone",
         kSource + "Destination instal path:  not found"}},
       // 128 characters and a terminator do not fit 255 bytes.
-      {"value too long", folder(L"C:\\" + std::wstring(125, L'x')), L"", false, L"old",
+      {"value too long",
+       folder(L"C:\\" + std::wstring(125, L'x')),
+       L"",
+       false,
+       L"old",
        {kStarted, kSource + "SOFTWARE\\QZ\\Driver  Dir", kSource + "Registry Sub Key:  Absent",
         kSource + "Destination instal path:  not found"}},
       // Joined with "bin" an empty value would name a folder at the drive's root.
-      {"empty value", folder(L""), L"bin", false, L"old",
+      {"empty value",
+       folder(L""),
+       L"bin",
+       false,
+       L"old",
        {kStarted, kSource + "Destination instal path:  not found"}},
   };
   for (const Case& c : cases) {
@@ -93,8 +124,7 @@ TEST(LocateAndVerifyInstallPath, TriesLocationsInOrderAndStopsAtTheFirstEntryNot
   manager.m_updateEntries = {
       program, plugin,
       FileEntry(L"a.dll", {{L"SOFTWARE\\First", L"Dir", L""}, {L"SOFTWARE\\Second", L"Dir", L""}}),
-      FileEntry(L"b.dll", {}),
-      FileEntry(L"c.dll", {{L"SOFTWARE\\Fourth", L"Dir", L""}})};
+      FileEntry(L"b.dll", {}), FileEntry(L"c.dll", {{L"SOFTWARE\\Fourth", L"Dir", L""}})};
   EXPECT_FALSE(manager.LocateAndVerifyInstallPath());
   EXPECT_EQ(manager.m_updateEntries[0].installPath, L"");
   EXPECT_EQ(manager.m_updateEntries[1].installPath, L"");
@@ -116,8 +146,8 @@ TEST(LocateAndVerifyInstallPath, TriesLocationsInOrderAndStopsAtTheFirstEntryNot
 // A relative part that climbs out, or names a drive or a root, is refused
 // before the registry is read: the run fails here.
 TEST(LocateAndVerifyInstallPath, RelativePathsStayInsideTheRegistryFolder) {
-  for (const wchar_t* relative : {L"..\\..\\Windows\\System32", L"sub\\..", L"C:\\Windows",
-                                  L"\\Windows", L"..."}) {
+  for (const wchar_t* relative :
+       {L"..\\..\\Windows\\System32", L"sub\\..", L"C:\\Windows", L"\\Windows", L"..."}) {
     FakeMachine m;
     m.files.AddFolder(L"C:\\Second\\Windows\\System32");
     m.registry.SetString(L"SOFTWARE\\Second", L"Dir", L"C:\\Second");
@@ -125,8 +155,10 @@ TEST(LocateAndVerifyInstallPath, RelativePathsStayInsideTheRegistryFolder) {
     manager.m_updateEntries = {FileEntry(L"a.dll", {{L"SOFTWARE\\Second", L"Dir", relative}})};
     EXPECT_FALSE(manager.LocateAndVerifyInstallPath());
     EXPECT_EQ(manager.m_updateEntries[0].installPath, L"");
-    EXPECT_EQ(m.LogLines().back(), "CVRNManager:LocateAndVerifyInstallPath  Install path not "
-                                   "allowed: " + fake::Narrow(relative) + "  Failed");
+    EXPECT_EQ(m.LogLines().back(),
+              "CVRNManager:LocateAndVerifyInstallPath  Install path not "
+              "allowed: " +
+                  fake::Narrow(relative) + "  Failed");
   }
 }
 
@@ -137,12 +169,18 @@ TEST(VerifySourceFilesPath, NeedsEveryFileAndRefusesNamesThatLeaveThePatchFolder
     bool refusalLogged;
   };
   const std::vector<Case> cases = {
-      {L"a.dll", true, false},         {L"sub\\b.dll", true, false},
-      {L"missing.dll", false, false},  {L"", false, false},
-      {L"..\\a.dll", false, true},     {L"sub\\..\\..\\a.dll", false, true},
-      {L"C:\\patch\\a.dll", false, true}, {L"\\patch\\a.dll", false, true},
-      {L"a.dll:stream", false, true},  {L"*.dll", false, true},
-      {L"sub/../../a.dll", false, true}, {L"... \\a.dll", false, true},
+      {L"a.dll", true, false},
+      {L"sub\\b.dll", true, false},
+      {L"missing.dll", false, false},
+      {L"", false, false},
+      {L"..\\a.dll", false, true},
+      {L"sub\\..\\..\\a.dll", false, true},
+      {L"C:\\patch\\a.dll", false, true},
+      {L"\\patch\\a.dll", false, true},
+      {L"a.dll:stream", false, true},
+      {L"*.dll", false, true},
+      {L"sub/../../a.dll", false, true},
+      {L"... \\a.dll", false, true},
   };
   for (const Case& c : cases) {
     FakeMachine m;
@@ -172,8 +210,9 @@ TEST(LocateAndVerifyInstallPath, ExceptionsFromBelowBecomeTheGeneralFailure) {
   FakeMachine m;
   ThrowingRegistry registry;
   port::Platform os = m.os;
-  port::Platform broken{os.system, os.files, registry, os.processes, os.modules, os.com,
-                        os.xml,    os.ui,    os.resources, os.installer, os.shell, os.shutdown, os.sync};
+  port::Platform broken{os.system, os.files,    registry, os.processes, os.modules,
+                        os.com,    os.xml,      os.ui,    os.resources, os.installer,
+                        os.shell,  os.shutdown, os.sync};
   CVRNManager manager(broken);
   manager.m_updateEntries = {FileEntry(L"a.dll", {{kKey, L"Dir", L""}})};
   EXPECT_THROW(manager.LocateAndVerifyInstallPath(), _error);

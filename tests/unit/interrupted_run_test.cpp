@@ -102,8 +102,8 @@ std::vector<bool> Walk(FakeMachine& x, int stopAt,
   installer.files = &x.files;
   installer.stopAt = stopAt < 3 ? fake::W(kNames[stopAt]) : L"";
   const port::Platform& o = x.os;
-  port::Platform os{o.system, o.files, o.registry, o.processes, o.modules, o.com,
-                    o.xml,    o.ui,    o.resources, installer,  o.shell,   o.shutdown, o.sync};
+  port::Platform os{o.system, o.files,     o.registry, o.processes, o.modules,  o.com, o.xml,
+                    o.ui,     o.resources, installer,  o.shell,     o.shutdown, o.sync};
   CVRNManager manager(os);
   manager.m_updateEntries = Entries(x, true);
   for (int i = 0; i < 3; ++i) {
@@ -131,8 +131,8 @@ TEST(InterruptedRunTest, AnUninterruptedWalkFlushesItsRecordAndCleanupTakesItSil
   EXPECT_EQ(flushed, (std::vector<bool>{true, true, true}));
   EXPECT_FALSE(x.files.Exists(kBackup));
   const auto log = x.LogLines();
-  EXPECT_TRUE(Has(x, "CVRNManager:Cleanup - Remove backup folder:  " + fake::Narrow(kBackup) +
-                         "  Succeeded"));
+  EXPECT_TRUE(Has(
+      x, "CVRNManager:Cleanup - Remove backup folder:  " + fake::Narrow(kBackup) + "  Succeeded"));
   for (std::size_t i = logged; i < log.size(); ++i) {
     EXPECT_EQ(log[i].find("journal"), std::string::npos) << log[i];
   }
@@ -177,16 +177,18 @@ TEST(InterruptedRunTest, ARecordCutAtAnyByteStillReadsAndUndoesTheWalk) {
       EXPECT_TRUE(Recover(x));
       for (int i = 0; i < 3; ++i) {
         const std::string original = kOriginals[i] ? kOriginals[i] : "absent";
-        const std::string left = i < stopAt ? std::string("new ") + kNames[i]
-                                 : i == stopAt ? "ne" : original;
+        const std::string left = i < stopAt    ? std::string("new ") + kNames[i]
+                                 : i == stopAt ? "ne"
+                                               : original;
         EXPECT_EQ(At(x, i), marked('B', i) ? original : left) << i;
       }
       EXPECT_FALSE(x.files.Exists(kBackup));
       if (cut == record.size()) {
         std::vector<std::string> expected;
         for (int i = stopAt; i >= 0; --i) {
-          expected.push_back((kOriginals[i] ? "CVRNManager:RecoverInterruptedRun - Restore original:  "
-                                            : "CVRNManager:RecoverInterruptedRun - Remove new file:  ") +
+          expected.push_back((kOriginals[i]
+                                  ? "CVRNManager:RecoverInterruptedRun - Restore original:  "
+                                  : "CVRNManager:RecoverInterruptedRun - Remove new file:  ") +
                              fake::Narrow(Destination(i)) + "  Succeeded");
         }
         expected.push_back("CVRNManager:RecoverInterruptedRun - Remove stale backup folder:  " +
@@ -204,12 +206,11 @@ TEST(InterruptedRunTest, AnOriginalThatCannotComeBackKeepsTheFolderAndItsRecord)
   EXPECT_FALSE(Recover(x));
   EXPECT_TRUE(x.files.Exists(kRecord));
   EXPECT_EQ(At(x, 1), "ne");
-  EXPECT_EQ(Logged(x),
-            (std::vector<std::string>{
-                "CVRNManager:RecoverInterruptedRun - Restore original:  error 32: " +
-                    fake::Narrow(Destination(1)) + "  Failed",
-                "CVRNManager:RecoverInterruptedRun - Restore original:  " +
-                    fake::Narrow(Destination(0)) + "  Succeeded"}));
+  EXPECT_EQ(Logged(x), (std::vector<std::string>{
+                           "CVRNManager:RecoverInterruptedRun - Restore original:  error 32: " +
+                               fake::Narrow(Destination(1)) + "  Failed",
+                           "CVRNManager:RecoverInterruptedRun - Restore original:  " +
+                               fake::Narrow(Destination(0)) + "  Succeeded"}));
 
   // A record that cannot be deleted keeps the copies it names.
   FakeMachine y;
@@ -232,8 +233,8 @@ TEST(InterruptedRunTest, CleanupKeepsTheCopiesWhileTheRecordStays) {
   EXPECT_TRUE(x.files.Exists(kBackup + L"\\b.dll"));
   EXPECT_TRUE(Has(x, "CVRNManager:Cleanup - Delete backup record:  error 5: " +
                          fake::Narrow(kRecord) + "  Failed"));
-  EXPECT_TRUE(Has(x, "CVRNManager:Cleanup - Remove backup folder:  " + fake::Narrow(kBackup) +
-                         "  Failed"));
+  EXPECT_TRUE(
+      Has(x, "CVRNManager:Cleanup - Remove backup folder:  " + fake::Narrow(kBackup) + "  Failed"));
 }
 
 // Writes the record again as a planter would, checksums and all, with the
@@ -255,9 +256,8 @@ void Rewrite(FakeMachine& x, const std::function<void(FileChange&)>& alter) {
 // touched, the folder stays, and one entry says why.
 TEST(InterruptedRunTest, ARecordThatDoesNotHoldIsRefusedAndNothingIsTouched) {
   const std::string planted = "\\WINDOWS\\system32\\drivers\\tcpip.sys";
-  const std::vector<std::tuple<const char*, std::function<void(FakeMachine&)>,
-                               const char*>>
-      cases = {
+  const std::vector<std::tuple<const char*, std::function<void(FakeMachine&)>, const char*>> cases =
+      {
           {"destination not this patch's",
            [&](FakeMachine& x) {
              Rewrite(x, [&](FileChange& c) { c.destination = L"C:" + fake::W(planted); });
@@ -271,16 +271,14 @@ TEST(InterruptedRunTest, ARecordThatDoesNotHoldIsRefusedAndNothingIsTouched) {
           {"copy changed",
            [](FakeMachine& x) { x.files.Find(kBackup + L"\\a.dll")->contents = "evil"; },
            "its backup copy is not what was saved: a.dll"},
-          {"copy gone",
-           [](FakeMachine& x) { x.files.DeleteFileW(kBackup + L"\\b.dll"); },
+          {"copy gone", [](FakeMachine& x) { x.files.DeleteFileW(kBackup + L"\\b.dll"); },
            "its backup copy is not what was saved: b.dll"},
-          {"record unreadable",
-           [](FakeMachine& x) { x.files.Find(kRecord)->locked = true; },
+          {"record unreadable", [](FakeMachine& x) { x.files.Find(kRecord)->locked = true; },
            "the record cannot be opened"},
-          {"read error inside",
-           [](FakeMachine& x) { x.files.Find(kRecord)->readFailsAt = 40; },
+          {"read error inside", [](FakeMachine& x) { x.files.Find(kRecord)->readFailsAt = 40; },
            "the record cannot be read past byte 40"},
-          {"oversized", [](FakeMachine& x) { x.files.Find(kRecord)->contents.append(17u << 20, '\n'); },
+          {"oversized",
+           [](FakeMachine& x) { x.files.Find(kRecord)->contents.append(17u << 20, '\n'); },
            "the record is larger than any walk writes"},
           {"damaged line inside",
            [](FakeMachine& x) {

@@ -68,11 +68,10 @@ TEST(Log, LongFieldsAreCutAt255Characters) {
   FakeMachine m;
   {
     CVRNManager manager(m.os);
-    manager.WriteLog(std::wstring(300, L's'), std::wstring(10000, L't'),
-                     std::wstring(256, L'u'));
+    manager.WriteLog(std::wstring(300, L's'), std::wstring(10000, L't'), std::wstring(256, L'u'));
   }
-  EXPECT_EQ(m.LogLines()[0], std::string(255, 's') + "  " + std::string(255, 't') +
-                                 "  " + std::string(255, 'u'));
+  EXPECT_EQ(m.LogLines()[0],
+            std::string(255, 's') + "  " + std::string(255, 't') + "  " + std::string(255, 'u'));
 }
 
 TEST(Log, PreviousLogIsReplaced) {

@@ -65,8 +65,8 @@ TEST_F(MessagesTest, LanguageTableChoosesBlockAndLogsItsRow) {
     EXPECT_EQ(text, L"from block") << row.lang;
     const Lines lines = fresh.LogLines();
     const std::string os = "CVRNManager:LoadMessage  OSLanguage: PrimaryLanguage = " +
-                           std::to_string(row.lang & 0x3FF) + ", SubLanguage = " +
-                           std::to_string(row.lang >> 10) + "   Info";
+                           std::to_string(row.lang & 0x3FF) +
+                           ", SubLanguage = " + std::to_string(row.lang >> 10) + "   Info";
     EXPECT_EQ(lines, (Lines{"CVRNManager  LoadMessage  Started", os,
                             std::string("CVRNManager:LoadMessage  ") + row.text + "  " + row.status,
                             "CVRNManager  LoadMessage  Ended"}));

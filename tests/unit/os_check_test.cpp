@@ -74,24 +74,22 @@ std::string CheckOsLine(const std::string& text, const char* status = "Info") {
 TEST_F(OsCheckTest, IsSupportedOSAcceptsOnlyNtAndLogsEachOutcome) {
   Use(kXp32);
   EXPECT_TRUE(Manager({}).IsSupportedOS());
-  EXPECT_EQ(machine->LogLines(), (Lines{"CVRNManager  IsSupportedOS  Started",
-                                 "CVRNManager  IsSupportedOS  Ended"}));
+  EXPECT_EQ(machine->LogLines(),
+            (Lines{"CVRNManager  IsSupportedOS  Started", "CVRNManager  IsSupportedOS  Ended"}));
 
   for (port::DWORD platform : {0u, 1u}) {  // Win32s, Windows 95/98/ME
     FakeMachine fresh;
     fresh.system.version.platformId = platform;
     EXPECT_FALSE(CVRNManager(fresh.os).IsSupportedOS());
-    EXPECT_EQ(fresh.LogLines(),
-              (Lines{"CVRNManager  IsSupportedOS  Started",
-                     "CVRNManager:IsSupportedOS  Windows ME/98/95  not supported",
-                     "CVRNManager  ~CVRNManager  Started"}));
+    EXPECT_EQ(fresh.LogLines(), (Lines{"CVRNManager  IsSupportedOS  Started",
+                                       "CVRNManager:IsSupportedOS  Windows ME/98/95  not supported",
+                                       "CVRNManager  ~CVRNManager  Started"}));
   }
 
   FakeMachine refused;
   refused.system.versionQueryFails = true;
   EXPECT_FALSE(CVRNManager(refused.os).IsSupportedOS());
-  EXPECT_EQ(refused.LogLines()[1],
-            "CVRNManager:IsSupportedOS  GetVersionEx failed  Error");
+  EXPECT_EQ(refused.LogLines()[1], "CVRNManager:IsSupportedOS  GetVersionEx failed  Error");
 
   // A system that knows only the basic record still answers.
   FakeMachine old;
@@ -135,9 +133,8 @@ TEST_F(OsCheckTest, EachRowAcceptsExactlyItsSystems) {
     const char* updated;
     std::vector<const System*> accepts;
   };
-  const std::vector<const System*> all = {&kWin2000, &kXp32,    &kXp64,
-                                          &kServer32, &kServer64, &kVista32,
-                                          &kVista64, &kWin7_64, &kWin10_32};
+  const std::vector<const System*> all = {&kWin2000, &kXp32,    &kXp64,    &kServer32, &kServer64,
+                                          &kVista32, &kVista64, &kWin7_64, &kWin10_32};
   const std::vector<Row> rows = {
       {"Windows 2000", "Windows 2000", {&kWin2000}},
       {kXp32Text, "Windows XP 32 Bit", {&kXp32}},

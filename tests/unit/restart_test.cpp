@@ -17,7 +17,8 @@ const std::string kShutdownStarted = "CVRNManager  ShutDown  Started";
 
 struct Rig {
   Rig() {
-    for (unsigned id : {2u, 6u, 7u}) m.resources.SetString(1024, id, L"text " + std::to_wstring(id));
+    for (unsigned id : {2u, 6u, 7u})
+      m.resources.SetString(1024, id, L"text " + std::to_wstring(id));
     g_pManager = &manager;
   }
   ~Rig() { g_pManager = nullptr; }
@@ -80,8 +81,8 @@ TEST(SystemShutdown, DialogShowsTheThreeMessagesUnderCaptionQZ) {
   EXPECT_EQ(d.templateId, 168u);
   EXPECT_EQ(d.owner, fake::FakeUi::kDesktop);
   EXPECT_EQ(d.caption, L"QZ");
-  EXPECT_EQ(d.controls, (std::map<int, std::wstring>{
-                            {1000, L"text 6"}, {1001, L"text 7"}, {1002, L"text 2"}}));
+  EXPECT_EQ(d.controls,
+            (std::map<int, std::wstring>{{1000, L"text 6"}, {1001, L"text 7"}, {1002, L"text 2"}}));
 
   // A dialog that cannot be shown leaves the restart pending.
   Rig failing;
@@ -99,15 +100,25 @@ TEST(ShutDown, PrivilegeAndRequestFailures) {
     Lines log;
   };
   const std::vector<Case> cases = {
-      {"granted", [](fake::FakeShutdown&) {}, 1,
+      {"granted",
+       [](fake::FakeShutdown&) {},
+       1,
        {kShutdownStarted, "CVRNManager  ShutDown  Ended"}},
-      {"no token", [](fake::FakeShutdown& s) { s.tokenOpens = false; }, 0,
+      {"no token",
+       [](fake::FakeShutdown& s) { s.tokenOpens = false; },
+       0,
        {kShutdownStarted, "CVRNManager:ShutDown  Getting Process token:  Failed"}},
-      {"privilege not held", [](fake::FakeShutdown& s) { s.privilegeHeld = false; }, 0,
+      {"privilege not held",
+       [](fake::FakeShutdown& s) { s.privilegeHeld = false; },
+       0,
        {kShutdownStarted, "CVRNManager:ShutDown  Getting token previleges:  Failed"}},
-      {"adjustment fails", [](fake::FakeShutdown& s) { s.adjustFails = true; }, 0,
+      {"adjustment fails",
+       [](fake::FakeShutdown& s) { s.adjustFails = true; },
+       0,
        {kShutdownStarted, "CVRNManager:ShutDown  Getting token previleges:  Failed"}},
-      {"restart refused", [](fake::FakeShutdown& s) { s.exitWindowsRefused = true; }, 0,
+      {"restart refused",
+       [](fake::FakeShutdown& s) { s.exitWindowsRefused = true; },
+       0,
        {kShutdownStarted}},
   };
   for (const Case& c : cases) {

@@ -23,10 +23,10 @@ std::string HeaderBytes() {
   }
   out += "\r\n";
   for (const char* name :
-       {"QZDeviceUtil", "QZLogicalDriveInfo", "QZPDriverRead", "QZPDriversCollection",
-        "QZPJobRead", "QZPJobsCollection", "QZPMonitorRead", "QZPMonitorsCollection",
-        "QZPPortRead", "QZPPortsCollection", "QZPProcessorsCollection", "QZPrinterRead",
-        "QZPrintersCollection", "QZSystemBoardInfo"}) {
+       {"QZDeviceUtil", "QZLogicalDriveInfo", "QZPDriverRead", "QZPDriversCollection", "QZPJobRead",
+        "QZPJobsCollection", "QZPMonitorRead", "QZPMonitorsCollection", "QZPPortRead",
+        "QZPPortsCollection", "QZPProcessorsCollection", "QZPrinterRead", "QZPrintersCollection",
+        "QZSystemBoardInfo"}) {
     out += object(name);
   }
   out += "\r\nfunction R1()\r\n{";
@@ -115,13 +115,15 @@ TEST_F(RuleScripts, WriterReplacesTheFileAndReportsNothingWhenItCannot) {
 }
 
 TEST_F(RuleScripts, TheLastMatchStringWinsAndRebootFlagIsSet) {
-  RuleFile(Rule("  <rebootFlag>2</rebootFlag>\r\n"
-                "  <matches>\r\n"
-                "    <match><matchString>return 1;</matchString><matchString>return 2;</matchString></match>\r\n"
-                "    <other><matchString>return 9;</matchString></other>\r\n"
-                "    <match><matchString>\r\n      var x = 3;\r\n      return x == 3;\r\n    </matchString>"
-                "<MatchString>return 8;</MatchString></match>\r\n"
-                "  </matches>\r\n"));
+  RuleFile(Rule(
+      "  <rebootFlag>2</rebootFlag>\r\n"
+      "  <matches>\r\n"
+      "    <match><matchString>return 1;</matchString><matchString>return "
+      "2;</matchString></match>\r\n"
+      "    <other><matchString>return 9;</matchString></other>\r\n"
+      "    <match><matchString>\r\n      var x = 3;\r\n      return x == 3;\r\n    </matchString>"
+      "<MatchString>return 8;</MatchString></match>\r\n"
+      "  </matches>\r\n"));
   EXPECT_EQ(Read(), -1);
   EXPECT_EQ(Log(), (std::vector<std::string>{kStarted}));
   EXPECT_EQ(M().m_rebootFlag, 2);
@@ -130,8 +132,9 @@ TEST_F(RuleScripts, TheLastMatchStringWinsAndRebootFlagIsSet) {
 }
 
 TEST_F(RuleScripts, RebootFlagTakesOnlyZeroToThree) {
-  const std::pair<const char*, int> cases[] = {
-      {"0", 0}, {"1", 1}, {"2", 2}, {"3", 3}, {" 3 ", 3}, {"4", 7}, {"yes", 7}, {"02", 7}, {"-1", 7}};
+  const std::pair<const char*, int> cases[] = {{"0", 0},   {"1", 1},   {"2", 2},
+                                               {"3", 3},   {" 3 ", 3}, {"4", 7},
+                                               {"yes", 7}, {"02", 7},  {"-1", 7}};
   for (const auto& [text, expected] : cases) {
     M().m_rebootFlag = 7;
     RuleFile(Rule(std::string("<rebootFlag>") + text + "</rebootFlag>"));

@@ -34,7 +34,10 @@ class ScriptRunnerTest : public ::testing::Test {
 };
 
 TEST_F(ScriptRunnerTest, ExitCodeBecomesTheRuleResult) {
-  struct Case { port::DWORD exitCode; int result; };
+  struct Case {
+    port::DWORD exitCode;
+    int result;
+  };
   for (const Case c : {Case{0xFFFFFFFFu, -1}, Case{0, 0}, Case{1, 1}, Case{3, 1},
                        Case{0xFFFFFFFEu, 1}, Case{0x80000000u, 1}}) {
     FakeMachine fresh;
@@ -46,8 +49,7 @@ TEST_F(ScriptRunnerTest, ExitCodeBecomesTheRuleResult) {
     ASSERT_EQ(fresh.processes.launches.size(), 1u);
     const auto& launch = fresh.processes.launches[0];
     EXPECT_EQ(launch.applicationName, kHost);
-    EXPECT_EQ(launch.commandLine,
-              L"C:\\WINDOWS\\system32\\cscript.exe \"TestCode_Main.js\"");
+    EXPECT_EQ(launch.commandLine, L"C:\\WINDOWS\\system32\\cscript.exe \"TestCode_Main.js\"");
     EXPECT_EQ(launch.creationFlags, 0x08000000u);
     EXPECT_EQ(fresh.processes.OpenHandles(), 0u);
   }
@@ -58,8 +60,9 @@ TEST_F(ScriptRunnerTest, HostThatCannotStartIsPrintedAndLoggedWithoutEnded) {
   testing::internal::CaptureStdout();
   EXPECT_EQ(manager.CallJScript(L"TestCode_X.js"), 1);
   EXPECT_EQ(testing::internal::GetCapturedStdout(), "CreateProcess failed (2).\n");
-  EXPECT_EQ(Log(), (Lines{kStarted, kControl,
-                          "CVRNManager:CallJScript  cannot run Java script  CreateProcess failed"}));
+  EXPECT_EQ(Log(),
+            (Lines{kStarted, kControl,
+                   "CVRNManager:CallJScript  cannot run Java script  CreateProcess failed"}));
   EXPECT_EQ(m.processes.OpenHandles(), 0u);
 }
 
@@ -139,32 +142,29 @@ TEST(ScriptRunnerExceptions, AreLoggedAndNoHandleIsLeft) {
   ThrowingWait processes;
   processes.unknownProgramError.reset();  // every program starts
   processes.programs[fake::Fold(kHost)].stillActiveQueries = 1;
-  port::Platform os{m.system, m.files,   m.registry, processes,  m.modules,
-                    m.com,    m.noXml,   m.ui,       m.resources,
-                    m.installer, m.shell, m.shutdown, m.sync};
+  port::Platform os{m.system, m.files,     m.registry,  processes, m.modules,  m.com, m.noXml,
+                    m.ui,     m.resources, m.installer, m.shell,   m.shutdown, m.sync};
   {
     CVRNManager manager(os);
     EXPECT_EQ(manager.CallJScript(L"TestCode_Main.js"), 1);
     EXPECT_EQ(processes.OpenHandles(), 0u);
-    EXPECT_EQ(m.LogLines(),
-              (Lines{kStarted, kControl,
-                     "CVRNManager:CallJScript  Exception occured  failed", kEnded}));
+    EXPECT_EQ(m.LogLines(), (Lines{kStarted, kControl,
+                                   "CVRNManager:CallJScript  Exception occured  failed", kEnded}));
 
     EXPECT_FALSE(manager.RunProcess(L"C:\\p.exe", L"C:\\p.exe", 0));
     EXPECT_EQ(processes.OpenHandles(), 0u);
     const auto lines = m.LogLines();
-    EXPECT_EQ(Lines(lines.end() - 3, lines.end()),
-              (Lines{"CVRNManager  RunProcess  Started",
-                     "CVRNManager:RunProcess  Runprocess File= C:\\p.exe, Cmdline = C:\\p.exe  Info",
-                     "CVRNManager:RunProcess  Exception occured  Error"}));
+    EXPECT_EQ(
+        Lines(lines.end() - 3, lines.end()),
+        (Lines{"CVRNManager  RunProcess  Started",
+               "CVRNManager:RunProcess  Runprocess File= C:\\p.exe, Cmdline = C:\\p.exe  Info",
+               "CVRNManager:RunProcess  Exception occured  Error"}));
   }
 }
 
 // A handle that cannot be waited on: the runner falls back to polling.
 struct UnwaitableHandles : FakeProcesses {
-  port::DWORD WaitForSingleObject(port::Handle, port::DWORD) override {
-    return port::kWaitFailed;
-  }
+  port::DWORD WaitForSingleObject(port::Handle, port::DWORD) override { return port::kWaitFailed; }
 };
 
 TEST(ScriptRunnerWaitFailure, FallsBackToPollingEvery500Ms) {
@@ -172,9 +172,8 @@ TEST(ScriptRunnerWaitFailure, FallsBackToPollingEvery500Ms) {
   m.com.Register(L"QZKelvaDiags.QZRegUtil");
   UnwaitableHandles processes;
   processes.programs[fake::Fold(kHost)].stillActiveQueries = 2;
-  port::Platform os{m.system, m.files,   m.registry, processes,  m.modules,
-                    m.com,    m.noXml,   m.ui,       m.resources,
-                    m.installer, m.shell, m.shutdown, m.sync};
+  port::Platform os{m.system, m.files,     m.registry,  processes, m.modules,  m.com, m.noXml,
+                    m.ui,     m.resources, m.installer, m.shell,   m.shutdown, m.sync};
   CVRNManager manager(os);
   EXPECT_EQ(manager.CallJScript(L"TestCode_Main.js"), 0);
   EXPECT_EQ(m.system.sleeps, (std::vector<port::DWORD>{500, 500}));

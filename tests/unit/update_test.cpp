@@ -54,9 +54,11 @@ TEST_F(UpdateTest, FileInUseIsQueuedAndTurnsEveryLaterCopyIntoTheForcedForm) {
   EXPECT_EQ(Styles(), (std::vector<port::DWORD>{kNormal, kNormal, kForced, kForced}));
   EXPECT_TRUE(m.installer.calls[1].withCallback);
   EXPECT_FALSE(m.installer.calls[2].withCallback);
-  EXPECT_TRUE(Has("Static:InstallCallback  SPFILENOTIFY_FILEOPDELAYED  File copied in reboot queue"));
-  EXPECT_TRUE(Has("CVRNManager:InstallPatch  SetupInstallFileEx 2: Result= 1 Filename = b.dll, "
-                  "Sourcepath = C:\\patch, Destinationpath = C:\\Prod\\b.dll   Info"));
+  EXPECT_TRUE(
+      Has("Static:InstallCallback  SPFILENOTIFY_FILEOPDELAYED  File copied in reboot queue"));
+  EXPECT_TRUE(
+      Has("CVRNManager:InstallPatch  SetupInstallFileEx 2: Result= 1 Filename = b.dll, "
+          "Sourcepath = C:\\patch, Destinationpath = C:\\Prod\\b.dll   Info"));
   EXPECT_EQ(manager.m_rebootFlag, 1);
   for (const auto& e : manager.m_updateEntries) EXPECT_TRUE(e.installed);
   EXPECT_EQ(m.installer.queuedForRestart,
@@ -83,13 +85,24 @@ TEST_F(UpdateTest, ACopyThatFailsTwiceIsAFailureOneDeclinedIsSkipped) {
   };
   const std::vector<Case> cases = {
       // The handler hears of the copy error; the forced repetition fails too.
-      {"copy error", Outcome::kCopyError, false, {kNormal, kNormal, kForced},
-       "CVRNManager:DoUpdate  PatchFile = b.dll, SetupInstallFileEx error 5  Failed", 0},
-      {"failure without notification", Outcome::kFails, false, {kNormal, kNormal, kNormal},
-       "CVRNManager:DoUpdate  PatchFile = b.dll, SetupInstallFileEx error 5  Failed", 0},
-      {"declined (installed file newer)", Outcome::kDeclined, true,
+      {"copy error",
+       Outcome::kCopyError,
+       false,
+       {kNormal, kNormal, kForced},
+       "CVRNManager:DoUpdate  PatchFile = b.dll, SetupInstallFileEx error 5  Failed",
+       0},
+      {"failure without notification",
+       Outcome::kFails,
+       false,
+       {kNormal, kNormal, kNormal},
+       "CVRNManager:DoUpdate  PatchFile = b.dll, SetupInstallFileEx error 5  Failed",
+       0},
+      {"declined (installed file newer)",
+       Outcome::kDeclined,
+       true,
        {kNormal, kNormal, kNormal, kNormal},
-       "CVRNManager:DoUpdate  PatchFile = b.dll : not copied  Info", 2},
+       "CVRNManager:DoUpdate  PatchFile = b.dll : not copied  Info",
+       2},
   };
   for (const Case& c : cases) {
     FakeMachine x;
@@ -221,8 +234,9 @@ TEST_F(UpdateTest, ConditionsThatCannotBeAskedDoNotApplyTheirEntry) {
   EXPECT_EQ(m.files.Contents(L"C:\\Prod\\b.dll"), "old");
   EXPECT_EQ(m.files.Contents(L"C:\\Prod\\c.dll"), "new");
   EXPECT_TRUE(m.processes.launches.empty());  // no script host ran
-  EXPECT_TRUE(Has("CVRNManager:DoUpdate SubCondition:   PatchFile = a.dll, SubCondition = "
-                  "x\\..\\..\\qzoutside : Returns FALSE  Failed"));
+  EXPECT_TRUE(
+      Has("CVRNManager:DoUpdate SubCondition:   PatchFile = a.dll, SubCondition = "
+          "x\\..\\..\\qzoutside : Returns FALSE  Failed"));
 }
 
 TEST_F(UpdateTest, ProgramEntryLimits) {
@@ -236,7 +250,10 @@ TEST_F(UpdateTest, ProgramEntryLimits) {
   const std::wstring program = L"C:\\patch\\setup.exe";
   const std::vector<Case> cases = {
       // One more than the runner takes: refused before anything starts.
-      {"command line of 255", std::wstring(255 - program.size() - 1, L'x'), {}, false,
+      {"command line of 255",
+       std::wstring(255 - program.size() - 1, L'x'),
+       {},
+       false,
        "CVRNManager:DoUpdate  Execution_Required=TRUE, Command line too long  Failed"},
       {"wait fails", L"/silent",
        [&](FakeMachine& x) { x.processes.programs[fake::Fold(program)].neverEnds = true; }, false,

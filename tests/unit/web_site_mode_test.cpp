@@ -45,8 +45,8 @@ class RuleOnlySteps : public ManagerSteps {
 struct Outcome {
   int exitCode;
   int updates = 0;
-  Lines main;     // the entry's own entries
-  Lines rules;    // CallJScript's and CheckControl's entries
+  Lines main;   // the entry's own entries
+  Lines rules;  // CallJScript's and CheckControl's entries
   Boxes boxes;
   std::size_t hostRuns;
   std::vector<port::DWORD> sleeps;
@@ -56,7 +56,8 @@ struct Outcome {
 // `hostMissing` the host cannot be started at all.
 Outcome RunWeb(std::deque<port::DWORD> hostCodes, Switches sw = {}, bool hostMissing = false) {
   FakeMachine m;
-  for (unsigned id : {1u, 3u, 5u}) m.resources.SetString(1024, id, L"message " + std::to_wstring(id));
+  for (unsigned id : {1u, 3u, 5u})
+    m.resources.SetString(1024, id, L"message " + std::to_wstring(id));
   m.com.Register(L"QZKelvaDiags.QZRegUtil");
   auto& host = m.processes.programs[fake::Fold(kHost)];
   host.stillActiveQueries = 1;  // each host runs a little while

@@ -36,9 +36,12 @@ TEST(ComErrorText, SystemMessageFirstThenTheTwoFallbacks) {
 }
 
 TEST(ComErrorText, OnlyThreeCodesMeanConfigurationNotProper) {
-  EXPECT_EQ(xml::ErrorForComFailure(static_cast<port::HRESULT>(0x80040154u)), errConfigurationNotProper);
-  EXPECT_EQ(xml::ErrorForComFailure(static_cast<port::HRESULT>(0x80070057u)), errConfigurationNotProper);
-  EXPECT_EQ(xml::ErrorForComFailure(static_cast<port::HRESULT>(0x80004002u)), errConfigurationNotProper);
+  EXPECT_EQ(xml::ErrorForComFailure(static_cast<port::HRESULT>(0x80040154u)),
+            errConfigurationNotProper);
+  EXPECT_EQ(xml::ErrorForComFailure(static_cast<port::HRESULT>(0x80070057u)),
+            errConfigurationNotProper);
+  EXPECT_EQ(xml::ErrorForComFailure(static_cast<port::HRESULT>(0x80004002u)),
+            errConfigurationNotProper);
   EXPECT_EQ(xml::ErrorForComFailure(static_cast<port::HRESULT>(0x80004003u)), errGeneralFailure);
   EXPECT_EQ(xml::ErrorForComFailure(static_cast<port::HRESULT>(0x80040152u)), errGeneralFailure);
   EXPECT_EQ(xml::ErrorForComFailure(static_cast<port::HRESULT>(0x80004005u)), errGeneralFailure);
@@ -46,14 +49,16 @@ TEST(ComErrorText, OnlyThreeCodesMeanConfigurationNotProper) {
 
 TEST(Booleans, TrueOnlyForTrueInAnyCase) {
   for (const wchar_t* yes : {L"TRUE", L"true", L"tRuE"}) EXPECT_TRUE(xml::IsTrue(yes)) << yes;
-  for (const wchar_t* no : {L"1", L"yes", L"TRUE ", L"", L"TRU", L"TRUEE"}) EXPECT_FALSE(xml::IsTrue(no)) << no;
+  for (const wchar_t* no : {L"1", L"yes", L"TRUE ", L"", L"TRU", L"TRUEE"})
+    EXPECT_FALSE(xml::IsTrue(no)) << no;
 }
 
 // A document type could read local files, reach a share with the system
 // account's credentials or expand without bound: each reader refuses a
 // document that declares one, through its own failure path, and says so.
 TEST(DocumentTypes, EveryReaderRefusesThemAndSaysSo) {
-  const std::string doctype = "<?xml version='1.0'?>\n<!DOCTYPE x SYSTEM '\\\\host\\share\\x.dtd'>\n";
+  const std::string doctype =
+      "<?xml version='1.0'?>\n<!DOCTYPE x SYSTEM '\\\\host\\share\\x.dtd'>\n";
   struct Case {
     const wchar_t* file;
     std::string body;
@@ -103,9 +108,8 @@ class PugixmlDom : public ::testing::Test {
   // "name[text]" for each child node, as the reader walks them.
   static std::wstring Children(port::XmlNode& node) {
     std::wstring out;
-    xml::ForEachChild(node, [&](port::XmlNode& c) {
-      out += c.nodeName() + L"[" + c.text() + L"]";
-    });
+    xml::ForEachChild(node,
+                      [&](port::XmlNode& c) { out += c.nodeName() + L"[" + c.text() + L"]"; });
     return out;
   }
   fake::FakeFiles files_;
@@ -115,9 +119,8 @@ class PugixmlDom : public ::testing::Test {
 TEST_F(PugixmlDom, LoadFailsForMissingAndMalformedFiles) {
   auto doc = dom_->CreateDocument();
   EXPECT_FALSE(doc->load(L"C:\\x\\none.xml"));
-  for (const char* bad : {"", "   ", "<a>", "<a></b>", "<a/><b/>", "text<a/>",
-                          "<a x='1' x='2'/>", "<a><b y='1' x='2' z='3' x='4'/></a>",
-                          "<?xml version='1.0'?>"}) {
+  for (const char* bad : {"", "   ", "<a>", "<a></b>", "<a/><b/>", "text<a/>", "<a x='1' x='2'/>",
+                          "<a><b y='1' x='2' z='3' x='4'/></a>", "<?xml version='1.0'?>"}) {
     Load(bad, false);
   }
   // A failed load leaves an empty document behind.
@@ -126,8 +129,9 @@ TEST_F(PugixmlDom, LoadFailsForMissingAndMalformedFiles) {
 }
 
 TEST_F(PugixmlDom, ChildNodesInDocumentOrderWithoutBlankText) {
-  auto doc = Load("<?xml version='1.0'?>\r\n<R>\r\n  <!-- c -->\r\n  <A>x</A>\r\n"
-                  "  text\r\n  <![CDATA[ cd ]]>\r\n  <?pi data?>\r\n</R>\r\n");
+  auto doc = Load(
+      "<?xml version='1.0'?>\r\n<R>\r\n  <!-- c -->\r\n  <A>x</A>\r\n"
+      "  text\r\n  <![CDATA[ cd ]]>\r\n  <?pi data?>\r\n</R>\r\n");
   auto r = First(*doc, L"R");
   EXPECT_EQ(Children(*r), L"#comment[ c ]A[x]#text[text]#cdata-section[ cd ]pi[data]");
   EXPECT_EQ(xml::Need(r->firstChild())->nodeName(), L"#comment");
@@ -157,13 +161,20 @@ TEST_F(PugixmlDom, TextsTrimTextNodesButNotCdata) {
       "<C9><J>a<K>  </K>b</J></C9>\r\n"
       "</R>\r\n");
   const std::pair<const wchar_t*, std::wstring> cases[] = {
-      {L"A", L"lead and trail"},       {L"B", L"line1\n    line2"},
-      {L"C", L"x cd y"},               {L"E", L"t1   inner   t2"},
-      {L"F", L"a b"},                  {L"G", L"a & b\ttab"},
-      {L"I", L"  only cdata  "},       {L"C3", L"ab"},
-      {L"C4", L"a  b"},                {L"C6", L"a b"},
-      {L"C8", L"amid b"},              {L"m3", L"ab"},
-      {L"m6", L"\u00a0nb\u00a0"},      {L"m7", L"x c "},
+      {L"A", L"lead and trail"},
+      {L"B", L"line1\n    line2"},
+      {L"C", L"x cd y"},
+      {L"E", L"t1   inner   t2"},
+      {L"F", L"a b"},
+      {L"G", L"a & b\ttab"},
+      {L"I", L"  only cdata  "},
+      {L"C3", L"ab"},
+      {L"C4", L"a  b"},
+      {L"C6", L"a b"},
+      {L"C8", L"amid b"},
+      {L"m3", L"ab"},
+      {L"m6", L"\u00a0nb\u00a0"},
+      {L"m7", L"x c "},
       {L"C9", L"a b"},
   };
   for (const auto& [name, text] : cases) EXPECT_EQ(First(*doc, name)->text(), text) << name;
@@ -202,7 +213,8 @@ TEST_F(PugixmlDom, AttributesByPositionWithNamesAndTexts) {
 
 TEST_F(PugixmlDom, EncodingsReachTheReaderAsCharacters) {
   EXPECT_EQ(First(*Load("<r>\xc3\xa9 \xe6\x97\xa5</r>"), L"r")->text(), L"\u00e9 \u65e5");
-  EXPECT_EQ(First(*Load("<?xml version='1.0' encoding='ISO-8859-1'?><r>\xe9</r>"), L"r")->text(), L"\u00e9");
+  EXPECT_EQ(First(*Load("<?xml version='1.0' encoding='ISO-8859-1'?><r>\xe9</r>"), L"r")->text(),
+            L"\u00e9");
   const std::string utf16("\xff\xfe<\0r\0>\0\x42\x30<\0/\0r\0>\0", 18);
   EXPECT_EQ(First(*Load(utf16), L"r")->text(), L"\u3042");
 }

@@ -41,9 +41,8 @@ std::wstring Temp() {
 }
 
 std::string ReadAll(const std::wstring& path) {
-  const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, 0, nullptr);
+  const HANDLE h = ::CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                 nullptr, OPEN_EXISTING, 0, nullptr);
   if (h == INVALID_HANDLE_VALUE) return "<none>";
   std::string data;
   char chunk[512];
@@ -203,14 +202,12 @@ void FilesChecks(qz::port::Files& files) {
 void RegistryChecks(qz::port::Registry& registry) {
   const wchar_t* subKey = L"SOFTWARE\\QZAdapterTest";
   HKEY key = nullptr;
-  CHECK(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_ALL_ACCESS,
-                          nullptr, &key, nullptr) == ERROR_SUCCESS);
+  CHECK(::RegCreateKeyExW(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                          nullptr) == ERROR_SUCCESS);
   const wchar_t path[] = L"C:\\Program Files";  // stored with its terminator
-  ::RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path),
-                   sizeof path);
+  ::RegSetValueExW(key, L"Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(path), sizeof path);
   const wchar_t bare[] = {L'a', L'b'};  // stored without one
-  ::RegSetValueExW(key, L"Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>(bare),
-                   sizeof bare);
+  ::RegSetValueExW(key, L"Bare", 0, REG_SZ, reinterpret_cast<const BYTE*>(bare), sizeof bare);
   const DWORD number = 7;
   ::RegSetValueExW(key, L"Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number),
                    sizeof number);
@@ -221,32 +218,27 @@ void RegistryChecks(qz::port::Registry& registry) {
   CHECK(opened != 0);
   qz::port::DWORD type = 0, required = 0;
   std::vector<std::uint8_t> data;
-  CHECK(registry.RegQueryValueExW(opened, L"Path", 255, type, data, required) ==
-        ERROR_SUCCESS);
+  CHECK(registry.RegQueryValueExW(opened, L"Path", 255, type, data, required) == ERROR_SUCCESS);
   CHECK(type == REG_SZ && data.size() == sizeof path &&
         std::memcmp(data.data(), path, sizeof path) == 0);
-  CHECK(registry.RegQueryValueExW(opened, L"Bare", 255, type, data, required) ==
-        ERROR_SUCCESS);
+  CHECK(registry.RegQueryValueExW(opened, L"Bare", 255, type, data, required) == ERROR_SUCCESS);
   CHECK(data.size() == 4 && data[0] == 'a' && data[2] == 'b');
-  CHECK(registry.RegQueryValueExW(opened, L"Number", 4, type, data, required) ==
-        ERROR_SUCCESS);
+  CHECK(registry.RegQueryValueExW(opened, L"Number", 4, type, data, required) == ERROR_SUCCESS);
   CHECK(type == REG_DWORD && data.size() == 4 && data[0] == 7);
   // Too small, also with no room at all: ERROR_MORE_DATA and the size.
   required = 0;
-  CHECK(registry.RegQueryValueExW(opened, L"Path", 8, type, data, required) ==
-        ERROR_MORE_DATA);
+  CHECK(registry.RegQueryValueExW(opened, L"Path", 8, type, data, required) == ERROR_MORE_DATA);
   CHECK(required == sizeof path);
   required = 0;
-  CHECK(registry.RegQueryValueExW(opened, L"Path", 0, type, data, required) ==
-        ERROR_MORE_DATA);
+  CHECK(registry.RegQueryValueExW(opened, L"Path", 0, type, data, required) == ERROR_MORE_DATA);
   CHECK(required == sizeof path);
   CHECK(registry.RegQueryValueExW(opened, L"Missing", 255, type, data, required) ==
         ERROR_FILE_NOT_FOUND);
   CHECK(registry.RegCloseKey(opened) == ERROR_SUCCESS);
 
   qz::port::Handle none = 0;
-  CHECK(registry.RegOpenKeyExW(L"SOFTWARE\\QZAdapterTest\\Absent", qz::port::kKeyRead,
-                               none) == ERROR_FILE_NOT_FOUND);
+  CHECK(registry.RegOpenKeyExW(L"SOFTWARE\\QZAdapterTest\\Absent", qz::port::kKeyRead, none) ==
+        ERROR_FILE_NOT_FOUND);
   CHECK(none == 0);
   ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey);
 }
@@ -269,8 +261,7 @@ long RunChild(qz::port::Processes& processes, const wchar_t* mode,
   const bool started = processes.CreateProcessW(OwnPath(), commandLine, 0, info, error);
   ::SetEnvironmentVariableW(kChildVariable, nullptr);
   if (!started) return -1;
-  CHECK(processes.WaitForSingleObject(info.process, qz::port::kInfinite) ==
-        qz::port::kWaitObject0);
+  CHECK(processes.WaitForSingleObject(info.process, qz::port::kInfinite) == qz::port::kWaitObject0);
   qz::port::DWORD code = 0;
   CHECK(processes.GetExitCodeProcess(info.process, code));
   CHECK(processes.CloseHandle(info.thread));
@@ -289,21 +280,17 @@ void ProcessesChecks(qz::port::Processes& processes) {
   qz::port::ProcessInformation info;
   qz::port::DWORD error = 0;
   ::SetEnvironmentVariableW(kChildVariable, L"sleep");
-  CHECK(processes.CreateProcessW(OwnPath(), L"child", qz::port::kCreateNoWindow, info,
-                                 error));
+  CHECK(processes.CreateProcessW(OwnPath(), L"child", qz::port::kCreateNoWindow, info, error));
   ::SetEnvironmentVariableW(kChildVariable, nullptr);
   qz::port::DWORD code = 0;
-  CHECK(processes.GetExitCodeProcess(info.process, code) &&
-        code == qz::port::kStillActive);
+  CHECK(processes.GetExitCodeProcess(info.process, code) && code == qz::port::kStillActive);
   CHECK(processes.WaitForSingleObject(info.process, 0) == qz::port::kWaitTimeout);
-  CHECK(processes.WaitForSingleObject(info.process, qz::port::kInfinite) ==
-        qz::port::kWaitObject0);
+  CHECK(processes.WaitForSingleObject(info.process, qz::port::kInfinite) == qz::port::kWaitObject0);
   CHECK(processes.GetExitCodeProcess(info.process, code) && code == 0xFFFFFFFFu);
   CHECK(processes.CloseHandle(info.thread) && processes.CloseHandle(info.process));
 
   error = 0;
-  CHECK(!processes.CreateProcessW(Temp() + L"qz_no_such_program.exe", L"", 0, info,
-                                  error));
+  CHECK(!processes.CreateProcessW(Temp() + L"qz_no_such_program.exe", L"", 0, info, error));
   CHECK(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
 }
 
@@ -323,8 +310,7 @@ void ModulesChecks(qz::port::Modules& modules) {
   CHECK(modules.GetProcAddress(kernel32, "GetTickCount"));
   CHECK(!modules.GetProcAddress(kernel32, "NoSuchExport"));
   CHECK(modules.GetProcAddress(kernel32, "GetLocaleInfoEx") ==
-        (::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetLocaleInfoEx") !=
-         nullptr));
+        (::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetLocaleInfoEx") != nullptr));
 
   using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
   const auto direct = reinterpret_cast<IsWow64Fn>(reinterpret_cast<void*>(
@@ -389,7 +375,9 @@ void ResourcesChecks(qz::port::Resources& resources) {
   CHECK(german.has_value());
   if (german) {
     CHECK(german->size() >= 16);
-    CHECK(FromBlock(*german, 1) == L"Gr\x00FC\x00DF" L"e eins");
+    CHECK(FromBlock(*german, 1) ==
+          L"Gr\x00FC\x00DF"
+          L"e eins");
     CHECK(FromBlock(*german, 3) == L"drei");
     CHECK(FromBlock(*german, 2).empty());
   }
@@ -408,13 +396,11 @@ void ResourcesChecks(qz::port::Resources& resources) {
 // its line break and leading blank, and every text that names the maker
 // names it "QZ".
 void ManagerStringChecks(const std::wstring& exe) {
-  const HMODULE module =
-      ::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+  const HMODULE module = ::LoadLibraryExW(exe.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
   CHECK(module != nullptr);
   if (!module) return;
-  const WORD languages[] = {1024, 1025, 1028, 1029, 1030, 1031, 1032, 1033,
-                            1034, 1035, 1036, 1037, 1038, 1040, 1041, 1042,
-                            1043, 1044, 1045, 1046, 1049, 1053, 1055, 2052};
+  const WORD languages[] = {1024, 1025, 1028, 1029, 1030, 1031, 1032, 1033, 1034, 1035, 1036, 1037,
+                            1038, 1040, 1041, 1042, 1043, 1044, 1045, 1046, 1049, 1053, 1055, 2052};
   std::vector<std::wstring> english;
   for (WORD language : languages) {
     const HRSRC found = ::FindResourceExW(module, RT_STRING, MAKEINTRESOURCEW(1), language);
@@ -423,8 +409,8 @@ void ManagerStringChecks(const std::wstring& exe) {
       std::printf("  (no block for language %u)\n", language);
       continue;
     }
-    const auto* data = static_cast<const std::uint16_t*>(
-        ::LockResource(::LoadResource(module, found)));
+    const auto* data =
+        static_cast<const std::uint16_t*>(::LockResource(::LoadResource(module, found)));
     const std::vector<std::uint16_t> block(
         data, data + ::SizeofResource(module, found) / sizeof(std::uint16_t));
     std::vector<std::wstring> texts;

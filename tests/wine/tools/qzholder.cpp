@@ -27,8 +27,8 @@ int wmain(int argc, wchar_t** argv) {
   if (argc < 3) return 2;
   const DWORD most = 60000;
   const DWORD share = argc > 3 && lstrcmpW(argv[3], L"read") == 0 ? FILE_SHARE_READ : 0;
-  HANDLE file = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, share, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileW(argv[1], GENERIC_READ | GENERIC_WRITE, share, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
     char text[32];
     std::snprintf(text, sizeof text, "error %lu", GetLastError());
@@ -37,8 +37,7 @@ int wmain(int argc, wchar_t** argv) {
   }
   WriteFlag(argv[2], "held");
   const DWORD start = GetTickCount();
-  while (GetFileAttributesW(argv[2]) != INVALID_FILE_ATTRIBUTES &&
-         GetTickCount() - start < most) {
+  while (GetFileAttributesW(argv[2]) != INVALID_FILE_ATTRIBUTES && GetTickCount() - start < most) {
     Sleep(50);
   }
   CloseHandle(file);

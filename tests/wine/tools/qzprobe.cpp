@@ -37,18 +37,15 @@ void SaveTail(const char* cmd, const wchar_t* name = L"cmdline.hex") {
   lstrcpyW(path + n, name);
   FILE* f = _wfopen(path, L"wb");
   if (!f) return;
-  for (const unsigned char* p = (const unsigned char*)cmd; *p; ++p)
-    std::fprintf(f, "%02x", *p);
+  for (const unsigned char* p = (const unsigned char*)cmd; *p; ++p) std::fprintf(f, "%02x", *p);
   std::fclose(f);
 }
 
 void Reboot() {
   HANDLE token;
-  if (OpenProcessToken(GetCurrentProcess(),
-                       TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
     TOKEN_PRIVILEGES tp = {};
-    LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege",
-                          &tp.Privileges[0].Luid);
+    LookupPrivilegeValueW(nullptr, L"SeShutdownPrivilege", &tp.Privileges[0].Luid);
     tp.PrivilegeCount = 1;
     tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
     AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
@@ -66,9 +63,7 @@ int Spawn(const wchar_t* word, bool wait) {
   STARTUPINFOW si = {};
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
-  if (!CreateProcessW(path, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &si, &pi))
-    return 3;
+  if (!CreateProcessW(path, cmd, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) return 3;
   if (!wait) {
     CloseHandle(pi.hProcess);
     CloseHandle(pi.hThread);
@@ -98,8 +93,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR cmd, int) {
                 MB_OK | MB_ICONINFORMATION);
   if (Has(cmd, "TWO")) MessageBoxW(GetDesktopWindow(), L"second", L"QZ", MB_OK);
   if (Has(cmd, "DLG"))
-    return (int)DialogBoxParamW(instance, MAKEINTRESOURCEW(168),
-                                GetDesktopWindow(), DialogProc, 0);
+    return (int)DialogBoxParamW(instance, MAKEINTRESOURCEW(168), GetDesktopWindow(), DialogProc, 0);
   if (Has(cmd, "HANG")) Sleep(100000);
   if (Has(cmd, "REBOOT")) Reboot();
   if (Has(cmd, "CRASH"))

@@ -24,10 +24,10 @@ HRESULT Record(const wchar_t* suffix) {
   const DWORD m = GetModuleFileNameW(nullptr, loader, MAX_PATH);
   if (m == 0 || m >= MAX_PATH) return E_FAIL;
   char text[MAX_PATH * 3];
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, loader, static_cast<int>(m), text,
-                                        sizeof text, nullptr, nullptr);
-  HANDLE f = CreateFileW(own, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                         FILE_ATTRIBUTE_NORMAL, nullptr);
+  const int bytes = WideCharToMultiByte(CP_UTF8, 0, loader, static_cast<int>(m), text, sizeof text,
+                                        nullptr, nullptr);
+  HANDLE f =
+      CreateFileW(own, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (f == INVALID_HANDLE_VALUE) return E_FAIL;
   DWORD written = 0;
   const BOOL ok = WriteFile(f, text, static_cast<DWORD>(bytes), &written, nullptr);

@@ -53,11 +53,9 @@ bool g_anyProcess = false;
 
 std::string ToUtf8(const std::wstring& w) {
   if (w.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0,
-                              nullptr, nullptr);
+  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
   std::string s(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr,
-                      nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
   return s;
 }
 
@@ -97,16 +95,15 @@ void Record(const std::vector<std::wstring>& fields) {
     FlushFileBuffers(g_transcript);
   } else {
     DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), (DWORD)bytes.size(),
-              &written, nullptr);
+    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), (DWORD)bytes.size(), &written,
+              nullptr);
   }
 }
 
 void PrintLine(const std::wstring& line) {
   std::string bytes = ToUtf8(line + L"\n");
   DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), (DWORD)bytes.size(),
-            &written, nullptr);
+  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), (DWORD)bytes.size(), &written, nullptr);
 }
 
 bool HexToBytes(const std::wstring& hex, std::string* out) {
@@ -117,10 +114,14 @@ bool HexToBytes(const std::wstring& hex, std::string* out) {
     for (int k = 0; k < 2; ++k) {
       wchar_t c = hex[i + k];
       int d;
-      if (c >= L'0' && c <= L'9') d = c - L'0';
-      else if (c >= L'a' && c <= L'f') d = c - L'a' + 10;
-      else if (c >= L'A' && c <= L'F') d = c - L'A' + 10;
-      else return false;
+      if (c >= L'0' && c <= L'9')
+        d = c - L'0';
+      else if (c >= L'a' && c <= L'f')
+        d = c - L'a' + 10;
+      else if (c >= L'A' && c <= L'F')
+        d = c - L'A' + 10;
+      else
+        return false;
       v = v * 16 + d;
     }
     out->push_back((char)v);
@@ -184,8 +185,7 @@ BOOL CALLBACK CollectButtons(HWND h, LPARAM lp) {
 }
 
 void Click(HWND dlg, int id) {
-  PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
-               (LPARAM)GetDlgItem(dlg, id));
+  PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dlg, id));
 }
 
 // Reads and answers one newly seen window.
@@ -196,12 +196,15 @@ void Handle(HWND h, const std::wstring& press) {
     return;
   }
   if (GetDlgItem(h, 1003)) {
-    Record({L"dialog", WindowText(h), ItemText(h, 1003), ItemText(h, IDOK),
-            ItemText(h, IDCANCEL), PidOf(h)});
+    Record({L"dialog", WindowText(h), ItemText(h, 1003), ItemText(h, IDOK), ItemText(h, IDCANCEL),
+            PidOf(h)});
     Record({L"press", press});
-    if (press == L"now") Click(h, IDOK);
-    else if (press == L"later") Click(h, IDCANCEL);
-    else if (press == L"close") PostMessageW(h, WM_CLOSE, 0, 0);
+    if (press == L"now")
+      Click(h, IDOK);
+    else if (press == L"later")
+      Click(h, IDCANCEL);
+    else if (press == L"close")
+      PostMessageW(h, WM_CLOSE, 0, 0);
     else if (press == L"esc") {
       // To the focused button, as a key press reaches the dialog's loop.
       HWND target = GetDlgItem(h, IDOK);
@@ -211,12 +214,15 @@ void Handle(HWND h, const std::wstring& press) {
     return;
   }
   if (GetDlgItem(h, 1002)) {
-    Record({L"dialog", WindowText(h), ItemText(h, 1002), ItemText(h, 1000),
-            ItemText(h, 1001), PidOf(h)});
+    Record({L"dialog", WindowText(h), ItemText(h, 1002), ItemText(h, 1000), ItemText(h, 1001),
+            PidOf(h)});
     Record({L"press", press});
-    if (press == L"now") Click(h, 1000);
-    else if (press == L"later") Click(h, 1001);
-    else if (press == L"close") PostMessageW(h, WM_CLOSE, 0, 0);
+    if (press == L"now")
+      Click(h, 1000);
+    else if (press == L"later")
+      Click(h, 1001);
+    else if (press == L"close")
+      PostMessageW(h, WM_CLOSE, 0, 0);
     return;
   }
   std::wstring buttons;
@@ -245,12 +251,11 @@ int Info() {
   OSVERSIONINFOW v = {};
   v.dwOSVersionInfoSize = sizeof(v);
   GetVersionExW(&v);
-  wsprintfW(buf, L"version=%lu.%lu.%lu", v.dwMajorVersion, v.dwMinorVersion,
-            v.dwPlatformId);
+  wsprintfW(buf, L"version=%lu.%lu.%lu", v.dwMajorVersion, v.dwMinorVersion, v.dwPlatformId);
   PrintLine(buf);
   typedef BOOL(WINAPI * IsWow64Fn)(HANDLE, PBOOL);
-  IsWow64Fn fn = (IsWow64Fn)(void*)GetProcAddress(
-      GetModuleHandleW(L"kernel32.dll"), "IsWow64Process");
+  IsWow64Fn fn =
+      (IsWow64Fn)(void*)GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "IsWow64Process");
   BOOL wow = FALSE;
   if (fn) fn(GetCurrentProcess(), &wow);
   wsprintfW(buf, L"wow64=%d", wow ? 1 : 0);
@@ -300,8 +305,7 @@ bool JobBusy(HANDLE job) {
     ULONG_PTR more[255];
   } ids = {};
   ids.list.NumberOfAssignedProcesses = 256;
-  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof(ids),
-                                 nullptr))
+  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof(ids), nullptr))
     return false;
   if (ids.list.NumberOfProcessIdsInList == 0) return false;
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
@@ -351,28 +355,41 @@ int main() {
       waitAll = true;
       continue;
     }
-    if (i + 1 >= argc) { Usage(); return 125; }
+    if (i + 1 >= argc) {
+      Usage();
+      return 125;
+    }
     std::wstring v = argv[++i];
-    if (a == L"--exe") exe = v;
-    else if (a == L"--cwd") cwd = v;
-    else if (a == L"--tail-hex") tailHex = v;
-    else if (a == L"--transcript") transcript = v;
-    else if (a == L"--press") press = v;
-    else if (a == L"--timeout-ms") timeoutMs = wcstoul(v.c_str(), nullptr, 10);
-    else if (a == L"--poll-ms") pollMs = wcstoul(v.c_str(), nullptr, 10);
-    else { Usage(); return 125; }
+    if (a == L"--exe")
+      exe = v;
+    else if (a == L"--cwd")
+      cwd = v;
+    else if (a == L"--tail-hex")
+      tailHex = v;
+    else if (a == L"--transcript")
+      transcript = v;
+    else if (a == L"--press")
+      press = v;
+    else if (a == L"--timeout-ms")
+      timeoutMs = wcstoul(v.c_str(), nullptr, 10);
+    else if (a == L"--poll-ms")
+      pollMs = wcstoul(v.c_str(), nullptr, 10);
+    else {
+      Usage();
+      return 125;
+    }
   }
   if (!transcript.empty()) {
-    g_transcript = CreateFileW(transcript.c_str(), GENERIC_WRITE,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_transcript =
+        CreateFileW(transcript.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                    CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (g_transcript == INVALID_HANDLE_VALUE) {
       PrintLine(L"error\tcannot create transcript " + transcript);
       return 125;
     }
   }
-  if (exe.empty() || (press != L"ok" && press != L"now" && press != L"later" &&
-                      press != L"close" && press != L"none" && press != L"esc")) {
+  if (exe.empty() || (press != L"ok" && press != L"now" && press != L"later" && press != L"close" &&
+                      press != L"none" && press != L"esc")) {
     Record({L"error", L"bad arguments"});
     Usage();
     return 125;
@@ -394,9 +411,8 @@ int main() {
   si.cb = sizeof(si);
   PROCESS_INFORMATION pi = {};
   HANDLE job = CreateJobObjectW(nullptr, nullptr);
-  if (!CreateProcessW(exe.c_str(), cmdbuf.data(), nullptr, nullptr, FALSE,
-                      CREATE_SUSPENDED, nullptr,
-                      cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
+  if (!CreateProcessW(exe.c_str(), cmdbuf.data(), nullptr, nullptr, FALSE, CREATE_SUSPENDED,
+                      nullptr, cwd.empty() ? nullptr : cwd.c_str(), &si, &pi)) {
     wchar_t buf[64];
     wsprintfW(buf, L"CreateProcessW failed %lu", GetLastError());
     Record({L"error", buf});
