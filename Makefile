@@ -1,38 +1,59 @@
 # Two CMake trees: native (portable core and its unit tests) and
-# cross (the Windows programs, their stand-ins and the Wine tests).
+# cross (the Windows programs, their stand-ins and the Wine tests). Each
+# target installs only what its own lane needs (cmake/setup-deps.sh).
 NATIVE  := out/native
 CROSS   := out/cross
+LINT    := out/lint
 JOBS    ?= $(shell nproc)
 SANITIZE ?= ON
 
-.PHONY: all deps build native cross test unit wine demo clean
+.PHONY: all deps deps-native deps-cross deps-wine build native cross test quick unit wine \
+        lint fuzz-quick demo clean
 
 all: build
 
-deps:
-	@bash cmake/setup-deps.sh
+deps: deps-wine
 
-cross: deps
+deps-native deps-cross deps-wine:
+	@bash cmake/setup-deps.sh $(@:deps-%=%)
+
+cross: deps-cross
 	@cmake -S . -B $(CROSS) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	    -DCMAKE_BUILD_TYPE=Release >/dev/null
 	@cmake --build $(CROSS) -j $(JOBS)
 
-native: deps
+native: deps-native
 	@cmake -S . -B $(NATIVE) -DQZ_SANITIZE=$(SANITIZE) -DCMAKE_BUILD_TYPE=Debug >/dev/null
 	@cmake --build $(NATIVE) -j $(JOBS)
 
 build: cross
 
-test: native cross
-	@cd $(NATIVE) && ctest --output-on-failure
+# Every test, the quick lane first: a layout, unit or build failure shows
+# within minutes, before the Wine lane starts.
+test:
+	@start=$$(date +%s); \
+	$(MAKE) --no-print-directory quick && \
+	echo "== quick lane passed after $$(( $$(date +%s) - start )) s" && \
+	$(MAKE) --no-print-directory wine && \
+	echo "== all lanes passed after $$(( $$(date +%s) - start )) s"
+
+quick: lint unit cross fuzz-quick
 
 unit: native
-	@cd $(NATIVE) && ctest --output-on-failure -L unit
+	@cd $(NATIVE) && ctest --output-on-failure -L unit -j $(JOBS)
 
-wine: native cross
+# The test bed is settled before the native tree is configured: the Wine
+# tests' time limits come from its mode.
+wine: deps-wine
+	@$(MAKE) --no-print-directory native cross
 	@cd $(NATIVE) && ctest --output-on-failure -L wine
 
-demo: cross
+# The layout check and a small set of clang-tidy checks (.clang-tidy).
+lint:
+	@bash cmake/setup-deps.sh lint
+	@bash cmake/lint.sh $(LINT) $(JOBS)
+
+demo: deps-wine cross
 	@bash tests/wine/demo.sh
 
 clean:
@@ -44,6 +65,10 @@ FUZZ      := out/fuzz
 FUZZ_RUNS ?= 1000000
 
 .PHONY: fuzz
+
+# Some thousands of runs of each target, for the quick lane.
+fuzz-quick:
+	@$(MAKE) --no-print-directory fuzz FUZZ_RUNS=5000
 
 fuzz:
 	@bash cmake/setup-fuzz-deps.sh

@@ -18,7 +18,7 @@ constexpr wchar_t kClass[] = L"CVRNManager";
 constexpr wchar_t kDoUpdate[] = L"CVRNManager:DoUpdate";
 constexpr wchar_t kSubCondition[] = L"CVRNManager:DoUpdate SubCondition: ";
 
-constexpr int kRuleTrue = -1;
+// A sub-condition's result: -1 (true) applies the entry.
 constexpr int kRuleFalse = 0;
 constexpr int kRuleFailed = 1;
 

@@ -445,7 +445,7 @@ TEST_F(EntryTest, ErrorValueFromAStepEndsWithMinusOne) {
 }
 
 TEST_F(EntryTest, ErrorValueInSilentModeShowsNothing) {
-  s.throwIn = [this] {
+  s.throwIn = [] {
     g_pManager->m_silentMode = 1;
     throw errGeneralFailure;
   };

@@ -59,7 +59,9 @@ TEST(SystemShutdown, EachFlagAndAnswer) {
     r.m.ui.pressControl = c.press;
     EXPECT_EQ(r.manager.SystemShutdown(), c.result) << c.name;
     EXPECT_EQ(r.m.shutdown.restarts.size(), c.restarted ? 1u : 0u) << c.name;
-    if (c.restarted) EXPECT_EQ(r.m.shutdown.restarts[0], kRestart) << c.name;
+    if (c.restarted) {
+      EXPECT_EQ(r.m.shutdown.restarts[0], kRestart) << c.name;
+    }
     EXPECT_EQ(r.m.ui.dialogs.size(), c.dialog ? 1u : 0u) << c.name;
     EXPECT_EQ(r.m.files.Contents(L"C:\\patch\\QZVRN_Returncode.txt"), c.returnCode) << c.name;
     const Lines log = r.Log();
