@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "checker/native_check.h"
+#include "common/manager_contract.h"
 #include "checker/patch_check.h"
 #include "checker/rules.h"
 #include "platform/fake/fake_platform.h"
@@ -40,7 +41,7 @@ int NativeCheck(const std::vector<std::string>& arguments, std::ostream& out, st
       [&](qz::fake::FakeFiles&) { return qz::fake::MakePugixmlDom(fileAt); });
   machine.system.currentDirectory = source;
   machine.files.currentDirectory = source;
-  if (const auto conditions = folder.Read(L"QZVRN_Conditions.config")) {
+  if (const auto conditions = folder.Read(contract::kConditionsFile)) {
     machine.files.AddFile(source + L"\\QZVRN_Conditions.config", *conditions);
   }
   NoScriptHost none("there is no script host on this system");

@@ -1,4 +1,5 @@
 #include "checker/patch_check.h"
+#include "common/manager_contract.h"
 
 #include "checker/reader_run.h"
 #include "checker/rules.h"
@@ -10,8 +11,8 @@ namespace qz::check {
 
 namespace {
 
-constexpr wchar_t kConfigName[] = L"QZVRN.config";
-constexpr wchar_t kConditionsName[] = L"QZVRN_Conditions.config";
+constexpr const wchar_t* kConfigName = contract::kConfigFile;
+constexpr const wchar_t* kConditionsName = contract::kConditionsFile;
 
 long CountLines(const std::wstring& text) {
   long lines = 1;

@@ -4,6 +4,8 @@
 // where the console collects them. The folder it was started from is only
 // read: a management tool's cache works for every rerun.
 #include "deploy/deployment.h"
+#include "common/manager_contract.h"
+#include "common/return_code.h"
 
 #include <cwctype>
 
@@ -17,9 +19,9 @@ namespace qz::deploy {
 
 namespace {
 
-constexpr wchar_t kManager[] = L"QZVRN.exe";
-constexpr wchar_t kLogName[] = L"QZZqzvrn.log";
-constexpr wchar_t kReturnCodeName[] = L"QZVRN_Returncode.txt";
+constexpr const wchar_t* kManager = contract::kManagerProgram;
+constexpr const wchar_t* kLogName = contract::kLogFile;
+constexpr const wchar_t* kReturnCodeName = kReturnCodeFileName;
 // FAT keeps write times to two seconds: a file written by the run may
 // look that much older than its start.
 constexpr std::uint64_t kTimeSlack = 2 * 10000000ull;

@@ -7,22 +7,43 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/manager_contract.h"
+#include "common/utf8.h"
+
 namespace qz::deploy {
 
 namespace {
 
-const std::string kMainStarted = "QZVRN  Main  Started";
-const std::string kMainEnded = "QZVRN  Main  Ended";
-const std::string kMainSource = "QZVRN:Main  ";
-const std::string kUpdateEnded = "CVRNManager  DoUpdate  Ended";
-const std::string kShutDownEnded = "CVRNManager  ShutDown  Ended";
-const std::string kShutdownInfo = "CVRNManager::SystemShutdown  Info  ";
+namespace c = contract;
+
+// One log line as the manager writes it (its texts are ASCII).
+std::string Line(const wchar_t* source, const wchar_t* text, const wchar_t* status = nullptr) {
+  std::wstring line = std::wstring(source) + c::kLogSeparator + text + c::kLogSeparator;
+  if (status) line += status;
+  return ToUtf8(line);
+}
+
+const std::string kMainStarted = Line(c::kEntryClass, c::kEntryMethod, c::kStarted);
+const std::string kMainEnded = Line(c::kEntryClass, c::kEntryMethod, c::kEnded);
+const std::string kMainSource = ToUtf8(std::wstring(c::kMainSource) + c::kLogSeparator);
+const std::string kUpdateEnded = Line(c::kManagerClass, c::kDoUpdate, c::kEnded);
+const std::string kShutDownEnded = Line(c::kManagerClass, c::kShutDown, c::kEnded);
+const std::string kShutdownInfo = Line(c::kSystemShutdownSource, c::kInfo);
+const std::string kForceReboot = ToUtf8(c::kForceReboot);
+const std::string kRestartNow = ToUtf8(c::kRestartNow);
+const std::string kRestartLater = ToUtf8(c::kRestartLater);
+const std::string kReturnCodePending = std::to_string(c::kReturnCodeRestartPending);
+const std::string kUpdateNotRequired = ToUtf8(c::kUpdateNotRequired);
+const std::string kRuleReturnedFalse = ToUtf8(c::kRuleReturnedFalse);
+const std::string kUpdateCompleted = ToUtf8(c::kUpdateCompleted);
+const std::string kSuccess = ToUtf8(c::kSuccess);
+const std::string kFailedStatus = ToUtf8(c::kFailed);
 constexpr std::uint32_t kManagerException = 0xFFFFFFFFu;
 
 // Steps that end the run with "this update does not apply to this
 // machine": the manager's own verdict, not a fault.
-const char* const kNotApplicable[] = {
-    "OS Not Supported:", "CheckOS:", "LocateAndVerifyInstallPath:"};
+const std::string kNotApplicable[] = {ToUtf8(c::kStepOsNotSupported), ToUtf8(c::kStepCheckOs),
+                                      ToUtf8(c::kStepLocateInstallPath)};
 
 std::vector<std::string> WholeLines(const std::string& log) {
   std::vector<std::string> lines;
@@ -62,11 +83,11 @@ std::string StepName(std::string label) {
 Restart RestartOf(const std::vector<std::string>& lines,
                   const std::optional<std::string>& returnCode) {
   const bool asked =
-      Has(lines, kShutdownInfo + "Force Reboot") || Has(lines, kShutdownInfo + "Restart Now");
+      Has(lines, kShutdownInfo + kForceReboot) || Has(lines, kShutdownInfo + kRestartNow);
   // ShutDown logs its Ended entry only when Windows took the request.
   if (asked && Has(lines, kShutDownEnded)) return Restart::kStarted;
-  if (asked || Has(lines, kShutdownInfo + "Restart Later")) return Restart::kPending;
-  if (returnCode && *returnCode == "2") return Restart::kPending;
+  if (asked || Has(lines, kShutdownInfo + kRestartLater)) return Restart::kPending;
+  if (returnCode && *returnCode == kReturnCodePending) return Restart::kPending;
   return Restart::kNone;
 }
 
@@ -100,9 +121,10 @@ Verdict JudgeRun(const RunTraces& traces) {
   std::string label, status;
   if (main != lines.end()) {
     const std::string rest = main->substr(kMainSource.size());
-    const std::size_t split = rest.rfind("  ");
+    const std::string separator = ToUtf8(c::kLogSeparator);
+    const std::size_t split = rest.rfind(separator);
     label = rest.substr(0, split);
-    status = split == std::string::npos ? std::string() : rest.substr(split + 2);
+    status = split == std::string::npos ? std::string() : rest.substr(split + separator.size());
   }
 
   if (traces.managerExitCode == kManagerException) {
@@ -116,15 +138,15 @@ Verdict JudgeRun(const RunTraces& traces) {
   Verdict v;
   if (main != lines.end()) {
     const bool notApplicable =
-        status == "Failed" && std::any_of(std::begin(kNotApplicable), std::end(kNotApplicable),
-                                          [&](const char* step) { return label == step; });
+        status == kFailedStatus && std::any_of(std::begin(kNotApplicable), std::end(kNotApplicable),
+                                          [&](const std::string& step) { return label == step; });
     if (notApplicable ||
-        (label == "Update not required:" && status == "Java script returned false")) {
+        (label == kUpdateNotRequired && status == kRuleReturnedFalse)) {
       v.outcome = Outcome::kNotNeeded;
       v.detail = "not needed on this machine (" + StepName(label) + ")";
       return v;
     }
-    if (!(label == "DoUpdate:Update completed successfully." && status == "Success")) {
+    if (!(label == kUpdateCompleted && status == kSuccess)) {
       Verdict failed = Failed("the step " + StepName(label) + " failed", StepName(label));
       // What an earlier program queued still needs the restart.
       failed.restart = RestartOf(lines, traces.returnCode);

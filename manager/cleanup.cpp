@@ -5,6 +5,8 @@
 #include <string>
 
 #include "manager/file_removal.h"
+#include "common/manager_contract.h"
+#include "common/return_code.h"
 #include "manager/manager.h"
 #include "manager/patch_names.h"
 #include "common/text_compare.h"
@@ -17,7 +19,7 @@ constexpr wchar_t kClass[] = L"CVRNManager";
 constexpr wchar_t kCleanup[] = L"CVRNManager:Cleanup";
 
 bool KeptByRecursiveMode(const std::wstring& name) {
-  for (const wchar_t* kept : {L"QZVRN.exe", L"QZVRN_Returncode.txt", L"QZVRN.log", L".", L".."}) {
+  for (const wchar_t* kept : {contract::kManagerProgram, kReturnCodeFileName, L"QZVRN.log", L".", L".."}) {
     if (name == kept) return true;
   }
   return false;

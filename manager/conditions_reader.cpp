@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "manager/file_names.h"
+#include "common/manager_contract.h"
 #include "manager/manager.h"
 #include "manager/patch_names.h"
 #include "manager/xml_reading.h"
@@ -22,7 +23,7 @@ bool CVRNManager::ReadConditions() {
   const xml::GuardTexts texts{kSource,   L"Com error: ",     L"Unknown error: ",
                               L"Failed", L"Unknown error: ", L"Failed"};
   return xml::RunGuarded(*this, texts, [&] {
-    const std::wstring path = m_sourceFolder + L"\\" + L"QZVRN_Conditions.config";
+    const std::wstring path = m_sourceFolder + L"\\" + contract::kConditionsFile;
     if (!os_.files.FindFirstFileW(path)) {
       WriteLog(kSource, L"QZVRN_Conditions Config file not found: ", L"Info");
       return true;

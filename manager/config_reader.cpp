@@ -1,6 +1,7 @@
 // ReadConfiguration: "QZVRN.config" into the update entries, the OS list,
 // the run's switches and the configured script header and footer.
 #include "manager/manager.h"
+#include "common/manager_contract.h"
 #include "manager/xml_reading.h"
 
 namespace qz {
@@ -73,7 +74,7 @@ bool CVRNManager::ReadConfiguration() {
     auto document = xml::Need(os_.xml.CreateDocument());
     // The wide path, so that a folder name outside the ANSI code page
     // still finds its file.
-    if (!xml::Load(*this, *document, kSource, m_sourceFolder + L"\\" + L"QZVRN.config")) {
+    if (!xml::Load(*this, *document, kSource, m_sourceFolder + L"\\" + contract::kConfigFile)) {
       throw errRuleFileNotFound;
     }
     auto parameters = xml::FirstElement(*document, L"QZVRN_PARAMETERS");

@@ -1,4 +1,5 @@
 #include "manager/entry.h"
+#include "common/manager_contract.h"
 
 #include <memory>
 
@@ -11,7 +12,7 @@ namespace qz {
 
 namespace {
 
-constexpr wchar_t kMain[] = L"QZVRN:Main";
+constexpr const wchar_t* kMain = contract::kMainSource;
 // The command line is converted into 255 characters with its terminator.
 constexpr std::size_t kTokenLimit = 254;
 
@@ -40,7 +41,7 @@ std::wstring FolderLockName(port::Files& files, std::wstring folder) {
 // must hear that a restart is pending.
 void ReportQueuedRestart(CVRNManager& m) {
   if (!m.m_restartQueued) return;
-  m.WriteReturnCode(2);
+  m.WriteReturnCode(contract::kReturnCodeRestartPending);
   m.WriteLog(L"QZVRN:Main - Restart pending:", L"A file is queued for the next restart",
              L"Return code 2");
 }
@@ -54,13 +55,13 @@ class Run {
     std::wstring token = os_.system.MultiByteToWideChar(commandLine);
     const int mode = token.size() > kTokenLimit ? -1 : LaunchModeOf(token);
     if (mode < 0) {
-      m_.WriteLog(kMain, L"Update not required:", std::wstring(L"Not QZSU/") + kWebSiteToken);
+      m_.WriteLog(kMain, contract::kUpdateNotRequired, std::wstring(L"Not QZSU/") + kWebSiteToken);
       Show(kMsgUpdateFailed);
       return;
     }
     m_.m_launchMode = mode;
 
-    if (!s_.IsSupportedOS()) return Report(L"OS Not Supported:", kMsgNotApplicable);
+    if (!s_.IsSupportedOS()) return Report(contract::kStepOsNotSupported, kMsgNotApplicable);
     if (!s_.ReadConditions()) return Log(L"Read Conditions:");
     if (!s_.ReadConfiguration()) return Log(L"Read Configuration:");
     // Before any rule reads the product's files, which an interrupted run
@@ -68,9 +69,9 @@ class Run {
     // whether a message may be shown.
     if (!s_.RecoverInterruptedRun()) return Report(L"RecoverInterruptedRun:", kMsgUpdateFailed);
     if (!s_.ReadJSFromXml()) return Log(L"Read Java Script:");
-    if (!s_.CheckOS()) return Report(L"CheckOS:", kMsgNotApplicable);
+    if (!s_.CheckOS()) return Report(contract::kStepCheckOs, kMsgNotApplicable);
     if (!s_.LocateAndVerifyInstallPath())
-      return Report(L"LocateAndVerifyInstallPath:", kMsgNotApplicable);
+      return Report(contract::kStepLocateInstallPath, kMsgNotApplicable);
     if (!s_.VerifySourceFilesPath()) return Report(L"VerifySourceFilesPath:", kMsgUpdateFailed);
 
     if (m_.m_launchMode == kUpdateToolMode) {
@@ -88,7 +89,7 @@ class Run {
   void WebSiteUpdate() {
     const int rule = s_.CallJScript(L"TestCode_Main.js");
     if (rule == 0) {
-      m_.WriteLog(kMain, L"Update not required:", L"Java script returned false");
+      m_.WriteLog(kMain, contract::kUpdateNotRequired, contract::kRuleReturnedFalse);
       Show(kMsgNotApplicable);
       return;
     }
@@ -104,7 +105,7 @@ class Run {
     }
     if (m_.m_runFinalRule) {
       if (s_.CallJScript(L"TestCode_Main.js") == 0) {
-        m_.WriteLog(kMain, L"DoUpdate:Update completed successfully.", L"Success");
+        m_.WriteLog(kMain, contract::kUpdateCompleted, contract::kSuccess);
         Show(kMsgUpdateCompleted, m_.m_ruleFinalSuccessMsg != 0);
       } else {
         m_.WriteLog(kMain, L"DoUpdate:Update failed while running the Final Rule again.",
@@ -113,7 +114,7 @@ class Run {
       }
       return;
     }
-    m_.WriteLog(kMain, L"DoUpdate:Update completed successfully.", L"Success");
+    m_.WriteLog(kMain, contract::kUpdateCompleted, contract::kSuccess);
     Show(kMsgUpdateCompleted, m_.m_showFinalSuccessMsg != 0);
   }
 
@@ -168,7 +169,7 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
   auto finish = [&](int exitCode) {
     steps->Cleanup(startFolder, 1);
     os.com.CoUninitialize();
-    if (exitCode == 0) m.LogEnded(L"QZVRN", L"Main");
+    if (exitCode == 0) m.LogEnded(contract::kEntryClass, contract::kEntryMethod);
     steps.reset();
     manager.reset();
     g_pManager = nullptr;
@@ -177,7 +178,7 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
 
   int exitCode = 0;
   try {
-    m.LogStarted(L"QZVRN", L"Main");
+    m.LogStarted(contract::kEntryClass, contract::kEntryMethod);
     if (os.com.CoInitialize() < 0) {
       // Without COM no rule and no XML file can be read: the run ends
       // before it began, which is no success.

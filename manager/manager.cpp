@@ -1,4 +1,5 @@
 #include "manager/manager.h"
+#include "common/manager_contract.h"
 
 #include "manager/script_texts.h"
 
@@ -33,7 +34,7 @@ CVRNManager::CVRNManager(port::Platform& os)
     // shared (C:\Windows\Temp for the system account): the log is made new,
     // never written through whatever is found under its name.
     if (const auto temp = os_.system.GetTempPathW()) {
-      m_log.OpenNew(*temp + L"QZZqzvrn.log");
+      m_log.OpenNew(*temp + contract::kLogFile);
     }
     m_scriptHeader = Widen(kBuiltInScriptHeader);
     m_scriptFooter = Widen(kBuiltInScriptFooter);

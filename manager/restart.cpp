@@ -2,6 +2,7 @@
 // once (flag 2), or ask with dialog 168 and, when the restart is put off,
 // leave return code 2 for the caller.
 #include "manager/manager.h"
+#include "common/manager_contract.h"
 #include "manager/messages.h"
 #include "manager/resources/resource_ids.h"
 
@@ -14,7 +15,7 @@ static_assert(IDS_RESTART_QUESTION == kMsgRestartQuestion && IDS_RESTART_NOW == 
 namespace {
 
 constexpr wchar_t kClass[] = L"CVRNManager";
-constexpr wchar_t kSystemShutdown[] = L"CVRNManager::SystemShutdown";
+constexpr const wchar_t* kSystemShutdown = contract::kSystemShutdownSource;
 constexpr wchar_t kShutDown[] = L"CVRNManager:ShutDown";
 
 constexpr std::intptr_t kRestartNow = 1;
@@ -67,7 +68,7 @@ int CVRNManager::SystemShutdown() {
   }
   if (m_rebootFlag == 2) {
     const int result = ShutDown();
-    WriteLog(kSystemShutdown, L"Info", L"Force Reboot");
+    WriteLog(kSystemShutdown, contract::kInfo, contract::kForceReboot);
     return result;
   }
   std::intptr_t answer = 0;
@@ -77,17 +78,17 @@ int CVRNManager::SystemShutdown() {
   }
   if (answer == kRestartNow) {
     const int result = ShutDown();
-    WriteLog(kSystemShutdown, L"Info", L"Restart Now");
+    WriteLog(kSystemShutdown, contract::kInfo, contract::kRestartNow);
     return result;
   }
-  WriteReturnCode(2);
-  WriteLog(kSystemShutdown, L"Info", L"Restart Later");
+  WriteReturnCode(contract::kReturnCodeRestartPending);
+  WriteLog(kSystemShutdown, contract::kInfo, contract::kRestartLater);
   LogEnded(kClass, L"SystemShutdown");
   return 0;
 }
 
 int CVRNManager::ShutDown() {
-  LogStarted(kClass, L"ShutDown");
+  LogStarted(kClass, contract::kShutDown);
   port::UniqueToken token(os_.shutdown);
   if (!os_.shutdown.OpenProcessToken(port::kTokenAdjustPrivileges | port::kTokenQuery,
                                      token.Put())) {
@@ -108,7 +109,7 @@ int CVRNManager::ShutDown() {
   if (!os_.shutdown.ExitWindowsEx(port::kEwxReboot | port::kEwxForce, port::kShtdnReasonUpgrade)) {
     return 0;
   }
-  LogEnded(kClass, L"ShutDown");
+  LogEnded(kClass, contract::kShutDown);
   return 1;
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "manager/file_names.h"
+#include "common/manager_contract.h"
 #include "manager/manager.h"
 #include "manager/patch_names.h"
 
@@ -30,7 +31,7 @@ bool CVRNManager::RunPlugin(const std::wstring&, const std::vector<std::wstring>
 }
 
 bool CVRNManager::DoUpdate() {
-  LogStarted(kClass, L"DoUpdate");
+  LogStarted(kClass, contract::kDoUpdate);
   try {
     Backup();
     // A file that is gone when the walk reaches it only skips its entry:
@@ -116,7 +117,7 @@ bool CVRNManager::DoUpdate() {
     WriteLog(kDoUpdate, L"Unknown Exception:", L"Failed");
     throw errGeneralFailure;
   }
-  LogEnded(kClass, L"DoUpdate");
+  LogEnded(kClass, contract::kDoUpdate);
   return true;
 }
 
