@@ -5,6 +5,7 @@
 #include <map>
 
 #include "checker/rules.h"
+#include "manager/config_schema.h"
 #include "common/utf8.h"
 #include "common/text_compare.h"
 #include "manager/patch_names.h"
@@ -13,24 +14,23 @@ namespace qz::check {
 
 namespace {
 
-const std::vector<std::wstring> kBlockNames = {L"FILENAME",
-                                               L"OSVERSION",
-                                               L"SILENT_MODE",
-                                               L"UPDATES",
-                                               L"SHOWFINAL_SUCCESSMSG",
-                                               L"RUNFINAL_RULE",
-                                               L"RULEFINAL_SUCCESSMSG",
-                                               L"RULEFINAL_FAILEDMSG",
-                                               L"CLEANUP_RECURSIVE",
-                                               L"JSCRIPTCODE"};
-const std::vector<std::wstring> kBlockBooleans = {L"SILENT_MODE",         L"SHOWFINAL_SUCCESSMSG",
-                                                  L"RUNFINAL_RULE",       L"RULEFINAL_SUCCESSMSG",
-                                                  L"RULEFINAL_FAILEDMSG", L"CLEANUP_RECURSIVE"};
-const std::vector<std::wstring> kEntryNames = {
-    L"INSTALLFILENAME",    L"REGKEYS", L"COMREG_REQUIRED", L"ASMREG_REQUIRED", L"ARGUMENTS",
-    L"EXECUTION_REQUIRED", L"PROGID",  L"PARAMETERS"};
-const std::vector<std::wstring> kEntryBooleans = {L"COMREG_REQUIRED", L"ASMREG_REQUIRED",
-                                                  L"EXECUTION_REQUIRED"};
+// The table's names, and those of its booleans.
+std::vector<std::wstring> Names(const schema::Element* begin, const schema::Element* end,
+                                bool booleansOnly) {
+  std::vector<std::wstring> names;
+  for (const schema::Element* e = begin; e != end; ++e) {
+    if (!booleansOnly || e->kind == schema::Kind::kBoolean) names.push_back(e->name);
+  }
+  return names;
+}
+const std::vector<std::wstring> kBlockNames =
+    Names(std::begin(schema::kParameters), std::end(schema::kParameters), false);
+const std::vector<std::wstring> kBlockBooleans =
+    Names(std::begin(schema::kParameters), std::end(schema::kParameters), true);
+const std::vector<std::wstring> kEntryNames =
+    Names(std::begin(schema::kEntry), std::end(schema::kEntry), false);
+const std::vector<std::wstring> kEntryBooleans =
+    Names(std::begin(schema::kEntry), std::end(schema::kEntry), true);
 
 // How the update walks an entry, decided in this order.
 enum EntryKind : unsigned { kProgram = 1, kPlugin = 2, kFile = 4 };
@@ -48,15 +48,15 @@ struct Unused {
   const char* effect;
 };
 const Unused kUnused[] = {
-    {L"COMREG_REQUIRED", kProgram | kPlugin, "comreg-not-installed", "is not installed",
+    {schema::kComRegRequired, kProgram | kPlugin, "comreg-not-installed", "is not installed",
      "nothing is registered"},
-    {L"REGKEYS", kProgram | kPlugin, "ignored-regkeys", "is not installed",
+    {schema::kRegKeys, kProgram | kPlugin, "ignored-regkeys", "is not installed",
      "no install folder is looked up"},
-    {L"ARGUMENTS", kPlugin | kFile, "ignored-arguments", "is not run", "no program gets them"},
-    {L"PROGID", kProgram, "ignored-progid", "is run", "the plug-in hook is not called"},
-    {L"PARAMETERS", kProgram | kFile, "ignored-parameters", "goes to no plug-in hook",
+    {schema::kArguments, kPlugin | kFile, "ignored-arguments", "is not run", "no program gets them"},
+    {schema::kProgId, kProgram, "ignored-progid", "is run", "the plug-in hook is not called"},
+    {schema::kParametersList, kProgram | kFile, "ignored-parameters", "goes to no plug-in hook",
      "nothing reads them"},
-    {L"ASMREG_REQUIRED", kProgram | kFile, "ignored-asmreg", "goes to no plug-in hook",
+    {schema::kAsmRegRequired, kProgram | kFile, "ignored-asmreg", "goes to no plug-in hook",
      "nothing reads it"},
 };
 
@@ -76,18 +76,18 @@ class ConfigChecker {
     CheckChildNames(place_, block, kBlockNames);
     for (const XmlElement& child : block.children) {
       if (!Contains(kBlockNames, child.name)) continue;
-      if (child.name == L"OSVERSION") {
+      if (child.name == schema::kOsVersion) {
         OsList(child);
-      } else if (child.name == L"UPDATES") {
-        CheckChildNames(place_, child, {L"PATCH_DETAILS"});
+      } else if (child.name == schema::kUpdates) {
+        CheckChildNames(place_, child, {schema::kPatchDetails});
         for (const XmlElement& patch : child.children) {
-          if (patch.name == L"PATCH_DETAILS") Entry(patch);
+          if (patch.name == schema::kPatchDetails) Entry(patch);
         }
-      } else if (child.name == L"JSCRIPTCODE") {
-        CheckChildNames(place_, child, {L"HEADER", L"FOOTER"});
+      } else if (child.name == schema::kJScriptCode) {
+        CheckChildNames(place_, child, {schema::kHeader, schema::kFooter});
       } else {
         Scalar(child, seen_);
-        if (child.name == L"FILENAME" && child.Value()) {
+        if (child.name == schema::kFileName && child.Value()) {
           facts_.ruleFileName = *child.Value();
           facts_.ruleFileLine = child.line;
           facts_.ruleFileNamed = true;
@@ -99,7 +99,7 @@ class ConfigChecker {
       place_.Warning(osLine_, "no-known-os",
                      "the OS list names no system the manager knows: every machine is refused");
     }
-    if (!facts_.ruleFileNamed && seen_.count(L"FILENAME") == 0) {
+    if (!facts_.ruleFileNamed && seen_.count(schema::kFileName) == 0) {
       place_.Error(block.line, "no-rule-file",
                    "no FILENAME: the rule file cannot be found (the run ends with the "
                    "rule-file message)");
@@ -137,11 +137,11 @@ class ConfigChecker {
   }
 
   void OsList(const XmlElement& list) {
-    CheckChildNames(place_, list, {L"OS"});
+    CheckChildNames(place_, list, {schema::kOs});
     if (osLine_ == 0) osLine_ = list.line;
     const std::vector<std::wstring> known = KnownOsNames();
     for (const XmlElement& os : list.children) {
-      if (os.name != L"OS") continue;
+      if (os.name != schema::kOs) continue;
       if (os.Text().empty()) {
         place_.Warning(os.line, "empty-os", "an empty OS element is skipped");
         continue;
@@ -175,7 +175,7 @@ class ConfigChecker {
 
   void Entry(const XmlElement& patch) {
     CheckChildNames(place_, patch, kEntryNames);
-    const XmlAttribute* ref = Attribute(place_, patch, L"Condition_Ref");
+    const XmlAttribute* ref = Attribute(place_, patch, schema::kConditionRef);
     std::map<std::wstring, long> seen;
     // Element -> line of the setting in force, while it asks for something
     // (TRUE, arguments other than NULL, a PROGID, a container).
@@ -187,11 +187,11 @@ class ConfigChecker {
     std::vector<const XmlAttribute*> leaving;  // relative paths out of the install folder
     for (const XmlElement& child : patch.children) {
       if (!Contains(kEntryNames, child.name)) continue;
-      if (child.name == L"REGKEYS") {
+      if (child.name == schema::kRegKeys) {
         given.emplace(child.name, child.line);
-        CheckChildNames(place_, child, {L"INSTALLPATH_REGKEY"});
+        CheckChildNames(place_, child, {schema::kInstallPathRegKey});
         for (const XmlElement& key : child.children) {
-          if (key.name != L"INSTALLPATH_REGKEY") continue;
+          if (key.name != schema::kInstallPathRegKey) continue;
           ++locations;
           if (key.attributes.size() < 3) {
             place_.Error(key.line, "regkey-attributes",
@@ -206,9 +206,9 @@ class ConfigChecker {
         }
         continue;
       }
-      if (child.name == L"PARAMETERS") {
+      if (child.name == schema::kParametersList) {
         given.emplace(child.name, child.line);
-        CheckChildNames(place_, child, {L"PARAMETER"});
+        CheckChildNames(place_, child, {schema::kParameter});
         continue;
       }
       if (!Scalar(child, seen)) continue;
@@ -218,11 +218,11 @@ class ConfigChecker {
         Boolean(child);
         asks = EqualsIgnoringCase(value, L"TRUE");
       }
-      if (child.name == L"INSTALLFILENAME") {
+      if (child.name == schema::kInstallFileName) {
         fileName = value;
         fileLine = child.line;
         named = true;
-      } else if (child.name == L"ARGUMENTS") {
+      } else if (child.name == schema::kArguments) {
         arguments = value;
         asks = !EqualsIgnoringCase(value, L"NULL");
       }
@@ -236,8 +236,8 @@ class ConfigChecker {
       const auto found = given.find(name);
       return found == given.end() ? otherwise : found->second;
     };
-    const EntryKind kind = given.count(L"EXECUTION_REQUIRED") ? kProgram
-                           : given.count(L"PROGID")           ? kPlugin
+    const EntryKind kind = given.count(schema::kExecutionRequired) ? kProgram
+                           : given.count(schema::kProgId)           ? kPlugin
                                                               : kFile;
     PatchFile(patch, named, fileName, fileLine);
     if (named && StaysInsideFolder(fileName) && fileName.find(L'/') != std::wstring::npos) {
@@ -254,7 +254,7 @@ class ConfigChecker {
     }
     if (kind == kFile && locations == 0) {
       // An empty REGKEYS is the element at fault; without one, the entry.
-      place_.Error(lineOf(L"REGKEYS", patch.line), "no-install-location",
+      place_.Error(lineOf(schema::kRegKeys, patch.line), "no-install-location",
                    "PATCH_DETAILS installs a file but has no INSTALLPATH_REGKEY: the install "
                    "folder cannot be found");
     }
@@ -282,7 +282,7 @@ class ConfigChecker {
       const std::size_t longest = std::max(line.size(), program.size());
       if (longest > limit) {
         // The name alone, or the arguments on top of it.
-        place_.Error(program.size() > limit ? fileLine : lineOf(L"ARGUMENTS", fileLine),
+        place_.Error(program.size() > limit ? fileLine : lineOf(schema::kArguments, fileLine),
                      "command-line-too-long",
                      "the program's command line has " + std::to_string(longest) +
                          " characters from " + Quoted(view_.sourceFolder) + "; at most " +
@@ -290,7 +290,7 @@ class ConfigChecker {
       }
     }
     if (kind == kPlugin) {
-      place_.Warning(lineOf(L"PROGID", patch.line), "plugin-entry",
+      place_.Warning(lineOf(schema::kProgId, patch.line), "plugin-entry",
                      "an entry with PROGID goes to the plug-in hook, which does nothing here: "
                      "its file is neither installed nor run");
     }
@@ -344,7 +344,7 @@ void CheckConfigurationFile(const Place& place, const XmlFile& file, const Patch
   if (ReportUnreadable(place, file, "cannot read its configuration")) return;
   if (!file.root) return;
   if (const XmlElement* block =
-          FirstBlock(place, *file.root, L"QZVRN_PARAMETERS", "second-parameter-block")) {
+          FirstBlock(place, *file.root, schema::kParametersBlock, "second-parameter-block")) {
     ConfigChecker(place, view, facts).Block(*block);
   }
 }

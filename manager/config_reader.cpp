@@ -1,6 +1,7 @@
 // ReadConfiguration: "QZVRN.config" into the update entries, the OS list,
 // the run's switches and the configured script header and footer.
 #include "manager/manager.h"
+#include "manager/config_schema.h"
 #include "common/manager_contract.h"
 #include "manager/xml_reading.h"
 
@@ -31,30 +32,30 @@ UpdateEntry ReadPatchDetails(XmlNode& patch) {
   const long count = attributes->length();
   for (long i = 0; i < count; ++i) {
     auto attribute = xml::Need(attributes->item(i));
-    if (attribute->nodeName() == L"Condition_Ref") {
+    if (attribute->nodeName() == schema::kConditionRef) {
       entry.conditionRef = attribute->text();
     }
   }
   ForEachChild(patch, [&](XmlNode& child) {
     const std::wstring name = child.nodeName();
-    if (name == L"INSTALLFILENAME") {
+    if (name == schema::kInstallFileName) {
       entry.fileName = ValueOf(child);
-    } else if (name == L"REGKEYS") {
-      ForEachChildNamed(child, L"INSTALLPATH_REGKEY", [&](XmlNode& key) {
+    } else if (name == schema::kRegKeys) {
+      ForEachChildNamed(child, schema::kInstallPathRegKey, [&](XmlNode& key) {
         entry.registryLocations.push_back(ReadRegistryLocation(key));
       });
-    } else if (name == L"COMREG_REQUIRED") {
+    } else if (name == schema::kComRegRequired) {
       entry.comRegRequired = IsTrue(ValueOf(child));
-    } else if (name == L"ASMREG_REQUIRED") {
+    } else if (name == schema::kAsmRegRequired) {
       entry.asmRegRequired = IsTrue(ValueOf(child));
-    } else if (name == L"ARGUMENTS") {
+    } else if (name == schema::kArguments) {
       entry.arguments = ValueOf(child);
-    } else if (name == L"EXECUTION_REQUIRED") {
+    } else if (name == schema::kExecutionRequired) {
       entry.executionRequired = IsTrue(ValueOf(child));
-    } else if (name == L"PROGID") {
+    } else if (name == schema::kProgId) {
       entry.progId = ValueOf(child);
-    } else if (name == L"PARAMETERS") {
-      ForEachChildNamed(child, L"PARAMETER", [&](XmlNode& parameter) {
+    } else if (name == schema::kParametersList) {
+      ForEachChildNamed(child, schema::kParameter, [&](XmlNode& parameter) {
         // The whole text: an empty PARAMETER is an empty parameter.
         entry.parameters.push_back(parameter.text());
       });
@@ -77,39 +78,39 @@ bool CVRNManager::ReadConfiguration() {
     if (!xml::Load(*this, *document, kSource, m_sourceFolder + L"\\" + contract::kConfigFile)) {
       throw errRuleFileNotFound;
     }
-    auto parameters = xml::FirstElement(*document, L"QZVRN_PARAMETERS");
+    auto parameters = xml::FirstElement(*document, schema::kParametersBlock);
     ForEachChild(*parameters, [&](XmlNode& child) {
       const std::wstring name = child.nodeName();
-      if (name == L"FILENAME") {
+      if (name == schema::kFileName) {
         m_ruleFileName = ValueOf(child);
-      } else if (name == L"OSVERSION") {
-        ForEachChildNamed(child, L"OS", [&](XmlNode& os) {
+      } else if (name == schema::kOsVersion) {
+        ForEachChildNamed(child, schema::kOs, [&](XmlNode& os) {
           if (!os.text().empty()) m_osList.push_back(ValueOf(os));
         });
-      } else if (name == L"SILENT_MODE") {
+      } else if (name == schema::kSilentMode) {
         m_silentMode = IsTrue(ValueOf(child));
-      } else if (name == L"UPDATES") {
-        ForEachChildNamed(child, L"PATCH_DETAILS", [&](XmlNode& patch) {
+      } else if (name == schema::kUpdates) {
+        ForEachChildNamed(child, schema::kPatchDetails, [&](XmlNode& patch) {
           m_updateEntries.push_back(ReadPatchDetails(patch));
         });
-      } else if (name == L"SHOWFINAL_SUCCESSMSG") {
+      } else if (name == schema::kShowFinalSuccessMsg) {
         m_showFinalSuccessMsg = IsTrue(ValueOf(child));
-      } else if (name == L"RUNFINAL_RULE") {
+      } else if (name == schema::kRunFinalRule) {
         m_runFinalRule = IsTrue(ValueOf(child));
-      } else if (name == L"RULEFINAL_SUCCESSMSG") {
+      } else if (name == schema::kRuleFinalSuccessMsg) {
         m_ruleFinalSuccessMsg = IsTrue(ValueOf(child));
-      } else if (name == L"RULEFINAL_FAILEDMSG") {
+      } else if (name == schema::kRuleFinalFailedMsg) {
         m_ruleFinalFailedMsg = IsTrue(ValueOf(child));
-      } else if (name == L"CLEANUP_RECURSIVE") {
+      } else if (name == schema::kCleanupRecursive) {
         m_cleanupRecursive = IsTrue(ValueOf(child));
-      } else if (name == L"JSCRIPTCODE") {
+      } else if (name == schema::kJScriptCode) {
         ForEachChild(child, [&](XmlNode& part) {
           const std::wstring partName = part.nodeName();
-          if (partName != L"HEADER" && partName != L"FOOTER") return;
+          if (partName != schema::kHeader && partName != schema::kFooter) return;
           // The element's own text, so an empty one is no failure.
           std::wstring text = part.text();
           if (text.empty()) return;
-          (partName == L"HEADER" ? m_scriptHeader : m_scriptFooter) = text;
+          (partName == schema::kHeader ? m_scriptHeader : m_scriptFooter) = text;
         });
       }
     });
