@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/handles.h"
+#include "platform/errors.h"
 #include "platform/processes.h"
 #include "platform/types.h"
 
@@ -19,9 +20,6 @@ struct LocalTime {
   int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
 };
 
-inline constexpr DWORD kErrorAccessDenied = 5;
-inline constexpr DWORD kErrorSharingViolation = 32;
-inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kFileShareAll = 0x7;  // read, write and delete
 
 class Deployment {

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "platform/types.h"
+#include "platform/errors.h"
 
 namespace qz::port {
 
@@ -21,8 +22,6 @@ inline constexpr DWORD kServiceAllAccess = 0xF01FF;
 inline constexpr DWORD kServiceControlStop = 1;
 inline constexpr DWORD kServiceStartPending = 2;
 inline constexpr DWORD kServiceRunning = 4;
-inline constexpr DWORD kErrorInsufficientBuffer = 122;
-inline constexpr DWORD kErrorServiceDoesNotExist = 1060;
 
 class Services {
  public:

@@ -32,10 +32,6 @@ inline constexpr HRESULT kENoInterface = static_cast<HRESULT>(0x80004002u);
 inline constexpr HRESULT kEInvalidArg = static_cast<HRESULT>(0x80070057u);
 inline constexpr HRESULT kClassNotReg = static_cast<HRESULT>(0x80040154u);
 
-inline constexpr LONG kErrorSuccess = 0;
-inline constexpr LONG kErrorFileNotFound = 2;
-inline constexpr LONG kErrorMoreData = 234;
-
 inline constexpr DWORD kStillActive = 259;
 inline constexpr DWORD kWaitObject0 = 0;
 inline constexpr DWORD kWaitTimeout = 258;
@@ -72,3 +68,6 @@ inline constexpr DWORD kVerPlatformWin32Windows = 1;
 inline constexpr DWORD kVerPlatformWin32Nt = 2;
 
 }  // namespace qz::port
+
+// Every error number the port names.
+#include "platform/errors.h"

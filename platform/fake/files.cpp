@@ -2,19 +2,11 @@
 #include <algorithm>
 
 #include "platform/fake/fake_platform.h"
+#include "platform/errors.h"
 
 namespace qz::fake {
 
 namespace {
-
-constexpr DWORD kErrorFileNotFound = 2;
-constexpr DWORD kErrorPathNotFound = 3;
-constexpr DWORD kErrorAccessDenied = 5;
-constexpr DWORD kErrorSharingViolation = 32;
-constexpr DWORD kErrorFileExists = 80;
-constexpr DWORD kErrorDirNotEmpty = 145;
-constexpr DWORD kErrorAlreadyExists = 183;
-constexpr DWORD kErrorDiskFull = 112;
 
 std::wstring ParentOf(const std::wstring& path) {
   const auto pos = path.find_last_of(L'\\');
@@ -249,16 +241,16 @@ DWORD FakeFiles::GetFileAttributesW(const std::wstring& path) {
 
 port::Status FakeFiles::SetFileAttributesW(const std::wstring& path, DWORD attributes) {
   Entry* e = Find(path);
-  if (!e) return port::Status::Failed(kErrorFileNotFound);
-  if (e->locked) return port::Status::Failed(kErrorAccessDenied);
+  if (!e) return port::Status::Failed(port::kErrorFileNotFound);
+  if (e->locked) return port::Status::Failed(port::kErrorAccessDenied);
   e->attributes = attributes | (e->directory ? port::kFileAttributeDirectory : 0);
   return port::Status::Ok();
 }
 
 port::Status FakeFiles::CreateDirectoryW(const std::wstring& path) {
   const std::wstring full = Absolute(path);
-  if (Exists(full)) return port::Status::Failed(kErrorAlreadyExists);
-  if (!WritableFolder(full)) return port::Status::Failed(kErrorPathNotFound);
+  if (Exists(full)) return port::Status::Failed(port::kErrorAlreadyExists);
+  if (!WritableFolder(full)) return port::Status::Failed(port::kErrorPathNotFound);
   Entry e;
   e.directory = true;
   e.attributes = port::kFileAttributeDirectory;
@@ -270,10 +262,10 @@ port::Status FakeFiles::CreateDirectoryW(const std::wstring& path) {
 port::Status FakeFiles::RemoveDirectoryW(const std::wstring& path) {
   const std::wstring full = Absolute(path);
   Entry* e = Find(full);
-  if (!e || !e->directory) return port::Status::Failed(kErrorFileNotFound);
-  if (!Names(full).empty()) return port::Status::Failed(kErrorDirNotEmpty);
+  if (!e || !e->directory) return port::Status::Failed(port::kErrorFileNotFound);
+  if (!Names(full).empty()) return port::Status::Failed(port::kErrorDirNotEmpty);
   if (e->locked || (e->attributes & port::kFileAttributeReadOnly))
-    return port::Status::Failed(kErrorAccessDenied);
+    return port::Status::Failed(port::kErrorAccessDenied);
   Erase(full);
   return port::Status::Ok();
 }
@@ -281,16 +273,16 @@ port::Status FakeFiles::RemoveDirectoryW(const std::wstring& path) {
 port::Status FakeFiles::CopyFileW(const std::wstring& from, const std::wstring& to,
                                   bool failIfExists) {
   const auto source = Contents(from);
-  if (!source) return port::Status::Failed(kErrorFileNotFound);
+  if (!source) return port::Status::Failed(port::kErrorFileNotFound);
   const std::wstring full = Absolute(to);
-  if (!WritableFolder(full)) return port::Status::Failed(kErrorPathNotFound);
+  if (!WritableFolder(full)) return port::Status::Failed(port::kErrorPathNotFound);
   Entry* target = Find(full);
-  if (target && failIfExists) return port::Status::Failed(kErrorFileExists);
+  if (target && failIfExists) return port::Status::Failed(port::kErrorFileExists);
   if (target && (target->locked || target->directory || HeldAgainstWriting(full)))
-    return port::Status::Failed(kErrorSharingViolation);
+    return port::Status::Failed(port::kErrorSharingViolation);
   if (target && (target->attributes & port::kFileAttributeReadOnly))
-    return port::Status::Failed(kErrorAccessDenied);
-  if (freeBytes && source->size() > *freeBytes) return port::Status::Failed(kErrorDiskFull);
+    return port::Status::Failed(port::kErrorAccessDenied);
+  if (freeBytes && source->size() > *freeBytes) return port::Status::Failed(port::kErrorDiskFull);
   Entry e;
   e.contents = *source;
   Put(full, e);
@@ -302,9 +294,9 @@ port::Status FakeFiles::MoveFileW(const std::wstring& from, const std::wstring& 
   const std::wstring source = Absolute(from);
   const std::wstring target = Absolute(to);
   Entry* e = Find(source);
-  if (!e) return port::Status::Failed(kErrorFileNotFound);
-  if (Exists(target)) return port::Status::Failed(kErrorAlreadyExists);
-  if (!WritableFolder(target)) return port::Status::Failed(kErrorPathNotFound);
+  if (!e) return port::Status::Failed(port::kErrorFileNotFound);
+  if (Exists(target)) return port::Status::Failed(port::kErrorAlreadyExists);
+  if (!WritableFolder(target)) return port::Status::Failed(port::kErrorPathNotFound);
   // A running program may be renamed but not deleted: `locked` does not
   // stop a move.
   Entry moved = *e;
@@ -316,13 +308,13 @@ port::Status FakeFiles::MoveFileW(const std::wstring& from, const std::wstring& 
 
 port::Status FakeFiles::DeleteFileW(const std::wstring& path) {
   Entry* e = Find(path);
-  if (!e) return port::Status::Failed(kErrorFileNotFound);
+  if (!e) return port::Status::Failed(port::kErrorFileNotFound);
   if (e->directory || e->locked || (e->attributes & port::kFileAttributeReadOnly))
-    return port::Status::Failed(kErrorAccessDenied);
+    return port::Status::Failed(port::kErrorAccessDenied);
   // Our own handles share reading and writing, not deleting.
   const std::wstring folded = Fold(Absolute(path));
   for (const auto& [handle, open] : open_) {
-    if (open.path == folded) return port::Status::Failed(kErrorSharingViolation);
+    if (open.path == folded) return port::Status::Failed(port::kErrorSharingViolation);
   }
   Erase(Absolute(path));
   return port::Status::Ok();

@@ -2,15 +2,11 @@
 #include <stdexcept>
 
 #include "platform/fake/fake_platform.h"
+#include "platform/errors.h"
 
 namespace qz::fake {
 
-namespace {
-constexpr DWORD kErrorFileNotFound = 2;
-constexpr DWORD kErrorPathNotFound = 3;
-constexpr DWORD kErrorAccessDenied = 5;
-constexpr DWORD kErrorOperationAborted = 995;
-}  // namespace
+namespace {}  // namespace
 
 bool FakeInstaller::SetupInstallFileExW(const std::wstring& sourceFile,
                                         const std::wstring& sourcePathRoot,
@@ -38,8 +34,8 @@ bool FakeInstaller::SetupInstallFileExW(const std::wstring& sourceFile,
     case Outcome::kFails: return result(false, error);
     case Outcome::kCopyError:
       if (callback && callback(context, port::kSpFileNotifyCopyError, 0, 0) == 0)
-        return result(false, kErrorOperationAborted);
-      return result(false, kErrorAccessDenied);
+        return result(false, port::kErrorOperationAborted);
+      return result(false, port::kErrorAccessDenied);
     case Outcome::kInUse:
       // The replacement waits for the restart; the handler hears of it only
       // in the normal form.
@@ -50,11 +46,11 @@ bool FakeInstaller::SetupInstallFileExW(const std::wstring& sourceFile,
     case Outcome::kCopy: break;
   }
   const auto contents = files_.Contents(sourcePathRoot + L"\\" + sourceFile);
-  if (!contents) return result(false, kErrorFileNotFound);
+  if (!contents) return result(false, port::kErrorFileNotFound);
   const std::wstring full = files_.Absolute(destinationName);
   const auto slash = full.find_last_of(L'\\');
   if (slash == std::wstring::npos || !files_.Exists(full.substr(0, slash)))
-    return result(false, kErrorPathNotFound);
+    return result(false, port::kErrorPathNotFound);
   FakeFiles::Entry e;
   e.contents = *contents;
   files_.Put(full, e);

@@ -1,17 +1,14 @@
 #include "platform/fake/services.h"
+#include "platform/errors.h"
 
 namespace qz::fake {
 
-namespace {
-constexpr port::DWORD kErrorInvalidHandle = 6;
-constexpr port::DWORD kErrorServiceNotActive = 1062;
-constexpr port::DWORD kErrorServiceMarkedForDelete = 1072;
-}  // namespace
+namespace {}  // namespace
 
 FakeServices::Service* FakeServices::Find(port::Handle handle) {
   auto it = open_.find(handle);
   if (it == open_.end() || it->second.empty()) {
-    lastError_ = kErrorInvalidHandle;
+    lastError_ = port::kErrorInvalidHandle;
     return nullptr;
   }
   auto service = services.find(it->second);
@@ -32,12 +29,12 @@ port::Handle FakeServices::OpenServiceA(port::Handle manager, const std::string&
                                         port::DWORD access) {
   calls.push_back("OpenServiceA " + name + " " + std::to_string(access));
   if (!open_.count(manager)) {
-    lastError_ = kErrorInvalidHandle;
+    lastError_ = port::kErrorInvalidHandle;
     return 0;
   }
   if (!services.count(name) || deleted.count(name)) {
     lastError_ =
-        deleted.count(name) ? kErrorServiceMarkedForDelete : port::kErrorServiceDoesNotExist;
+        deleted.count(name) ? port::kErrorServiceMarkedForDelete : port::kErrorServiceDoesNotExist;
     return 0;
   }
   open_[++next_] = name;
@@ -71,7 +68,7 @@ bool FakeServices::ControlService(port::Handle service, port::DWORD control) {
   Service* s = Find(service);
   if (s == nullptr) return false;
   if (s->state != port::kServiceRunning) {
-    lastError_ = kErrorServiceNotActive;
+    lastError_ = port::kErrorServiceNotActive;
     return false;
   }
   s->state = 1;

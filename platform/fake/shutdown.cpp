@@ -1,11 +1,11 @@
 // The fake token and restart request.
 #include "platform/fake/fake_platform.h"
+#include "platform/errors.h"
 
 namespace qz::fake {
 
 namespace {
 constexpr Handle kToken = 0x500;
-constexpr DWORD kErrorNotAllAssigned = 1300;
 constexpr port::Luid kShutdownLuid = 19;
 }  // namespace
 
@@ -38,7 +38,7 @@ bool FakeShutdown::AdjustTokenPrivileges(Handle token, port::Luid luid, DWORD at
   }
   // As Windows does: success, but the privilege the token lacks is not
   // enabled and the last error says so.
-  lastError = privilegeHeld ? 0 : kErrorNotAllAssigned;
+  lastError = privilegeHeld ? 0 : port::kErrorNotAllAssigned;
   return true;
 }
 

@@ -1,0 +1,26 @@
+// The Win32 error numbers the core and the fakes compare or report, each
+// defined once under a name that cannot collide with winerror.h's macros.
+#pragma once
+#include "platform/types.h"
+
+namespace qz::port {
+
+inline constexpr LONG kErrorSuccess = 0;
+inline constexpr LONG kErrorFileNotFound = 2;
+inline constexpr DWORD kErrorPathNotFound = 3;
+inline constexpr DWORD kErrorAccessDenied = 5;
+inline constexpr DWORD kErrorInvalidHandle = 6;
+inline constexpr DWORD kErrorSharingViolation = 32;
+inline constexpr DWORD kErrorFileExists = 80;
+inline constexpr DWORD kErrorDiskFull = 112;
+inline constexpr DWORD kErrorInsufficientBuffer = 122;
+inline constexpr DWORD kErrorDirNotEmpty = 145;
+inline constexpr DWORD kErrorAlreadyExists = 183;
+inline constexpr LONG kErrorMoreData = 234;
+inline constexpr DWORD kErrorOperationAborted = 995;
+inline constexpr DWORD kErrorServiceDoesNotExist = 1060;
+inline constexpr DWORD kErrorServiceNotActive = 1062;
+inline constexpr DWORD kErrorServiceMarkedForDelete = 1072;
+inline constexpr DWORD kErrorNotAllAssigned = 1300;
+
+}  // namespace qz::port
