@@ -48,17 +48,16 @@ bool PrivateCopy::ListTree() {
     const std::wstring relative = pending.back();
     pending.pop_back();
     std::vector<Entry> found;
-    port::FindData data;
-    port::UniqueFind search(files_, files_.FindFirstFileW(Join(source_, relative) + L"\\*", data));
-    if (!search.Valid()) return Fail("the patch folder cannot be read");
-    do {
+    const std::vector<port::FindData> listing = files_.FindAll(Join(source_, relative) + L"\\*");
+    if (listing.empty()) return Fail("the patch folder cannot be read");
+    for (const port::FindData& data : listing) {
       if (IsDotName(data.fileName) || (relative.empty() && IsOwnReport(data.fileName))) continue;
       const std::wstring name = relative.empty() ? data.fileName : relative + L"\\" + data.fileName;
       if (data.attributes & port::kFileAttributeReparsePoint) {
         return Fail("the patch folder holds a link: " + ToUtf8(name));
       }
       found.push_back({name, (data.attributes & port::kFileAttributeDirectory) != 0});
-    } while (files_.FindNextFileW(search.Get(), data));
+    }
     std::sort(found.begin(), found.end(),
               [](const Entry& a, const Entry& b) { return a.relative < b.relative; });
     if (entries_.size() + found.size() > kMostEntries) {
@@ -129,14 +128,11 @@ bool PrivateCopy::Name() {
 }
 
 bool PrivateCopy::HoldsRecord() {
-  port::FindData data;
-  port::UniqueFind search(files_, files_.FindFirstFileW(folder_ + L"\\qzvrn*", data));
-  if (!search.Valid()) return false;
-  do {
+  for (const port::FindData& data : files_.FindAll(folder_ + L"\\qzvrn*")) {
     if ((data.attributes & port::kFileAttributeDirectory) && IsBackupFolderName(data.fileName)) {
       return true;
     }
-  } while (files_.FindNextFileW(search.Get(), data));
+  }
   return false;
 }
 
@@ -175,10 +171,7 @@ bool PrivateCopy::RemoveTree(const std::wstring& root) {
   bool removed = true;
   for (std::size_t i = 0; i < folders.size(); ++i) {
     if (files_.GetFileAttributesW(folders[i]) & port::kFileAttributeReparsePoint) continue;
-    port::FindData data;
-    port::UniqueFind search(files_, files_.FindFirstFileW(folders[i] + L"\\*", data));
-    if (!search.Valid()) continue;
-    do {
+    for (const port::FindData& data : files_.FindAll(folders[i] + L"\\*")) {
       if (IsDotName(data.fileName)) continue;
       const std::wstring path = folders[i] + L"\\" + data.fileName;
       if (data.attributes & port::kFileAttributeDirectory) {
@@ -189,7 +182,7 @@ bool PrivateCopy::RemoveTree(const std::wstring& root) {
         }
         if (!files_.DeleteFileW(path)) removed = false;
       }
-    } while (files_.FindNextFileW(search.Get(), data));
+    }
   }
   for (auto it = folders.rbegin(); it != folders.rend(); ++it) {
     if (!files_.RemoveDirectoryW(*it)) removed = false;

@@ -137,11 +137,10 @@ Verdict JudgeRun(const RunTraces& traces) {
 
   Verdict v;
   if (main != lines.end()) {
-    const bool notApplicable =
-        status == kFailedStatus && std::any_of(std::begin(kNotApplicable), std::end(kNotApplicable),
-                                          [&](const std::string& step) { return label == step; });
-    if (notApplicable ||
-        (label == kUpdateNotRequired && status == kRuleReturnedFalse)) {
+    const bool notApplicable = status == kFailedStatus &&
+                               std::any_of(std::begin(kNotApplicable), std::end(kNotApplicable),
+                                           [&](const std::string& step) { return label == step; });
+    if (notApplicable || (label == kUpdateNotRequired && status == kRuleReturnedFalse)) {
       v.outcome = Outcome::kNotNeeded;
       v.detail = "not needed on this machine (" + StepName(label) + ")";
       return v;

@@ -19,7 +19,8 @@ constexpr wchar_t kClass[] = L"CVRNManager";
 constexpr wchar_t kCleanup[] = L"CVRNManager:Cleanup";
 
 bool KeptByRecursiveMode(const std::wstring& name) {
-  for (const wchar_t* kept : {contract::kManagerProgram, kReturnCodeFileName, L"QZVRN.log", L".", L".."}) {
+  for (const wchar_t* kept :
+       {contract::kManagerProgram, kReturnCodeFileName, L"QZVRN.log", L".", L".."}) {
     if (name == kept) return true;
   }
   return false;
@@ -43,12 +44,9 @@ bool CVRNManager::RemoveFile(const std::wstring& path) {
 }
 
 void CVRNManager::RemoveMatchingFiles(const std::wstring& folder, const std::wstring& pattern) {
-  port::FindData found;
-  port::UniqueFind search(os_.files, os_.files.FindFirstFileW(folder + L"\\" + pattern, found));
-  if (!search.Valid()) return;
-  do {
+  for (const port::FindData& found : os_.files.FindAll(folder + L"\\" + pattern)) {
     RemoveFile(folder + L"\\" + found.fileName);
-  } while (os_.files.FindNextFileW(search.Get(), found));
+  }
 }
 
 int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
@@ -85,26 +83,22 @@ int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
 
   if (recursive) {
     try {
-      port::FindData found;
-      port::UniqueFind search(os_.files, os_.files.FindFirstFileW(folder + L"\\*.*", found));
-      if (search.Valid()) {
-        do {
-          if (KeptByRecursiveMode(found.fileName)) continue;
-          const std::wstring path = folder + L"\\" + found.fileName;
-          // A backup folder still holding a walk's record holds the only
-          // originals of an interrupted run: it is the next start's.
-          if (os_.files.FindFirstFileW(path + L"\\" + kJournalName)) continue;
-          // Only a plain folder is entered: one that also carries another
-          // attribute (a junction, say) is taken as a file, and stays.
-          if (found.attributes == port::kFileAttributeDirectory) {
-            Cleanup(path, 0);
-            WriteLog(L"CVRNManager:Cleanup Deletefolder:", path,
-                     Outcome(static_cast<bool>(os_.files.RemoveDirectoryW(path))));
-          } else {
-            WriteLog(L"CVRNManager:Cleanup Deletefile:", path,
-                     Outcome(static_cast<bool>(os_.files.DeleteFileW(path))));
-          }
-        } while (os_.files.FindNextFileW(search.Get(), found));
+      for (const port::FindData& found : os_.files.FindAll(folder + L"\\*.*")) {
+        if (KeptByRecursiveMode(found.fileName)) continue;
+        const std::wstring path = folder + L"\\" + found.fileName;
+        // A backup folder still holding a walk's record holds the only
+        // originals of an interrupted run: it is the next start's.
+        if (os_.files.FindFirstFileW(path + L"\\" + kJournalName)) continue;
+        // Only a plain folder is entered: one that also carries another
+        // attribute (a junction, say) is taken as a file, and stays.
+        if (found.attributes == port::kFileAttributeDirectory) {
+          Cleanup(path, 0);
+          WriteLog(L"CVRNManager:Cleanup Deletefolder:", path,
+                   Outcome(static_cast<bool>(os_.files.RemoveDirectoryW(path))));
+        } else {
+          WriteLog(L"CVRNManager:Cleanup Deletefile:", path,
+                   Outcome(static_cast<bool>(os_.files.DeleteFileW(path))));
+        }
       }
     } catch (...) {
       WriteLog(kCleanup, L"Error:", L"failed");

@@ -160,14 +160,14 @@ JournalFile ReadJournalFile(port::Files& files, const std::wstring& folder) {
   JournalFile result;
   // The folder's listing says whether there is a record; a record that is
   // listed but cannot be read whole is never taken as none.
-  port::FindData found;
-  port::UniqueFind search(files, files.FindFirstFileW(folder + L"\\*", found));
-  if (!search.Valid()) {
+  // "." is listed in every folder that can be searched.
+  const std::vector<port::FindData> listing = files.FindAll(folder + L"\\*");
+  if (listing.empty()) {
     result.present = true;
     result.refusal = L"the backup folder cannot be listed";
     return result;
   }
-  do {
+  for (const port::FindData& found : listing) {
     if (files.CompareStringOrdinal(found.fileName, kJournalName) == port::kCstrEqual) {
       result.present = true;
       if (found.attributes & (port::kFileAttributeDirectory | port::kFileAttributeReparsePoint)) {
@@ -175,8 +175,7 @@ JournalFile ReadJournalFile(port::Files& files, const std::wstring& folder) {
         return result;
       }
     }
-  } while (files.FindNextFileW(search.Get(), found));
-  search.Reset();
+  }
   if (!result.present) return result;
 
   port::UniqueHandle<port::Files, &port::Files::CloseHandle> file(

@@ -37,18 +37,12 @@ constexpr wchar_t kRefused[] = L"CVRNManager:RecoverInterruptedRun - Backup reco
 bool CVRNManager::RecoverInterruptedRun() {
   port::Files& files = os_.files;
   std::vector<std::wstring> folders;
-  {
-    port::FindData found;
-    port::UniqueFind search(files, files.FindFirstFileW(m_sourceFolder + L"\\qzvrn*", found));
-    if (search.Valid()) {
-      do {
-        // A junction or link is nobody's backup folder: it is not entered.
-        if ((found.attributes & port::kFileAttributeDirectory) &&
-            !(found.attributes & port::kFileAttributeReparsePoint) &&
-            IsBackupFolderName(found.fileName)) {
-          folders.push_back(m_sourceFolder + L"\\" + found.fileName);
-        }
-      } while (files.FindNextFileW(search.Get(), found));
+  for (const port::FindData& found : files.FindAll(m_sourceFolder + L"\\qzvrn*")) {
+    // A junction or link is nobody's backup folder: it is not entered.
+    if ((found.attributes & port::kFileAttributeDirectory) &&
+        !(found.attributes & port::kFileAttributeReparsePoint) &&
+        IsBackupFolderName(found.fileName)) {
+      folders.push_back(m_sourceFolder + L"\\" + found.fileName);
     }
   }
   if (folders.empty()) return true;

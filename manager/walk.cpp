@@ -225,19 +225,14 @@ port::Status WalkChanges::RemoveFolder() {
       journal_.Exists() ? journal_.Remove() : files_.DeleteFileW(folder_ + L"\\" + kJournalName);
   if (!removed) return removed;
   const std::wstring& folder = folder_;
-  port::FindData found;
-  port::UniqueFind search(files_, files_.FindFirstFileW(folder + L"\\*", found));
-  if (search.Valid()) {
-    do {
-      if (found.attributes & (port::kFileAttributeDirectory | port::kFileAttributeReparsePoint)) {
-        continue;
-      }
-      const std::wstring path = folder + L"\\" + found.fileName;
-      ClearReadOnly(files_, path);
-      files_.DeleteFileW(path);
-    } while (files_.FindNextFileW(search.Get(), found));
+  for (const port::FindData& found : files_.FindAll(folder + L"\\*")) {
+    if (found.attributes & (port::kFileAttributeDirectory | port::kFileAttributeReparsePoint)) {
+      continue;
+    }
+    const std::wstring path = folder + L"\\" + found.fileName;
+    ClearReadOnly(files_, path);
+    files_.DeleteFileW(path);
   }
-  search.Reset();
   return files_.RemoveDirectoryW(folder);
 }
 

@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <vector>
 
 #include "platform/handles.h"
 #include "platform/types.h"
@@ -46,6 +47,20 @@ class Files {
   // The next match; false at the end of the search.
   virtual bool FindNextFileW(Handle search, FindData& found) = 0;
   virtual bool FindClose(Handle search) = 0;
+  // FindFirstFileW and FindNextFileW to the end: every entry that matches,
+  // "." and ".." too where the pattern takes them. Empty when nothing
+  // matches or the folder cannot be searched.
+  std::vector<FindData> FindAll(const std::wstring& pattern) {
+    std::vector<FindData> all;
+    FindData found;
+    const Handle search = FindFirstFileW(pattern, found);
+    if (search == 0) return all;
+    do {
+      all.push_back(found);
+    } while (FindNextFileW(search, found));
+    FindClose(search);
+    return all;
+  }
   // FindFirstFileW used as an existence test: true when any entry (file or
   // folder) matches; the search is closed again.
   bool FindFirstFileW(const std::wstring& pattern) {
