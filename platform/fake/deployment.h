@@ -1,0 +1,54 @@
+// FakeDeployment: the Deployment port (platform/deployment.h) in memory, for the native unit tests.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/deployment.h"
+#include "platform/fake/fold.h"
+#include "platform/fake/processes.h"
+
+namespace qz::fake {
+
+// The deployment wrapper's calls: mutexes other processes hold, images
+// that are running, file times by folded path, and what it printed.
+class FakeDeployment : public port::Deployment {
+ public:
+  std::set<std::wstring> heldMutexes;
+  std::vector<std::wstring> mutexes;
+  std::set<std::wstring> runningImages;  // folded
+  // Starts go on to these processes; what they were given is kept.
+  FakeProcesses* processes = nullptr;
+  std::optional<std::wstring> currentDirectory;
+  std::vector<std::pair<std::wstring, std::wstring>> variables;
+  std::map<std::wstring, std::uint64_t> writeTimes;  // folded
+  std::uint64_t now = 134000000000000000ull;
+  port::LocalTime localTime{2026, 12, 9, 10, 15, 0};
+  std::wstring computer = L"WS0042";
+  std::string output;
+  std::size_t OpenHandles() const { return open_.size(); }
+
+  Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) override;
+  bool CloseHandle(Handle object) override;
+  port::Status CreateFileW(const std::wstring& path, DWORD desiredAccess, DWORD shareMode) override;
+  bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
+                      const std::wstring& currentDirectory,
+                      const std::vector<std::pair<std::wstring, std::wstring>>& variables,
+                      port::ProcessInformation& info, DWORD& lastError) override;
+  std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override;
+  std::uint64_t GetSystemTimeAsFileTime() override { return now; }
+  port::LocalTime GetLocalTime() override { return localTime; }
+  std::wstring GetComputerNameW() override { return computer; }
+  bool WriteStdOutput(const std::string& bytes) override;
+
+ private:
+  std::set<Handle> open_;
+  Handle next_ = 0x500;
+};
+
+}  // namespace qz::fake

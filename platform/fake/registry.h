@@ -1,0 +1,40 @@
+// FakeRegistry: the Registry port (platform/registry.h) in memory, for the native unit tests.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "platform/fake/fold.h"
+#include "platform/registry.h"
+
+namespace qz::fake {
+
+class FakeRegistry : public port::Registry {
+ public:
+  struct Value {
+    DWORD type = port::kRegSz;
+    std::vector<std::uint8_t> data;
+  };
+  // A string value stored with its terminator (as RegSetValueExW does),
+  // or without it when `terminate` is false.
+  void SetString(const std::wstring& key, const std::wstring& name, const std::wstring& value,
+                 bool terminate = true);
+  void SetValue(const std::wstring& key, const std::wstring& name, Value value);
+  void AddKey(const std::wstring& key);
+  std::size_t OpenKeys() const { return open_.size(); }
+
+  LONG RegOpenKeyExW(const std::wstring& subKey, DWORD access, Handle& key) override;
+  LONG RegQueryValueExW(Handle key, const std::wstring& valueName, DWORD bufferBytes, DWORD& type,
+                        std::vector<std::uint8_t>& data, DWORD& requiredBytes) override;
+  LONG RegCloseKey(Handle key) override;
+
+  std::map<std::wstring, std::map<std::wstring, Value>> keys;  // folded
+
+ private:
+  std::map<Handle, std::wstring> open_;
+  Handle next_ = 0x200;
+};
+
+}  // namespace qz::fake

@@ -1,0 +1,37 @@
+// FakeShutdown: the Shutdown port (platform/shutdown.h) in memory, for the native unit tests.
+#pragma once
+#include <cstddef>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/fake/fold.h"
+#include "platform/shutdown.h"
+
+namespace qz::fake {
+
+// Stands in for the token and ExitWindowsEx: records the restart asked for.
+class FakeShutdown : public port::Shutdown {
+ public:
+  bool tokenOpens = true;
+  bool privilegeHeld = true;  // else AdjustTokenPrivileges leaves 1300
+  bool adjustFails = false;
+  bool exitWindowsRefused = false;
+  DWORD tokenAccess = 0;
+  std::wstring privilege;
+  DWORD adjustedAttributes = 0;
+  std::vector<std::pair<unsigned, DWORD>> restarts;  // flags, reason
+  std::size_t OpenTokens() const { return open_; }
+
+  bool OpenProcessToken(DWORD access, Handle& token) override;
+  bool CloseHandle(Handle token) override;
+  bool LookupPrivilegeValueW(const std::wstring& name, port::Luid& luid) override;
+  bool AdjustTokenPrivileges(Handle token, port::Luid luid, DWORD attributes,
+                             DWORD& lastError) override;
+  bool ExitWindowsEx(unsigned flags, DWORD reason) override;
+
+ private:
+  std::size_t open_ = 0;
+};
+
+}  // namespace qz::fake

@@ -1,0 +1,30 @@
+// FakeSynchronization: the Synchronization port (platform/synchronization.h) in memory, for the native unit tests.
+#pragma once
+#include <cstddef>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/fake/fold.h"
+#include "platform/synchronization.h"
+
+namespace qz::fake {
+
+// Named mutexes: those another process holds, and those made here.
+class FakeSynchronization : public port::Synchronization {
+ public:
+  std::set<std::wstring> heldElsewhere;
+  std::vector<std::wstring> created;
+  bool fails = false;  // no mutex can be had at all
+  std::size_t OpenHandles() const { return open_.size(); }
+
+  Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) override;
+  bool CloseHandle(Handle object) override { return open_.erase(object) != 0; }
+
+ private:
+  std::map<Handle, std::wstring> open_;
+  Handle next_ = 0x600;
+};
+
+}  // namespace qz::fake
