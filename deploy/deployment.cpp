@@ -103,9 +103,6 @@ class Run {
     report_.started = d_.GetLocalTime();
     report_.computer = d_.GetComputerNameW();
   }
-  ~Run() {
-    if (lock_) d_.CloseHandle(lock_);
-  }
 
   int Go(const std::vector<std::wstring>& arguments) {
     const Options options = ParseArguments(arguments);
@@ -141,7 +138,7 @@ class Run {
     folder_ = self->substr(0, cut);
 
     bool held = false;
-    lock_ = d_.CreateMutexW(LockName(folder_), held);
+    lock_.Put() = os_.sync.CreateMutexW(LockName(folder_), held);
     if (held) return Busy("another QZVRNDeploy.exe runs this patch folder");
     const std::wstring manager = folder_ + L"\\" + kManager;
     if (os_.files.GetFileAttributesW(manager) == port::kInvalidFileAttributes) {
@@ -291,7 +288,7 @@ class Run {
   RunReport report_;
   port::DWORD startTicks_ = 0;
   std::uint64_t startTime_ = 0;
-  port::Handle lock_ = 0;
+  port::UniqueMutex lock_{os_.sync};
   std::wstring folder_;
   std::optional<std::string> log_;
 };

@@ -1,5 +1,5 @@
-// What only the deployment wrapper asks of the system: the lock on a patch
-// folder, the manager started with its own folders, the clock, the
+// What only the deployment wrapper asks of the system: the manager started
+// with its own folders, the clock, the
 // computer's name and its own console output.
 #pragma once
 #include <cstdint>
@@ -25,12 +25,6 @@ inline constexpr DWORD kFileShareAll = 0x7;  // read, write and delete
 class Deployment {
  public:
   virtual ~Deployment() = default;
-  // CreateMutexW without initial owner. `alreadyExists` when another
-  // process made it first (ERROR_ALREADY_EXISTS), also when its security
-  // keeps this process out (ERROR_ACCESS_DENIED, then no handle). 0 when
-  // no mutex could be had.
-  virtual Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) = 0;
-  virtual bool CloseHandle(Handle object) = 0;
   // CreateFileW of an existing file with the access and sharing given,
   // closed again at once: whether it could be opened (the image of a
   // running program cannot be opened for writing).

@@ -2,16 +2,6 @@
 
 namespace qz::fake {
 
-Handle FakeDeployment::CreateMutexW(const std::wstring& name, bool& alreadyExists) {
-  mutexes.push_back(name);
-  alreadyExists = heldMutexes.count(name) != 0;
-  const Handle h = next_++;
-  open_.insert(h);
-  return h;
-}
-
-bool FakeDeployment::CloseHandle(Handle object) { return open_.erase(object) == 1; }
-
 port::Status FakeDeployment::CreateFileW(const std::wstring& path, DWORD desiredAccess, DWORD) {
   if ((desiredAccess & port::kGenericWrite) && runningImages.count(Fold(path))) {
     return port::Status::Failed(port::kErrorSharingViolation);

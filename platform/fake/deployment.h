@@ -15,12 +15,10 @@
 
 namespace qz::fake {
 
-// The deployment wrapper's calls: mutexes other processes hold, images
-// that are running, file times by folded path, and what it printed.
+// The deployment wrapper's calls: images that are running, file times by
+// folded path, and what it printed.
 class FakeDeployment : public port::Deployment {
  public:
-  std::set<std::wstring> heldMutexes;
-  std::vector<std::wstring> mutexes;
   std::set<std::wstring> runningImages;  // folded
   // Starts go on to these processes; what they were given is kept.
   FakeProcesses* processes = nullptr;
@@ -31,10 +29,7 @@ class FakeDeployment : public port::Deployment {
   port::LocalTime localTime{2026, 12, 9, 10, 15, 0};
   std::wstring computer = L"WS0042";
   std::string output;
-  std::size_t OpenHandles() const { return open_.size(); }
 
-  Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) override;
-  bool CloseHandle(Handle object) override;
   port::Status CreateFileW(const std::wstring& path, DWORD desiredAccess, DWORD shareMode) override;
   bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
                       const std::wstring& currentDirectory,
@@ -45,10 +40,6 @@ class FakeDeployment : public port::Deployment {
   port::LocalTime GetLocalTime() override { return localTime; }
   std::wstring GetComputerNameW() override { return computer; }
   bool WriteStdOutput(const std::string& bytes) override;
-
- private:
-  std::set<Handle> open_;
-  Handle next_ = 0x500;
 };
 
 }  // namespace qz::fake

@@ -51,17 +51,6 @@ std::vector<wchar_t> ChildEnvironment(
 
 class Win32Deployment : public port::Deployment {
  public:
-  port::Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) override {
-    const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
-    const DWORD error = ::GetLastError();
-    alreadyExists = error == ERROR_ALREADY_EXISTS || (!mutex && error == ERROR_ACCESS_DENIED);
-    return reinterpret_cast<port::Handle>(mutex);
-  }
-
-  bool CloseHandle(port::Handle object) override {
-    return ::CloseHandle(reinterpret_cast<HANDLE>(object)) != FALSE;
-  }
-
   port::Status CreateFileW(const std::wstring& path, port::DWORD desiredAccess,
                            port::DWORD shareMode) override {
     const HANDLE file = ::CreateFileW(path.c_str(), desiredAccess, shareMode, nullptr,

@@ -246,7 +246,7 @@ struct DeploymentRun {
   }
   int Run(std::vector<std::wstring> arguments = {}) {
     const int code = RunDeployment(m.os, d, arguments);
-    EXPECT_EQ(d.OpenHandles(), 0u);
+    EXPECT_EQ(m.sync.OpenHandles(), 0u);
     EXPECT_EQ(m.processes.OpenHandles(), 0u);
     EXPECT_EQ(m.files.OpenHandles(), 0u);
     return code;
@@ -368,7 +368,7 @@ TEST(DeploymentRun, WhatNeverStartsTheManager) {
          DeploymentRun other;
          other.m.modules.programPath = L"c:\\PATCH\\QZVRNDeploy.exe";
          other.Run();
-         t.d.heldMutexes.insert(other.d.mutexes.at(0));
+         t.m.sync.heldElsewhere.insert(other.m.sync.created.at(0));
        },
        {},
        1618,
