@@ -52,7 +52,8 @@ const Unused kUnused[] = {
      "nothing is registered"},
     {schema::kRegKeys, kProgram | kPlugin, "ignored-regkeys", "is not installed",
      "no install folder is looked up"},
-    {schema::kArguments, kPlugin | kFile, "ignored-arguments", "is not run", "no program gets them"},
+    {schema::kArguments, kPlugin | kFile, "ignored-arguments", "is not run",
+     "no program gets them"},
     {schema::kProgId, kProgram, "ignored-progid", "is run", "the plug-in hook is not called"},
     {schema::kParametersList, kProgram | kFile, "ignored-parameters", "goes to no plug-in hook",
      "nothing reads them"},
@@ -237,8 +238,8 @@ class ConfigChecker {
       return found == given.end() ? otherwise : found->second;
     };
     const EntryKind kind = given.count(schema::kExecutionRequired) ? kProgram
-                           : given.count(schema::kProgId)           ? kPlugin
-                                                              : kFile;
+                           : given.count(schema::kProgId)          ? kPlugin
+                                                                   : kFile;
     PatchFile(patch, named, fileName, fileLine);
     if (named && StaysInsideFolder(fileName) && fileName.find(L'/') != std::wstring::npos) {
       place_.Warning(fileLine, "forward-slash",

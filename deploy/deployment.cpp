@@ -49,27 +49,27 @@ std::wstring LockName(const std::wstring& folder) {
 }
 
 std::optional<std::string> ReadWholeFile(port::Files& files, const std::wstring& path) {
-  const port::Handle file = files.CreateFileW(path, port::kGenericRead, port::kOpenExisting);
-  if (file == 0) return std::nullopt;
+  const port::UniqueFile file(files,
+                              files.CreateFileW(path, port::kGenericRead, port::kOpenExisting));
+  if (!file.Valid()) return std::nullopt;
   std::string bytes;
   char chunk[8192];
   std::size_t got = 0;
   bool ok = true;
-  while ((ok = files.ReadFile(file, chunk, sizeof chunk, got)) && got > 0 &&
+  while ((ok = files.ReadFile(file.Get(), chunk, sizeof chunk, got)) && got > 0 &&
          bytes.size() < kMostLogBytes) {
     bytes.append(chunk, got);
   }
-  files.CloseHandle(file);
   if (!ok) return std::nullopt;
   return bytes;
 }
 
 bool WriteNewFile(port::Files& files, const std::wstring& path, const std::string& bytes,
                   port::DWORD disposition) {
-  const port::Handle file = files.CreateFileW(path, port::kGenericWrite, disposition);
-  if (file == 0) return false;
-  const bool written = files.WriteFile(file, bytes.data(), bytes.size());
-  return files.CloseHandle(file) && written;
+  port::UniqueFile file(files, files.CreateFileW(path, port::kGenericWrite, disposition));
+  if (!file.Valid()) return false;
+  const bool written = files.WriteFile(file.Get(), bytes.data(), bytes.size());
+  return file.Close() && written;
 }
 
 // A name that anyone may have planted first (a link, a file held open) is
@@ -251,15 +251,16 @@ class Run {
         const std::wstring stem = base + ReportStem(report_.computer, report_.started, attempt);
         if (os_.files.GetFileAttributesW(stem + L".log") != port::kInvalidFileAttributes) continue;
         // Claimed by creating the JSON file: two runs never share a name.
-        const port::Handle claim =
-            os_.files.CreateFileW(stem + L".json", port::kGenericWrite, port::kCreateNew);
-        if (claim == 0) {
+        port::UniqueFile claim(
+            os_.files,
+            os_.files.CreateFileW(stem + L".json", port::kGenericWrite, port::kCreateNew));
+        if (!claim.Valid()) {
           if (os_.files.GetFileAttributesW(stem + L".json") != port::kInvalidFileAttributes) {
             continue;
           }
           break;
         }
-        os_.files.CloseHandle(claim);
+        claim.Reset();
         if (log && WriteNewFile(os_.files, stem + L".log", *log, port::kCreateNew)) {
           report_.logCopy = stem + L".log";
         }

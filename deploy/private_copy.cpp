@@ -82,26 +82,25 @@ bool PrivateCopy::DigestTree(std::string& digest, const std::wstring* copyTo) {
     }
     if (entry.folder) continue;
 
-    const port::Handle in =
-        files_.CreateFileW(Join(source_, entry.relative), port::kGenericRead, port::kOpenExisting);
-    if (in == 0) return Fail("a patch file cannot be read: " + name);
-    port::Handle out = 0;
+    const port::UniqueFile in(files_, files_.CreateFileW(Join(source_, entry.relative),
+                                                         port::kGenericRead, port::kOpenExisting));
+    if (!in.Valid()) return Fail("a patch file cannot be read: " + name);
+    port::UniqueFile out(files_);
     if (copyTo) {
-      out = files_.CreateFileW(Join(*copyTo, entry.relative), port::kGenericWrite, port::kCreateNew,
-                               0);
+      out.Put() = files_.CreateFileW(Join(*copyTo, entry.relative), port::kGenericWrite,
+                                     port::kCreateNew, 0);
     }
-    bool ok = !copyTo || out != 0;
+    bool ok = !copyTo || out.Valid();
     Sha256 file;
     std::uint64_t size = 0;
     char chunk[65536];
     std::size_t got = 0;
-    while (ok && (ok = files_.ReadFile(in, chunk, sizeof chunk, got)) && got > 0) {
+    while (ok && (ok = files_.ReadFile(in.Get(), chunk, sizeof chunk, got)) && got > 0) {
       file.Update(chunk, got);
       size += got;
-      if (out) ok = files_.WriteFile(out, chunk, got);
+      if (out.Valid()) ok = files_.WriteFile(out.Get(), chunk, got);
     }
-    files_.CloseHandle(in);
-    if (out && !files_.CloseHandle(out)) ok = false;
+    if (!out.Close()) ok = false;
     if (!ok) {
       return Fail(std::string(copyTo ? "the private copy cannot be made: "
                                      : "a patch file cannot be read: ") +

@@ -43,7 +43,7 @@ bool EnableShutdownPrivilege(DriverPatch& run, port::Handle& token) {
 void RestartMachine(DriverPatch& run) {
   port::Shutdown& shutdown = run.os.shutdown;
   Trace(run, "%s %s", "TXLDriverPatchRestartMachine", "- Entering");
-  port::Handle token = 0;
+  port::UniqueToken token(shutdown);
   port::OsVersionInfo version;
   version.size = kBasicVersionRecord;
   bool ready = false;
@@ -51,12 +51,13 @@ void RestartMachine(DriverPatch& run) {
     Trace(run, "GetVersionEx failed in RestartMachine");
   } else {
     // Windows 9x has no privileges to enable.
-    ready = version.platformId != port::kVerPlatformWin32Nt || EnableShutdownPrivilege(run, token);
+    ready = version.platformId != port::kVerPlatformWin32Nt ||
+            EnableShutdownPrivilege(run, token.Put());
   }
   if (ready && !shutdown.ExitWindowsEx(kRebootForce, kPlannedMaintenance)) {
     Trace(run, "ExitWindowsEx failed ");
   }
-  if (token != 0) shutdown.CloseHandle(token);
+  token.Reset();
   Trace(run, "%s %s", "TXLDriverPatchRestartMachine", "- Exiting");
 }
 

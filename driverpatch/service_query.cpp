@@ -10,11 +10,12 @@ constexpr port::DWORD kConfigRecordBytes = 36;
 
 bool QueryServiceBinaryPath(DriverPatch& run, const std::string& name, std::string& path) {
   port::Services& scm = run.os.services;
-  const port::Handle manager = scm.OpenSCManagerA(port::kScManagerConnect);
-  if (manager == 0) return false;
+  const port::UniqueService manager(scm, scm.OpenSCManagerA(port::kScManagerConnect));
+  if (!manager.Valid()) return false;
   bool found = false;
-  const port::Handle service = scm.OpenServiceA(manager, name, port::kServiceQueryConfig);
-  if (service == 0) {
+  const port::UniqueService service(
+      scm, scm.OpenServiceA(manager.Get(), name, port::kServiceQueryConfig));
+  if (!service.Valid()) {
     if (scm.GetLastError() == port::kErrorServiceDoesNotExist) {
       path = kMissingServicePath;
       found = true;
@@ -22,16 +23,14 @@ bool QueryServiceBinaryPath(DriverPatch& run, const std::string& name, std::stri
   } else {
     port::DWORD needed = 0;
     std::string binaryPath;
-    if (scm.QueryServiceConfigA(service, kConfigRecordBytes, binaryPath, needed)) {
+    if (scm.QueryServiceConfigA(service.Get(), kConfigRecordBytes, binaryPath, needed)) {
       found = true;
     } else if (scm.GetLastError() == port::kErrorInsufficientBuffer &&
-               scm.QueryServiceConfigA(service, needed, binaryPath, needed)) {
+               scm.QueryServiceConfigA(service.Get(), needed, binaryPath, needed)) {
       found = true;
     }
     if (found) path = binaryPath;
-    scm.CloseServiceHandle(service);
   }
-  scm.CloseServiceHandle(manager);
   return found;
 }
 

@@ -21,18 +21,18 @@ bool StartServiceAndWait(DriverPatch& run, const std::string& name) {
     run.startManager = scm.OpenSCManagerA(port::kScManagerAllAccess);
     if (run.startManager == 0) return false;
   }
-  const port::Handle service = scm.OpenServiceA(run.startManager, name, port::kServiceAllAccess);
-  if (service == 0) return false;
+  const port::UniqueService service(
+      scm, scm.OpenServiceA(run.startManager, name, port::kServiceAllAccess));
+  if (!service.Valid()) return false;
   port::ServiceStatus status;
-  if (!scm.StartServiceA(service) || !scm.QueryServiceStatusEx(service, status)) {
-    scm.CloseServiceHandle(service);
+  if (!scm.StartServiceA(service.Get()) || !scm.QueryServiceStatusEx(service.Get(), status)) {
     return false;
   }
   port::DWORD startTick = system.GetTickCount();
   port::DWORD lastCheckPoint = status.checkPoint;
   while (status.currentState == port::kServiceStartPending) {
     system.Sleep(PassWait(status.waitHint));
-    if (!scm.QueryServiceStatusEx(service, status)) break;
+    if (!scm.QueryServiceStatusEx(service.Get(), status)) break;
     if (status.checkPoint > lastCheckPoint) {
       startTick = system.GetTickCount();
       lastCheckPoint = status.checkPoint;
@@ -40,7 +40,6 @@ bool StartServiceAndWait(DriverPatch& run, const std::string& name) {
       break;
     }
   }
-  scm.CloseServiceHandle(service);
   return status.currentState == port::kServiceRunning;
 }
 

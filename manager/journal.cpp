@@ -178,9 +178,8 @@ JournalFile ReadJournalFile(port::Files& files, const std::wstring& folder) {
   }
   if (!result.present) return result;
 
-  port::UniqueHandle<port::Files, &port::Files::CloseHandle> file(
-      files, files.CreateFileW(folder + L"\\" + kJournalName, port::kGenericRead,
-                               port::kOpenExisting, port::kFileShareRead));
+  port::UniqueFile file(files, files.CreateFileW(folder + L"\\" + kJournalName, port::kGenericRead,
+                                                 port::kOpenExisting, port::kFileShareRead));
   if (!file.Valid()) {
     result.refusal = L"the record cannot be opened";
     return result;
@@ -204,16 +203,16 @@ JournalFile ReadJournalFile(port::Files& files, const std::wstring& folder) {
 }
 
 bool FlushToDisk(port::Files& files, const std::wstring& path) {
-  port::UniqueHandle<port::Files, &port::Files::CloseHandle> file(
-      files, files.CreateFileW(path, port::kGenericWrite, port::kOpenExisting));
+  port::UniqueFile file(files, files.CreateFileW(path, port::kGenericWrite, port::kOpenExisting));
   return file.Valid() && files.FlushFileBuffers(file.Get());
 }
 
 bool WalkJournal::Create(const std::wstring& folder, const std::vector<FileChange>& changes) {
   Close();
   path_ = folder + L"\\" + kJournalName;
-  handle_ = files_.CreateFileW(path_, port::kGenericWrite, port::kCreateNew, port::kFileShareRead);
-  if (handle_ == 0) {
+  handle_.Put() =
+      files_.CreateFileW(path_, port::kGenericWrite, port::kCreateNew, port::kFileShareRead);
+  if (!handle_.Valid()) {
     path_.clear();
     return false;
   }
@@ -225,19 +224,18 @@ bool WalkJournal::Create(const std::wstring& folder, const std::vector<FileChang
                 : Line({L"O", index, c.destination, c.copyName, std::to_wstring(c.copySize),
                         std::wstring(c.copyHash.begin(), c.copyHash.end())});
   }
-  return files_.WriteFile(handle_, text.data(), text.size()) && files_.FlushFileBuffers(handle_);
+  return files_.WriteFile(handle_.Get(), text.data(), text.size()) &&
+         files_.FlushFileBuffers(handle_.Get());
 }
 
 bool WalkJournal::Append(const std::vector<std::wstring>& fields) {
-  if (handle_ == 0) return false;
+  if (!handle_.Valid()) return false;
   const std::string line = Line(fields);
-  return files_.WriteFile(handle_, line.data(), line.size()) && files_.FlushFileBuffers(handle_);
+  return files_.WriteFile(handle_.Get(), line.data(), line.size()) &&
+         files_.FlushFileBuffers(handle_.Get());
 }
 
-void WalkJournal::Close() {
-  if (handle_ != 0) files_.CloseHandle(handle_);
-  handle_ = 0;
-}
+void WalkJournal::Close() { handle_.Reset(); }
 
 port::Status WalkJournal::Remove() {
   Close();

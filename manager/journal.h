@@ -69,8 +69,7 @@ bool FlushToDisk(port::Files& files, const std::wstring& path);
 
 class WalkJournal {
  public:
-  explicit WalkJournal(port::Files& files) : files_(files) {}
-  ~WalkJournal() { Close(); }
+  explicit WalkJournal(port::Files& files) : files_(files), handle_(files) {}
   WalkJournal(const WalkJournal&) = delete;
   WalkJournal& operator=(const WalkJournal&) = delete;
 
@@ -91,7 +90,7 @@ class WalkJournal {
  private:
   bool Append(const std::vector<std::wstring>& fields);
   port::Files& files_;
-  port::Handle handle_ = 0;
+  port::UniqueFile handle_;
   std::wstring path_;
 };
 

@@ -107,24 +107,22 @@ bool CVRNManager::IsSupportedOS() {
 }
 
 std::int32_t CVRNManager::QZIsWow64Process() {
-  const port::Handle kernel32 = os_.modules.LoadLibraryW(L"kernel32.dll");
-  if (kernel32 == 0) return 0;
+  const port::UniqueModule kernel32(os_.modules, os_.modules.LoadLibraryW(L"kernel32.dll"));
+  if (!kernel32.Valid()) return 0;
   // Windows 2000 has no IsWow64Process: it cannot be running under WOW64.
-  const bool wow64 = os_.modules.IsWow64Process(kernel32).value_or(false);
+  const bool wow64 = os_.modules.IsWow64Process(kernel32.Get()).value_or(false);
   if (wow64) WriteLog(kWow64, L"Running under Wow64Process", kInfo);
-  os_.modules.FreeLibrary(kernel32);
   return wow64 ? 1 : 0;
 }
 
 bool CVRNManager::QZIsVistaOS() {
-  const port::Handle kernel32 = os_.modules.LoadLibraryW(L"kernel32.dll");
-  if (kernel32 == 0) return false;
+  const port::UniqueModule kernel32(os_.modules, os_.modules.LoadLibraryW(L"kernel32.dll"));
+  if (!kernel32.Valid()) return false;
   // GetLocaleInfoEx came with Vista; its presence is the test, never a call.
-  const bool vista = os_.modules.GetProcAddress(kernel32, "GetLocaleInfoEx");
+  const bool vista = os_.modules.GetProcAddress(kernel32.Get(), "GetLocaleInfoEx");
   if (vista) {
     WriteLog(kVista, L"This OS is greater than or equal to Vista OS. GetLocaleInfoEx found", kInfo);
   }
-  os_.modules.FreeLibrary(kernel32);
   return vista;
 }
 

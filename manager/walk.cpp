@@ -11,7 +11,7 @@ namespace {
 
 constexpr wchar_t kDoUpdate[] = L"CVRNManager:DoUpdate";
 
-using UniqueFile = port::UniqueHandle<port::Files, &port::Files::CloseHandle>;
+using port::UniqueFile;
 
 // Size and SHA-256 of an open file, read from its start.
 bool HashOpenFile(port::Files& files, port::Handle file, std::uint64_t& size, std::string& hash) {

@@ -92,5 +92,6 @@ class Files {
 };
 
 using UniqueFind = UniqueHandle<Files, &Files::FindClose>;
+using UniqueFile = UniqueHandle<Files, &Files::CloseHandle>;
 
 }  // namespace qz::port

@@ -7,9 +7,9 @@
 
 namespace qz::port {
 
-// `Close` is the service's closing call (RegCloseKey, CloseHandle, ...);
-// 0 is never a valid handle, so an owner of 0 closes nothing.
-template <typename Service, auto Close>
+// `CloseCall` is the service's closing call (RegCloseKey, CloseHandle,
+// ...); 0 is never a valid handle, so an owner of 0 closes nothing.
+template <typename Service, auto CloseCall>
 class UniqueHandle {
  public:
   explicit UniqueHandle(Service& service, Handle handle = 0)
@@ -28,12 +28,30 @@ class UniqueHandle {
     return handle_;
   }
   void Reset() {
-    if (handle_ != 0) (service_->*Close)(std::exchange(handle_, 0));
+    if (handle_ != 0) (service_->*CloseCall)(std::exchange(handle_, 0));
+  }
+  // Closes now and says whether the close succeeded: a written file's last
+  // data reach the disk at its close. Nothing held is a success.
+  bool Close() {
+    return handle_ == 0 || static_cast<bool>((service_->*CloseCall)(std::exchange(handle_, 0)));
   }
 
  private:
   Service* service_;
   Handle handle_;
+};
+
+// Runs `f` on every path out of a scope, for what no owner above covers.
+template <typename F>
+class ScopeExit {
+ public:
+  explicit ScopeExit(F f) : f_(std::move(f)) {}
+  ~ScopeExit() { f_(); }
+  ScopeExit(const ScopeExit&) = delete;
+  ScopeExit& operator=(const ScopeExit&) = delete;
+
+ private:
+  F f_;
 };
 
 }  // namespace qz::port

@@ -2,8 +2,9 @@
 #pragma once
 #include <string>
 
-#include "platform/types.h"
 #include "platform/errors.h"
+#include "platform/handles.h"
+#include "platform/types.h"
 
 namespace qz::port {
 
@@ -45,5 +46,7 @@ class Services {
   // The last error of the calling thread, right after a failed call above.
   virtual DWORD GetLastError() = 0;
 };
+
+using UniqueService = UniqueHandle<Services, &Services::CloseServiceHandle>;
 
 }  // namespace qz::port

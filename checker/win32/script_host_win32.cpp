@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/text_file.h"
+#include "platform/handles.h"
 
 namespace qz::check {
 
@@ -25,12 +26,10 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
   HANDLE file = ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_TEMPORARY, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
+  const port::ScopeExit close([file] { ::CloseHandle(file); });
   DWORD written = 0;
-  const bool ok =
-      ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-      written == bytes.size();
-  ::CloseHandle(file);
-  return ok;
+  return ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
+         written == bytes.size();
 }
 
 std::string ReadAll(HANDLE file) {
@@ -63,9 +62,11 @@ SyntaxResult Win32ScriptHost::Check(const std::wstring& script) {
   if (hostPath.empty() || rulePath.empty() || systemLength == 0 || systemLength > MAX_PATH) {
     return result;
   }
-  if (!WriteAll(hostPath, kHostScript) || !WriteAll(rulePath, EncodeUtf16WithBom(script))) {
+  const port::ScopeExit removeFiles([&] {
     ::DeleteFileW(hostPath.c_str());
     ::DeleteFileW(rulePath.c_str());
+  });
+  if (!WriteAll(hostPath, kHostScript) || !WriteAll(rulePath, EncodeUtf16WithBom(script))) {
     return result;
   }
   SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
@@ -74,38 +75,36 @@ SyntaxResult Win32ScriptHost::Check(const std::wstring& script) {
                                 FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, CREATE_ALWAYS,
                                 FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   result = {SyntaxResult::kNotRun, 0, "cannot start cscript.exe"};
-  if (output != INVALID_HANDLE_VALUE) {
-    // By its full path, and not from the patch folder (the current
-    // directory), where a cscript.exe of the patch could lie.
-    const std::wstring host = std::wstring(system, systemLength) + L"\\cscript.exe";
-    std::wstring commandLine =
-        L"\"" + host + L"\" //Nologo //E:JScript \"" + hostPath + L"\" \"" + rulePath + L"\"";
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
-    const std::wstring folder = hostPath.substr(0, hostPath.find_last_of(L'\\') + 1);
-    STARTUPINFOW start = {};
-    start.cb = sizeof start;
-    start.dwFlags = STARTF_USESTDHANDLES;
-    start.hStdInput = nullptr;
-    start.hStdOutput = output;
-    start.hStdError = output;
-    PROCESS_INFORMATION process = {};
-    if (::CreateProcessW(host.c_str(), buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
-                         nullptr, folder.c_str(), &start, &process)) {
-      if (::WaitForSingleObject(process.hProcess, kHostTimeout) != WAIT_OBJECT_0) {
-        ::TerminateProcess(process.hProcess, 1);
-        result = {SyntaxResult::kNotRun, 0, "the script host did not end"};
-      } else {
-        result = ParseHostReport(ReadAll(output));
-      }
-      ::CloseHandle(process.hThread);
-      ::CloseHandle(process.hProcess);
-    }
-    ::CloseHandle(output);
+  if (output == INVALID_HANDLE_VALUE) return result;
+  const port::ScopeExit closeOutput([output] { ::CloseHandle(output); });
+  // By its full path, and not from the patch folder (the current
+  // directory), where a cscript.exe of the patch could lie.
+  const std::wstring host = std::wstring(system, systemLength) + L"\\cscript.exe";
+  std::wstring commandLine =
+      L"\"" + host + L"\" //Nologo //E:JScript \"" + hostPath + L"\" \"" + rulePath + L"\"";
+  std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
+  buffer.push_back(L'\0');
+  const std::wstring folder = hostPath.substr(0, hostPath.find_last_of(L'\\') + 1);
+  STARTUPINFOW start = {};
+  start.cb = sizeof start;
+  start.dwFlags = STARTF_USESTDHANDLES;
+  start.hStdInput = nullptr;
+  start.hStdOutput = output;
+  start.hStdError = output;
+  PROCESS_INFORMATION process = {};
+  if (!::CreateProcessW(host.c_str(), buffer.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW,
+                        nullptr, folder.c_str(), &start, &process)) {
+    return result;
   }
-  ::DeleteFileW(hostPath.c_str());
-  ::DeleteFileW(rulePath.c_str());
-  return result;
+  const port::ScopeExit closeProcess([&process] {
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+  });
+  if (::WaitForSingleObject(process.hProcess, kHostTimeout) != WAIT_OBJECT_0) {
+    ::TerminateProcess(process.hProcess, 1);
+    return {SyntaxResult::kNotRun, 0, "the script host did not end"};
+  }
+  return ParseHostReport(ReadAll(output));
 }
 
 }  // namespace qz::check
