@@ -1,10 +1,32 @@
 """What every benchmark here stands on: the test prefix, its environment,
 the manager's log in it, a folder of the benchmarks' own, the UI robot and
-the 32-bit script host."""
+the 32-bit script host; and the options every benchmark takes."""
 
+import argparse
 import re
+from pathlib import Path
 
 import harness
+
+
+def arg_parser(doc, runs):
+    """A parser described by the docstring's first line, with --runs; a
+    benchmark adds its own options to it before parse_args."""
+    parser = argparse.ArgumentParser(description=doc.splitlines()[0])
+    parser.add_argument('--runs', type=int, default=runs)
+    return parser
+
+
+def parse_args(parser):
+    """Adds --exe and --control (last, as the help lists them), parses the
+    command line and stops when either program has not been built."""
+    parser.add_argument('--exe', type=Path, default=harness.BIN / harness.PRODUCT)
+    parser.add_argument('--control', type=Path, default=harness.BIN / 'qzkdiag.dll')
+    args = parser.parse_args()
+    for p in (args.exe, args.control):
+        if not p.exists():
+            raise SystemExit(f'{p} is missing: build it first (make build)')
+    return args
 
 
 def script_text(body):

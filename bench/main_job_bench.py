@@ -34,7 +34,6 @@ out/bin must hold QZVRN.exe and qzkdiag.dll (make build); qzparts.exe is
 built into out/bench-bin with the build's cross compiler.
 """
 
-import argparse
 import contextlib
 import fcntl
 import os
@@ -49,7 +48,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / 'tests' / 'wine'))
 import harness  # noqa: E402
-from bench_bed import BenchBed, script_text  # noqa: E402
+from bench_bed import (BenchBed, arg_parser, parse_args,  # noqa: E402
+                       script_text)
 
 CONDITIONS = 10
 FILES = 20
@@ -459,16 +459,10 @@ def run_lock():
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument('--runs', type=int, default=9)
+    parser = arg_parser(__doc__, runs=9)
     parser.add_argument('--scale-runs', type=int, default=5)
     parser.add_argument('--phases', action='store_true')
-    parser.add_argument('--exe', type=Path, default=harness.BIN / harness.PRODUCT)
-    parser.add_argument('--control', type=Path, default=harness.BIN / 'qzkdiag.dll')
-    args = parser.parse_args()
-    for p in (args.exe, args.control):
-        if not p.exists():
-            raise SystemExit(f'{p} is missing: build it first (make build)')
+    args = parse_args(parser)
 
     bench = Bench(args.exe, args.control)
     steps = (('job', lambda: bench.main_job()[0]), ('hosts_bare', bench.hosts_bare),

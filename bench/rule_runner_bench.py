@@ -13,7 +13,6 @@ Uses the Wine test bed of tests/wine (its prefix, display and UI robot);
 out/bin must hold QZVRN.exe and qzkdiag.dll (make build).
 """
 
-import argparse
 import contextlib
 import fcntl
 import shutil
@@ -25,7 +24,8 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[1]
 sys.path.insert(0, str(ROOT / 'tests' / 'wine'))
 import harness  # noqa: E402
-from bench_bed import BenchBed, script_text  # noqa: E402
+from bench_bed import (BenchBed, arg_parser, parse_args,  # noqa: E402
+                       script_text)
 
 # Needed until it has run once: the main rule says true, the final rule
 # (the same script, run again) false. It also asks the control something,
@@ -95,14 +95,7 @@ class Bench(BenchBed):
 
 
 def main():
-    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
-    parser.add_argument('--runs', type=int, default=7)
-    parser.add_argument('--exe', type=Path, default=harness.BIN / harness.PRODUCT)
-    parser.add_argument('--control', type=Path, default=harness.BIN / 'qzkdiag.dll')
-    args = parser.parse_args()
-    for p in (args.exe, args.control):
-        if not p.exists():
-            raise SystemExit(f'{p} is missing: build it first (make build)')
+    args = parse_args(arg_parser(__doc__, runs=7))
 
     bench = Bench(args.exe, args.control)
     # One run at a time in the shared prefix, as the Wine tests do.
