@@ -40,6 +40,10 @@ class SandboxFiles : public port::Files {
   port::DWORD GetFileAttributesW(const std::wstring& path) override {
     return real_.GetFileAttributesW(path);
   }
+  port::DWORD GetFileAttributesA(const std::string& path) override {
+    return real_.GetFileAttributesA(path);
+  }
+  bool CopyFileA(const std::string&, const std::string&, bool) override { return false; }
   port::Status SetFileAttributesW(const std::wstring&, port::DWORD) override { return Refused(); }
   port::Status CreateDirectoryW(const std::wstring&) override { return Refused(); }
   port::Status RemoveDirectoryW(const std::wstring&) override { return Refused(); }

@@ -9,13 +9,14 @@
 #include <string>
 
 #include "driverpatch/trace_log.h"
-#include "platform/ansi_files.h"
-#include "platform/ansi_shell.h"
 #include "platform/debug_output.h"
 #include "platform/files.h"
+#include "platform/installer.h"
+#include "platform/modules.h"
 #include "platform/printers.h"
 #include "platform/resources.h"
 #include "platform/services.h"
+#include "platform/shell.h"
 #include "platform/shutdown.h"
 #include "platform/system_info.h"
 #include "platform/top_windows.h"
@@ -29,8 +30,9 @@ struct DriverPatchPlatform {
   port::Files& files;
   port::Resources& resources;
   port::Ui& ui;
-  port::AnsiFiles& ansiFiles;
-  port::AnsiShell& shell;
+  port::Modules& modules;
+  port::Installer& installer;
+  port::Shell& shell;
   port::Services& services;
   port::Printers& printers;
   port::TopWindows& windows;

@@ -26,7 +26,7 @@ class RestartDialogProcedure : public port::DialogProcedure {
 
 // The folder of the running program, without its trailing backslash.
 std::string SourceDirectory(DriverPatch& run) {
-  std::string path = run.os.ansiFiles.GetModuleFileNameA();
+  std::string path = run.os.modules.GetModuleFileNameA();
   const std::size_t cut = LastBackslash(run, path);
   if (cut != std::string::npos) path.resize(cut);
   return path;
@@ -35,10 +35,10 @@ std::string SourceDirectory(DriverPatch& run) {
 // Passed when the helper library or its export is missing; the library
 // stays loaded.
 bool CurrentUserIsAdministrator(DriverPatch& run, const std::string& sourceDirectory) {
-  const port::Handle helper = run.os.shell.LoadLibraryA(sourceDirectory + "\\txlsvchlp.dll");
+  const port::Handle helper = run.os.modules.LoadLibraryA(sourceDirectory + "\\txlsvchlp.dll");
   if (helper == 0) return true;
-  const auto check = run.os.shell.GetProcAddress(helper, "IsCurrentUserLocalAdministrator");
-  return !check || check() != 0;
+  const std::optional<int> administrator = run.os.modules.IsCurrentUserLocalAdministrator(helper);
+  return !administrator || *administrator != 0;
 }
 
 int Run(DriverPatch& run, const std::string& commandLine) {
@@ -59,7 +59,7 @@ int Run(DriverPatch& run, const std::string& commandLine) {
   const std::string serviceName = kServiceName;
   const std::string sourceFile = sourceDirectory + "\\QZZipm12.exe";
   std::string systemTarget;
-  if (const auto system = os.ansiFiles.GetSystemDirectoryA(260)) {
+  if (const auto system = os.system.GetSystemDirectoryA(260)) {
     systemTarget = *system + "\\qzzipm12.exe";
   }
 
@@ -83,7 +83,7 @@ int Run(DriverPatch& run, const std::string& commandLine) {
 
   // Without the new executable the service would be deleted with nothing
   // to put back: stop before anything is touched.
-  const port::DWORD source = os.ansiFiles.GetFileAttributesA(sourceFile);
+  const port::DWORD source = os.files.GetFileAttributesA(sourceFile);
   if (source == port::kInvalidFileAttributes || (source & port::kFileAttributeDirectory)) {
     os.debug.OutputDebugStringA("No QZZipm12.exe beside the driver patch");
     return -1;

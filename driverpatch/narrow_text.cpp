@@ -10,7 +10,7 @@ std::size_t LastBackslash(DriverPatch& run, const std::string& path) {
     const auto byte = static_cast<unsigned char>(path[i]);
     if (byte == '\\') {
       last = i;
-    } else if (run.os.ansiFiles.IsDBCSLeadByte(byte) && i + 1 < path.size()) {
+    } else if (run.os.system.IsDBCSLeadByte(byte) && i + 1 < path.size()) {
       ++i;
     }
   }
@@ -24,7 +24,7 @@ char FoldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - '
 bool EqualsIgnoringCaseMbcs(DriverPatch& run, const std::string& a, const std::string& b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (run.os.ansiFiles.IsDBCSLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
+    if (run.os.system.IsDBCSLeadByte(static_cast<unsigned char>(a[i])) && i + 1 < a.size()) {
       if (a[i] != b[i] || a[i + 1] != b[i + 1]) return false;
       ++i;
     } else if (FoldAscii(a[i]) != FoldAscii(b[i])) {

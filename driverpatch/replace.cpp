@@ -13,7 +13,7 @@ struct Target {
 };
 
 bool Copy(DriverPatch& run, const std::string& from, const Target& to) {
-  return run.os.ansiFiles.CopyFileA(from, to.path, false);
+  return run.os.files.CopyFileA(from, to.path, false);
 }
 
 // The driver target, formed before the service is touched so that the
@@ -70,7 +70,7 @@ Replacement ReplaceServiceExecutable(DriverPatch& run, const std::string& servic
   bool inUse = false;
   for (const Target* target : {&service, &driver, &system}) {
     if (target->copied) continue;
-    os.ansiFiles.SetupInstallFileExA("QZZipm12.exe", sourceDirectory, target->path,
+    os.installer.SetupInstallFileExA("QZZipm12.exe", sourceDirectory, target->path,
                                      port::kDriverCopyStyle, inUse);
   }
   // The copies are scheduled now: whatever this stop answers, even a

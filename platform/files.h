@@ -73,6 +73,9 @@ class Files {
 
   // kInvalidFileAttributes when the entry cannot be read.
   virtual DWORD GetFileAttributesW(const std::wstring& path) = 0;
+  // The narrow forms, for paths in the ANSI code page (the driver patch).
+  virtual DWORD GetFileAttributesA(const std::string& path) = 0;
+  virtual bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) = 0;
   virtual Status SetFileAttributesW(const std::wstring& path, DWORD attributes) = 0;
   virtual Status CreateDirectoryW(const std::wstring& path) = 0;
   virtual Status RemoveDirectoryW(const std::wstring& path) = 0;

@@ -22,6 +22,9 @@ inline constexpr unsigned kSpFileNotifyFileOpDelayed = 20;
 using FileCallback = unsigned (*)(void* context, unsigned notification, std::uintptr_t param1,
                                   std::uintptr_t param2);
 
+// The driver patch's copy style for SetupInstallFileExA.
+inline constexpr DWORD kDriverCopyStyle = 0x10780;
+
 class Installer {
  public:
   virtual ~Installer() = default;
@@ -37,6 +40,12 @@ class Installer {
                                    const std::wstring& destinationName, DWORD copyStyle,
                                    FileCallback callback, void* context, bool& fileWasInUse,
                                    DWORD& lastError) = 0;
+  // SetupInstallFileExA without INF and without callback: copies
+  // `sourceFile` from `sourcePathRoot` to `destination`; `inUse` is the
+  // call's FileWasInUse.
+  virtual bool SetupInstallFileExA(const std::string& sourceFile, const std::string& sourcePathRoot,
+                                   const std::string& destination, DWORD copyStyle,
+                                   bool& inUse) = 0;
 };
 
 }  // namespace qz::port

@@ -23,6 +23,14 @@ class Modules {
   virtual bool FreeLibrary(Handle module) = 0;
   // GetModuleFileNameW of the program itself, whatever its length.
   virtual std::optional<std::wstring> GetModuleFileNameW() = 0;
+  // The same narrow; empty on failure.
+  virtual std::string GetModuleFileNameA() = 0;
+  // LoadLibraryA, its dependencies looked for beside it; 0 when it cannot
+  // be loaded.
+  virtual Handle LoadLibraryA(const std::string& path) = 0;
+  // Calls the module's IsCurrentUserLocalAdministrator (no arguments, an
+  // int back); nullopt when it has no such export.
+  virtual std::optional<int> IsCurrentUserLocalAdministrator(Handle module) = 0;
 };
 
 using UniqueModule = UniqueHandle<Modules, &Modules::FreeLibrary>;

@@ -1,5 +1,6 @@
 // System information: folders, clock, versions, languages, text conversion.
 #pragma once
+#include <cstddef>
 #include <optional>
 #include <string>
 
@@ -29,6 +30,12 @@ class SystemInfo {
   virtual std::optional<std::wstring> GetTempPathW() = 0;
   // The system directory, whatever its length.
   virtual std::optional<std::wstring> GetSystemDirectoryW() = 0;
+  // GetSystemDirectoryA into `bufferChars`; nullopt when it fails or does
+  // not fit.
+  virtual std::optional<std::string> GetSystemDirectoryA(std::size_t bufferChars) = 0;
+  // IsDBCSLeadByte in the ANSI code page: whether `byte` starts a
+  // two-byte character, so that a backslash after it is no separator.
+  virtual bool IsDBCSLeadByte(unsigned char byte) = 0;
   virtual DWORD GetTickCount() = 0;
   virtual void Sleep(DWORD milliseconds) = 0;
   // Fills `info` for the record size that `info.size` names; false when the

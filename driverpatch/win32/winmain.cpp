@@ -15,15 +15,17 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   const auto files = win32::MakeFiles();
   const auto resources = win32::MakeResources();
   const auto ui = win32::MakeUi();
-  const auto ansiFiles = win32::MakeAnsiFiles();
-  const auto shell = win32::MakeAnsiShell();
+  const auto modules = win32::MakeModules();
+  const auto installer = win32::MakeInstaller();
+  const auto shell = win32::MakeShell();
   const auto services = win32::MakeServices();
   const auto printers = win32::MakePrinters();
   const auto windows = win32::MakeTopWindows();
   const auto debug = win32::MakeDebugOutput();
   const auto shutdown = win32::MakeShutdown();
-  driverpatch::DriverPatchPlatform os{*system,   *files,    *resources, *ui,    *ansiFiles, *shell,
-                                      *services, *printers, *windows,   *debug, *shutdown};
+  driverpatch::DriverPatchPlatform os{*system,   *files,     *resources, *ui,
+                                      *modules,  *installer, *shell,     *services,
+                                      *printers, *windows,   *debug,     *shutdown};
   driverpatch::DriverPatch run(os);
   return driverpatch::RunDriverPatch(run, commandLine ? commandLine : "");
 }

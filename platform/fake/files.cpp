@@ -320,4 +320,15 @@ port::Status FakeFiles::DeleteFileW(const std::wstring& path) {
   return port::Status::Ok();
 }
 
+DWORD FakeFiles::GetFileAttributesA(const std::string& path) {
+  const Entry* entry = Find(W(path));
+  if (entry == nullptr) return port::kInvalidFileAttributes;
+  return entry->directory ? port::kFileAttributeDirectory : port::kFileAttributeNormal;
+}
+
+bool FakeFiles::CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
+  copiesA.emplace_back(from, to);
+  return static_cast<bool>(CopyFileW(W(from), W(to), failIfExists));
+}
+
 }  // namespace qz::fake

@@ -53,6 +53,10 @@ class FakeFiles : public port::Files {
   bool FindNextFileW(Handle search, port::FindData& found) override;
   bool FindClose(Handle search) override;
   DWORD GetFileAttributesW(const std::wstring& path) override;
+  // Narrow paths are Latin-1; narrow copies are also recorded here.
+  DWORD GetFileAttributesA(const std::string& path) override;
+  bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override;
+  std::vector<std::pair<std::string, std::string>> copiesA;
   port::Status SetFileAttributesW(const std::wstring& path, DWORD attributes) override;
   port::Status CreateDirectoryW(const std::wstring& path) override;
   port::Status RemoveDirectoryW(const std::wstring& path) override;

@@ -29,6 +29,18 @@ class FakeInstaller : public port::Installer {
     bool result;
   };
   explicit FakeInstaller(FakeFiles& files) : files_(files) {}
+  // The narrow installs are recorded, never acted out.
+  struct InstallA {
+    std::string file, root, destination;
+    DWORD style;
+  };
+  std::vector<InstallA> installsA;
+  bool SetupInstallFileExA(const std::string& file, const std::string& root,
+                           const std::string& destination, DWORD style, bool& inUse) override {
+    installsA.push_back({file, root, destination, style});
+    inUse = false;
+    return true;
+  }
   // By folded destination path; kCopy when absent.
   std::map<std::wstring, Outcome> outcomes;
   DWORD error = 5;

@@ -1,4 +1,6 @@
 // The fake loaded libraries.
+#include <iterator>
+
 #include "platform/fake/fake_platform.h"
 
 namespace qz::fake {
@@ -34,5 +36,20 @@ std::optional<HRESULT> FakeModules::DllRegisterServer(Handle module) {
 }
 
 bool FakeModules::FreeLibrary(Handle module) { return open_.erase(module) != 0; }
+
+Handle FakeModules::LoadLibraryA(const std::string& path) {
+  loadedA.push_back(path);
+  const auto it = librariesA.find(path);
+  if (it == librariesA.end()) return 0;
+  return 0x700 + static_cast<Handle>(std::distance(librariesA.begin(), it));
+}
+
+std::optional<int> FakeModules::IsCurrentUserLocalAdministrator(Handle module) {
+  auto it = librariesA.begin();
+  std::advance(it, static_cast<long>(module - 0x700));
+  const auto proc = it->second.find("IsCurrentUserLocalAdministrator");
+  if (proc == it->second.end()) return std::nullopt;
+  return proc->second;
+}
 
 }  // namespace qz::fake

@@ -32,6 +32,13 @@ class FakeModules : public port::Modules {
   bool FreeLibrary(Handle module) override;
   std::optional<std::wstring> programPath = L"C:\\patch\\QZVRN.exe";
   std::optional<std::wstring> GetModuleFileNameW() override { return programPath; }
+  std::string GetModuleFileNameA() override { return programPath ? Narrow(*programPath) : ""; }
+  // Narrow libraries by path, with their int exports' answers; never
+  // unloaded.
+  std::map<std::string, std::map<std::string, int>> librariesA;
+  std::vector<std::string> loadedA;
+  Handle LoadLibraryA(const std::string& path) override;
+  std::optional<int> IsCurrentUserLocalAdministrator(Handle module) override;
 
  private:
   std::map<Handle, std::wstring> open_;

@@ -1,5 +1,6 @@
 // FakeShell: the Shell port (platform/shell.h) in memory, for the native unit tests.
 #pragma once
+#include <functional>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -22,6 +23,18 @@ class FakeShell : public port::Shell {
                                int showCommand) override {
     executions.push_back({verb, file, parameters, directory, showCommand});
     return result;
+  }
+  struct LaunchA {
+    std::string verb, file, parameters;
+    int show;
+  };
+  std::vector<LaunchA> launches;
+  std::function<void(const std::string& file)> onLaunch;
+  std::intptr_t ShellExecuteA(const std::string& verb, const std::string& file,
+                              const std::string& parameters, int show) override {
+    launches.push_back({verb, file, parameters, show});
+    if (onLaunch) onLaunch(file);
+    return 42;
   }
 };
 

@@ -1,5 +1,7 @@
 // FakeSystemInfo: the SystemInfo port (platform/system_info.h) in memory, for the native unit tests.
 #pragma once
+#include <cstddef>
+#include <set>
 #include <map>
 #include <optional>
 #include <string>
@@ -12,6 +14,10 @@ namespace qz::fake {
 
 class FakeSystemInfo : public port::SystemInfo {
  public:
+  std::optional<std::string> systemDirectoryA = std::string("C:\\WINDOWS\\system32");
+  std::set<unsigned char> leadBytes;  // a DBCS code page's lead bytes
+  std::optional<std::string> GetSystemDirectoryA(std::size_t) override { return systemDirectoryA; }
+  bool IsDBCSLeadByte(unsigned char byte) override { return leadBytes.count(byte) != 0; }
   std::optional<std::wstring> currentDirectory = L"C:\\patch";
   std::optional<std::wstring> tempPath = L"C:\\Temp\\";
   std::optional<std::wstring> systemDirectory = L"C:\\WINDOWS\\system32";

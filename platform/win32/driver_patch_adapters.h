@@ -3,8 +3,6 @@
 #pragma once
 #include <memory>
 
-#include "platform/ansi_files.h"
-#include "platform/ansi_shell.h"
 #include "platform/debug_output.h"
 #include "platform/printers.h"
 #include "platform/services.h"
@@ -12,8 +10,6 @@
 
 namespace qz::win32 {
 
-std::unique_ptr<port::AnsiFiles> MakeAnsiFiles();
-std::unique_ptr<port::AnsiShell> MakeAnsiShell();
 std::unique_ptr<port::Services> MakeServices();
 std::unique_ptr<port::Printers> MakePrinters();
 std::unique_ptr<port::TopWindows> MakeTopWindows();

@@ -89,6 +89,14 @@ class Win32Files : public port::Files {
     return ::GetFileAttributesW(path.c_str());
   }
 
+  port::DWORD GetFileAttributesA(const std::string& path) override {
+    return ::GetFileAttributesA(path.c_str());
+  }
+
+  bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override {
+    return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+  }
+
   port::Status SetFileAttributesW(const std::wstring& path, port::DWORD attributes) override {
     return Result(::SetFileAttributesW(path.c_str(), attributes));
   }

@@ -45,6 +45,24 @@ class Win32Installer : public port::Installer {
     fileWasInUse = inUse != FALSE;
     return ok != FALSE;
   }
+
+  bool SetupInstallFileExA(const std::string& sourceFile, const std::string& sourcePathRoot,
+                           const std::string& destination, port::DWORD copyStyle,
+                           bool& inUse) override {
+    // setupapi.dll is taken from the system folder, not by name.
+    static const auto install =
+        SystemFunctionAs<decltype(&::SetupInstallFileExA)>(L"setupapi.dll", "SetupInstallFileExA");
+    if (install == nullptr) {
+      inUse = false;
+      ::SetLastError(ERROR_PROC_NOT_FOUND);
+      return false;
+    }
+    BOOL wasInUse = FALSE;
+    const BOOL done = install(nullptr, nullptr, sourceFile.c_str(), sourcePathRoot.c_str(),
+                              destination.c_str(), copyStyle, nullptr, nullptr, &wasInUse);
+    inUse = wasInUse != FALSE;
+    return done != FALSE;
+  }
 };
 
 }  // namespace

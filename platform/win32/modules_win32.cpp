@@ -3,6 +3,8 @@
 // Windows 2000, which must still load the program.
 #include <windows.h>
 
+#include <vector>
+
 #include "platform/win32/library_loading.h"
 #include "platform/win32/win32_platform.h"
 
@@ -64,6 +66,30 @@ class Win32Modules : public port::Modules {
       }
     }
     return std::nullopt;
+  }
+
+  std::string GetModuleFileNameA() override {
+    // Grown until the path fits, so a deep folder is not cut.
+    for (DWORD size = 1024; size <= 65536; size *= 2) {
+      std::vector<char> buffer(size, '\0');
+      const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), size);
+      if (length == 0) return std::string();
+      if (length < size - 1) return std::string(buffer.data(), length);
+    }
+    return std::string();
+  }
+
+  port::Handle LoadLibraryA(const std::string& path) override {
+    return reinterpret_cast<port::Handle>(LoadLibraryBesideItselfA(path.c_str()));
+  }
+
+  std::optional<int> IsCurrentUserLocalAdministrator(port::Handle module) override {
+    using IntProc = int(WINAPI*)();
+    // The detour through void* states that the real type is known to us.
+    const auto proc = reinterpret_cast<IntProc>(reinterpret_cast<void*>(
+        ::GetProcAddress(reinterpret_cast<HMODULE>(module), "IsCurrentUserLocalAdministrator")));
+    if (proc == nullptr) return std::nullopt;
+    return proc();
   }
 };
 

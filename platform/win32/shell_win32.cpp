@@ -19,6 +19,12 @@ class Win32Shell : public port::Shell {
                         directory.empty() ? nullptr : directory.c_str(), showCommand);
     return reinterpret_cast<std::uintptr_t>(result);
   }
+
+  std::intptr_t ShellExecuteA(const std::string& verb, const std::string& file,
+                              const std::string& parameters, int showCommand) override {
+    return reinterpret_cast<std::intptr_t>(::ShellExecuteA(
+        nullptr, verb.c_str(), file.c_str(), parameters.c_str(), nullptr, showCommand));
+  }
 };
 
 }  // namespace

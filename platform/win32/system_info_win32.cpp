@@ -58,6 +58,15 @@ class Win32SystemInfo : public port::SystemInfo {
 
   void Sleep(port::DWORD milliseconds) override { ::Sleep(milliseconds); }
 
+  std::optional<std::string> GetSystemDirectoryA(std::size_t bufferChars) override {
+    std::vector<char> buffer(bufferChars + 1, '\0');
+    const UINT length = ::GetSystemDirectoryA(buffer.data(), static_cast<UINT>(bufferChars));
+    if (length == 0 || length >= bufferChars) return std::nullopt;
+    return std::string(buffer.data(), length);
+  }
+
+  bool IsDBCSLeadByte(unsigned char byte) override { return ::IsDBCSLeadByte(byte) != FALSE; }
+
   bool GetVersionExW(port::OsVersionInfo& info) override {
     // Always the extended record's room, zeroed, so that a basic request
     // leaves the product type 0.

@@ -105,9 +105,9 @@ TEST(DriverPatchRestart, EveryFailedStepEndsWithoutARestart) {
     FakeDriverPatchMachine m;
     RestartFake shutdown;
     driverpatch::DriverPatchPlatform os = m.os;
-    DriverPatchPlatform withFake{os.system,    os.files, os.resources, os.ui,
-                                 os.ansiFiles, os.shell, os.services,  os.printers,
-                                 os.windows,   os.debug, shutdown};
+    DriverPatchPlatform withFake{os.system,   os.files,     os.resources, os.ui,
+                                 os.modules,  os.installer, os.shell,     os.services,
+                                 os.printers, os.windows,   os.debug,     shutdown};
     DriverPatch run{withFake};
     c.arrange(m, shutdown);
     RestartMachine(run);
@@ -181,7 +181,7 @@ TEST(DriverPatchEntry, HelperLibraryGatesOnlyWhenItAnswersZero) {
   for (const Case& c : cases) {
     FakeDriverPatchMachine m;
     DriverPatch run{m.os};
-    if (c.present) m.shell.libraries["C:\\patch\\txlsvchlp.dll"] = c.exports;
+    if (c.present) m.modules.librariesA["C:\\patch\\txlsvchlp.dll"] = c.exports;
     m.services.services.clear();  // past the gate: message 1
     EXPECT_EQ(RunDriverPatch(run, ""), c.exitCode);
     ASSERT_EQ(m.ui.boxes.size(), 1u);

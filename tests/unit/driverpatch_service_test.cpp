@@ -85,13 +85,13 @@ TEST_F(ServiceTest, DirectReplacementCopiesThreeTargetsThenRegistersAndStarts) {
   EXPECT_EQ(m.system.sleeps, (std::vector<port::DWORD>{200, 200, 500, 200, 200, 200, 100, 100}));
   EXPECT_EQ(m.windows.posted.size(), 1u);
   EXPECT_EQ(m.windows.sent.size(), 3u);
-  EXPECT_TRUE(m.ansiFiles.installs.empty());
+  EXPECT_TRUE(m.installer.installsA.empty());
 }
 
 TEST_F(ServiceTest, ServiceInTheSystemDirectoryIsCopiedOnce) {
   m.files.AddFile(L"C:\\WINDOWS\\system32\\QZZipm12.exe", "old");
   EXPECT_EQ(Replace("C:\\windows\\SYSTEM32\\QZZipm12.exe"), Replacement::kDirect);
-  EXPECT_EQ(m.ansiFiles.copies.size(), 2u);
+  EXPECT_EQ(m.files.copiesA.size(), 2u);
 }
 
 TEST(DriverPatchTargets, UnreadableFoldersLeaveTheirTargetOut) {
@@ -102,14 +102,14 @@ TEST(DriverPatchTargets, UnreadableFoldersLeaveTheirTargetOut) {
     if (driverFolder) {
       m.printers.driverDirectory = std::nullopt;
     } else {
-      m.ansiFiles.systemDirectory = std::nullopt;
+      m.system.systemDirectoryA = std::nullopt;
     }
     EXPECT_EQ(RunDriverPatch(run, "/silent"), 0);
-    for (const auto& [from, to] : m.ansiFiles.copies) {
+    for (const auto& [from, to] : m.files.copiesA) {
       EXPECT_EQ(to.rfind("C:\\", 0), 0u) << to;  // never a relative path
     }
-    EXPECT_EQ(m.ansiFiles.copies.size(), 2u);
-    EXPECT_TRUE(m.ansiFiles.installs.empty());
+    EXPECT_EQ(m.files.copiesA.size(), 2u);
+    EXPECT_TRUE(m.installer.installsA.empty());
     const std::string mark = driverFolder ? "No printer-driver directory: driver target left out"
                                           : "No system directory: system target left out";
     EXPECT_NE(std::find(m.debug.lines.begin(), m.debug.lines.end(), mark), m.debug.lines.end());
@@ -119,8 +119,8 @@ TEST(DriverPatchTargets, UnreadableFoldersLeaveTheirTargetOut) {
 TEST_F(ServiceTest, LockedServiceExecutableIsScheduledAndTheSourceRegistered) {
   m.files.Find(fake::W(FakeDriverPatchMachine::kServicePath))->locked = true;
   EXPECT_EQ(Replace(), Replacement::kDeferred);
-  ASSERT_EQ(m.ansiFiles.installs.size(), 1u);
-  const auto& install = m.ansiFiles.installs[0];
+  ASSERT_EQ(m.installer.installsA.size(), 1u);
+  const auto& install = m.installer.installsA[0];
   EXPECT_EQ(install.file, "QZZipm12.exe");
   EXPECT_EQ(install.root, "C:\\patch");
   EXPECT_EQ(install.destination, FakeDriverPatchMachine::kServicePath);
@@ -134,31 +134,31 @@ TEST_F(ServiceTest, ServiceThatCannotBeDeletedSchedulesAllThreeRealTargets) {
   service().deleteFails = true;
   EXPECT_EQ(Replace(), Replacement::kDeferred);
   std::vector<std::string> destinations;
-  for (const auto& i : m.ansiFiles.installs) destinations.push_back(i.destination);
+  for (const auto& i : m.installer.installsA) destinations.push_back(i.destination);
   EXPECT_EQ(destinations, (std::vector<std::string>{
                               FakeDriverPatchMachine::kServicePath,
                               "C:\\WINDOWS\\system32\\spool\\drivers\\w32x86\\3\\QZZIPM12.EXE",
                               "C:\\WINDOWS\\system32\\qzzipm12.exe"}));
-  EXPECT_TRUE(m.ansiFiles.copies.empty());
+  EXPECT_TRUE(m.files.copiesA.empty());
   // A service in the system directory: that target is scheduled once.
-  m.ansiFiles.installs.clear();
+  m.installer.installsA.clear();
   EXPECT_EQ(Replace("C:\\WINDOWS\\System32\\QZZIPM12.exe"), Replacement::kDeferred);
-  EXPECT_EQ(m.ansiFiles.installs.size(), 2u);
+  EXPECT_EQ(m.installer.installsA.size(), 2u);
 }
 
 TEST_F(ServiceTest, ASecondStopThatCannotBeAskedStillReportsTheScheduledCopies) {
   service().deleteFails = true;
   m.services.managerOpensLeft = 1;
   EXPECT_EQ(Replace(), Replacement::kDeferred);
-  EXPECT_EQ(m.ansiFiles.installs.size(), 3u);
+  EXPECT_EQ(m.installer.installsA.size(), 3u);
 }
 
 TEST_F(ServiceTest, ManagerWithoutFullAccessEndsTheRunWithMinusOne) {
   m.services.refusedManagerAccess = {port::kScManagerAllAccess};
   m.files.AddFile(L"C:\\patch\\TXLDriverPatch.exe");
   EXPECT_EQ(RunDriverPatch(run, "/silent"), -1);
-  EXPECT_TRUE(m.ansiFiles.copies.empty());
-  EXPECT_TRUE(m.ansiFiles.installs.empty());
+  EXPECT_TRUE(m.files.copiesA.empty());
+  EXPECT_TRUE(m.installer.installsA.empty());
   EXPECT_FALSE(m.files.Exists(L"C:\\patch\\QZVRN_Returncode.txt"));
 }
 
@@ -186,7 +186,7 @@ TEST_F(ServiceTest, DeviceSignalsReachOnlyTheExactClassAndGiveUpOnAHungWindow) {
 }
 
 TEST_F(ServiceTest, FileNameIsTheTextAfterTheLastBackslash) {
-  m.ansiFiles.leadBytes = {0x83};
+  m.system.leadBytes = {0x83};
   const std::pair<std::string, std::string> rows[] = {
       {"", ""},
       {"QZZipm12.exe", "QZZipm12.exe"},  // no backslash: the whole path

@@ -17,9 +17,9 @@ using fake::FakeMachine;
 constexpr port::DWORD kDiskFull = 112;
 
 // Writes the first two bytes of the patch file, then fails.
-class HalfWritingInstaller : public port::Installer {
+class HalfWritingInstaller : public fake::FakeInstaller {
  public:
-  explicit HalfWritingInstaller(FakeFiles& files) : files_(files) {}
+  explicit HalfWritingInstaller(FakeFiles& files) : FakeInstaller(files), files_(files) {}
   int calls = 0;
   bool SetupInstallFileExW(const std::wstring& sourceFile, const std::wstring& sourcePathRoot,
                            const std::wstring& destinationName, port::DWORD, port::FileCallback,
