@@ -10,28 +10,24 @@ constexpr port::DWORD kConfigRecordBytes = 36;
 
 bool QueryServiceBinaryPath(DriverPatch& run, const std::string& name, std::string& path) {
   port::Services& scm = run.os.services;
-  const port::UniqueService manager(scm, scm.OpenSCManagerA(port::kScManagerConnect));
+  const port::UniqueService manager(scm, scm.OpenSCManagerA(port::kScManagerConnect).value);
   if (!manager.Valid()) return false;
-  bool found = false;
-  const port::UniqueService service(
-      scm, scm.OpenServiceA(manager.Get(), name, port::kServiceQueryConfig));
-  if (!service.Valid()) {
-    if (scm.GetLastError() == port::kErrorServiceDoesNotExist) {
-      path = kMissingServicePath;
-      found = true;
-    }
-  } else {
-    port::DWORD needed = 0;
-    std::string binaryPath;
-    if (scm.QueryServiceConfigA(service.Get(), kConfigRecordBytes, binaryPath, needed)) {
-      found = true;
-    } else if (scm.GetLastError() == port::kErrorInsufficientBuffer &&
-               scm.QueryServiceConfigA(service.Get(), needed, binaryPath, needed)) {
-      found = true;
-    }
-    if (found) path = binaryPath;
+  const port::Result<port::Handle> opened =
+      scm.OpenServiceA(manager.Get(), name, port::kServiceQueryConfig);
+  const port::UniqueService service(scm, opened.value);
+  if (!opened) {
+    if (opened.status.error != port::kErrorServiceDoesNotExist) return false;
+    path = kMissingServicePath;
+    return true;
   }
-  return found;
+  port::Result<port::ServiceConfig> config =
+      scm.QueryServiceConfigA(service.Get(), kConfigRecordBytes);
+  if (!config && config.status.error == port::kErrorInsufficientBuffer) {
+    config = scm.QueryServiceConfigA(service.Get(), config.value.bytesNeeded);
+  }
+  if (!config) return false;
+  path = config.value.binaryPath;
+  return true;
 }
 
 int FileNameFromPath(DriverPatch& run, const std::string& path, std::string& name) {

@@ -18,21 +18,22 @@ bool StartServiceAndWait(DriverPatch& run, const std::string& name) {
   port::Services& scm = run.os.services;
   port::SystemInfo& system = run.os.system;
   if (run.startManager == 0) {
-    run.startManager = scm.OpenSCManagerA(port::kScManagerAllAccess);
+    run.startManager = scm.OpenSCManagerA(port::kScManagerAllAccess).value;
     if (run.startManager == 0) return false;
   }
   const port::UniqueService service(
-      scm, scm.OpenServiceA(run.startManager, name, port::kServiceAllAccess));
-  if (!service.Valid()) return false;
-  port::ServiceStatus status;
-  if (!scm.StartServiceA(service.Get()) || !scm.QueryServiceStatusEx(service.Get(), status)) {
-    return false;
-  }
+      scm, scm.OpenServiceA(run.startManager, name, port::kServiceAllAccess).value);
+  if (!service.Valid() || !scm.StartServiceA(service.Get())) return false;
+  const port::Result<port::ServiceStatus> started = scm.QueryServiceStatusEx(service.Get());
+  if (!started) return false;
+  port::ServiceStatus status = started.value;
   port::DWORD startTick = system.GetTickCount();
   port::DWORD lastCheckPoint = status.checkPoint;
   while (status.currentState == port::kServiceStartPending) {
     system.Sleep(PassWait(status.waitHint));
-    if (!scm.QueryServiceStatusEx(service.Get(), status)) break;
+    const port::Result<port::ServiceStatus> queried = scm.QueryServiceStatusEx(service.Get());
+    if (!queried) break;
+    status = queried.value;
     if (status.checkPoint > lastCheckPoint) {
       startTick = system.GetTickCount();
       lastCheckPoint = status.checkPoint;

@@ -24,27 +24,31 @@ inline constexpr DWORD kServiceControlStop = 1;
 inline constexpr DWORD kServiceStartPending = 2;
 inline constexpr DWORD kServiceRunning = 4;
 
+// QueryServiceConfigA's answer: the binary path, or on a buffer too small
+// (kErrorInsufficientBuffer) the size the call asks for.
+struct ServiceConfig {
+  std::string binaryPath;
+  DWORD bytesNeeded = 0;
+};
+
+// Every call but the close says how it went; the code is the one the
+// system gave right after it.
 class Services {
  public:
   virtual ~Services() = default;
-  // OpenSCManagerA on the local machine's active database; 0 on failure.
-  virtual Handle OpenSCManagerA(DWORD access) = 0;
-  // 0 on failure (GetLastError tells why).
-  virtual Handle OpenServiceA(Handle manager, const std::string& name, DWORD access) = 0;
-  // QueryServiceConfigA into a buffer of `bufferBytes`: on success the
-  // binary path; on failure `bytesNeeded` as the call reports it.
-  virtual bool QueryServiceConfigA(Handle service, DWORD bufferBytes, std::string& binaryPath,
-                                   DWORD& bytesNeeded) = 0;
-  virtual bool QueryServiceStatus(Handle service, ServiceStatus& status) = 0;
-  virtual bool ControlService(Handle service, DWORD control) = 0;
-  virtual bool DeleteService(Handle service) = 0;
+  // OpenSCManagerA on the local machine's active database.
+  virtual Result<Handle> OpenSCManagerA(DWORD access) = 0;
+  virtual Result<Handle> OpenServiceA(Handle manager, const std::string& name, DWORD access) = 0;
+  // QueryServiceConfigA into a buffer of `bufferBytes`.
+  virtual Result<ServiceConfig> QueryServiceConfigA(Handle service, DWORD bufferBytes) = 0;
+  virtual Result<ServiceStatus> QueryServiceStatus(Handle service) = 0;
+  virtual Status ControlService(Handle service, DWORD control) = 0;
+  virtual Status DeleteService(Handle service) = 0;
   // StartServiceA without arguments.
-  virtual bool StartServiceA(Handle service) = 0;
+  virtual Status StartServiceA(Handle service) = 0;
   // QueryServiceStatusEx with SC_STATUS_PROCESS_INFO.
-  virtual bool QueryServiceStatusEx(Handle service, ServiceStatus& status) = 0;
+  virtual Result<ServiceStatus> QueryServiceStatusEx(Handle service) = 0;
   virtual bool CloseServiceHandle(Handle handle) = 0;
-  // The last error of the calling thread, right after a failed call above.
-  virtual DWORD GetLastError() = 0;
 };
 
 using UniqueService = UniqueHandle<Services, &Services::CloseServiceHandle>;

@@ -1,6 +1,7 @@
 // Plain value types shared by every port interface. No Windows header is
 // included here: the portable core sees only these.
 #pragma once
+#include <utility>
 #include <cstdint>
 
 namespace qz::port {
@@ -21,6 +22,17 @@ struct Status {
   static Status Ok() { return {}; }
   // A failure that left no code still counts as one (ERROR_GEN_FAILURE).
   static Status Failed(DWORD code) { return {code != 0 ? code : 31u}; }
+};
+
+// What a call made, and how it went: `value` is meaningful only on
+// success. The adapter captures the error code right after the call.
+template <typename T>
+struct Result {
+  T value{};
+  Status status;
+  explicit operator bool() const { return static_cast<bool>(status); }
+  static Result Ok(T v) { return {std::move(v), Status::Ok()}; }
+  static Result Failed(DWORD code, T v = T{}) { return {std::move(v), Status::Failed(code)}; }
 };
 
 // Values the core compares against, under names that cannot collide with

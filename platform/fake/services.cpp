@@ -1,118 +1,101 @@
 #include "platform/fake/services.h"
+
 #include "platform/errors.h"
 
 namespace qz::fake {
 
-namespace {}  // namespace
+namespace {
+
+using port::Result;
+using port::ServiceConfig;
+using port::ServiceStatus;
+using port::Status;
+
+}  // namespace
 
 FakeServices::Service* FakeServices::Find(port::Handle handle) {
   auto it = open_.find(handle);
-  if (it == open_.end() || it->second.empty()) {
-    lastError_ = port::kErrorInvalidHandle;
-    return nullptr;
-  }
+  if (it == open_.end() || it->second.empty()) return nullptr;
   auto service = services.find(it->second);
   return service == services.end() ? nullptr : &service->second;
 }
 
-port::Handle FakeServices::OpenSCManagerA(port::DWORD access) {
+Result<port::Handle> FakeServices::OpenSCManagerA(port::DWORD access) {
   calls.push_back("OpenSCManagerA " + std::to_string(access));
   if (refusedManagerAccess.count(access) || (managerOpensLeft && (*managerOpensLeft)-- <= 0)) {
-    lastError_ = 5;  // ERROR_ACCESS_DENIED
-    return 0;
+    return Result<port::Handle>::Failed(port::kErrorAccessDenied);
   }
   open_[++next_] = "";
-  return next_;
+  return Result<port::Handle>::Ok(next_);
 }
 
-port::Handle FakeServices::OpenServiceA(port::Handle manager, const std::string& name,
-                                        port::DWORD access) {
+Result<port::Handle> FakeServices::OpenServiceA(port::Handle manager, const std::string& name,
+                                                port::DWORD access) {
   calls.push_back("OpenServiceA " + name + " " + std::to_string(access));
-  if (!open_.count(manager)) {
-    lastError_ = port::kErrorInvalidHandle;
-    return 0;
-  }
-  if (!services.count(name) || deleted.count(name)) {
-    lastError_ =
-        deleted.count(name) ? port::kErrorServiceMarkedForDelete : port::kErrorServiceDoesNotExist;
-    return 0;
-  }
+  if (!open_.count(manager)) return Result<port::Handle>::Failed(port::kErrorInvalidHandle);
+  if (deleted.count(name)) return Result<port::Handle>::Failed(port::kErrorServiceMarkedForDelete);
+  if (!services.count(name)) return Result<port::Handle>::Failed(port::kErrorServiceDoesNotExist);
   open_[++next_] = name;
-  return next_;
+  return Result<port::Handle>::Ok(next_);
 }
 
-bool FakeServices::QueryServiceConfigA(port::Handle service, port::DWORD bufferBytes,
-                                       std::string& binaryPath, port::DWORD& bytesNeeded) {
+Result<ServiceConfig> FakeServices::QueryServiceConfigA(port::Handle service,
+                                                        port::DWORD bufferBytes) {
   calls.push_back("QueryServiceConfigA " + std::to_string(bufferBytes));
   Service* s = Find(service);
-  if (s == nullptr) return false;
+  if (s == nullptr) return Result<ServiceConfig>::Failed(port::kErrorInvalidHandle);
   const port::DWORD needed = 36 + static_cast<port::DWORD>(s->binaryPath.size()) + 1;
   if (bufferBytes < needed) {
-    bytesNeeded = needed;
-    lastError_ = port::kErrorInsufficientBuffer;
-    return false;
+    return Result<ServiceConfig>::Failed(port::kErrorInsufficientBuffer, {std::string(), needed});
   }
-  binaryPath = s->binaryPath;
-  return true;
+  return Result<ServiceConfig>::Ok({s->binaryPath, 0});
 }
 
-bool FakeServices::QueryServiceStatus(port::Handle service, port::ServiceStatus& status) {
+Result<ServiceStatus> FakeServices::QueryServiceStatus(port::Handle service) {
   Service* s = Find(service);
-  if (s == nullptr) return false;
-  status = {s->state, 0, 0};
-  return true;
+  if (s == nullptr) return Result<ServiceStatus>::Failed(port::kErrorInvalidHandle);
+  return Result<ServiceStatus>::Ok({s->state, 0, 0});
 }
 
-bool FakeServices::ControlService(port::Handle service, port::DWORD control) {
+Status FakeServices::ControlService(port::Handle service, port::DWORD control) {
   calls.push_back("ControlService " + std::to_string(control));
   Service* s = Find(service);
-  if (s == nullptr) return false;
-  if (s->state != port::kServiceRunning) {
-    lastError_ = port::kErrorServiceNotActive;
-    return false;
-  }
+  if (s == nullptr) return Status::Failed(port::kErrorInvalidHandle);
+  if (s->state != port::kServiceRunning) return Status::Failed(port::kErrorServiceNotActive);
   s->state = 1;
-  return true;
+  return Status::Ok();
 }
 
-bool FakeServices::DeleteService(port::Handle service) {
+Status FakeServices::DeleteService(port::Handle service) {
   calls.push_back("DeleteService");
   Service* s = Find(service);
-  if (s == nullptr) return false;
-  if (s->deleteFails) {
-    lastError_ = 5;
-    return false;
-  }
+  if (s == nullptr) return Status::Failed(port::kErrorInvalidHandle);
+  if (s->deleteFails) return Status::Failed(port::kErrorAccessDenied);
   deleted.insert(open_[service]);
-  return true;
+  return Status::Ok();
 }
 
-bool FakeServices::StartServiceA(port::Handle service) {
+Status FakeServices::StartServiceA(port::Handle service) {
   calls.push_back("StartServiceA");
   Service* s = Find(service);
-  if (s == nullptr) return false;
-  if (s->startFails) {
-    lastError_ = 1053;
-    return false;
-  }
+  if (s == nullptr) return Status::Failed(port::kErrorInvalidHandle);
+  if (s->startFails) return Status::Failed(1053);  // ERROR_SERVICE_REQUEST_TIMEOUT
   queries_[open_[service]] = 0;
   s->state = s->afterStart.empty() ? port::kServiceRunning : s->afterStart.front().currentState;
-  return true;
+  return Status::Ok();
 }
 
-bool FakeServices::QueryServiceStatusEx(port::Handle service, port::ServiceStatus& status) {
+Result<ServiceStatus> FakeServices::QueryServiceStatusEx(port::Handle service) {
   calls.push_back("QueryServiceStatusEx");
   Service* s = Find(service);
-  if (s == nullptr) return false;
-  if (s->afterStart.empty()) {
-    status = {s->state, 0, 0};
-    return true;
-  }
+  if (s == nullptr) return Result<ServiceStatus>::Failed(port::kErrorInvalidHandle);
+  if (s->afterStart.empty()) return Result<ServiceStatus>::Ok({s->state, 0, 0});
   std::size_t& turn = queries_[open_[service]];
-  status = s->afterStart[turn < s->afterStart.size() ? turn : s->afterStart.size() - 1];
+  const ServiceStatus status =
+      s->afterStart[turn < s->afterStart.size() ? turn : s->afterStart.size() - 1];
   ++turn;
   s->state = status.currentState;
-  return true;
+  return Result<ServiceStatus>::Ok(status);
 }
 
 bool FakeServices::CloseServiceHandle(port::Handle handle) { return open_.erase(handle) == 1; }

@@ -29,25 +29,23 @@ class FakeServices : public port::Services {
   std::set<std::string> deleted;
   std::size_t OpenHandles() const { return open_.size(); }
 
-  port::Handle OpenSCManagerA(port::DWORD access) override;
-  port::Handle OpenServiceA(port::Handle manager, const std::string& name,
-                            port::DWORD access) override;
-  bool QueryServiceConfigA(port::Handle service, port::DWORD bufferBytes, std::string& binaryPath,
-                           port::DWORD& bytesNeeded) override;
-  bool QueryServiceStatus(port::Handle service, port::ServiceStatus& status) override;
-  bool ControlService(port::Handle service, port::DWORD control) override;
-  bool DeleteService(port::Handle service) override;
-  bool StartServiceA(port::Handle service) override;
-  bool QueryServiceStatusEx(port::Handle service, port::ServiceStatus& status) override;
+  port::Result<port::Handle> OpenSCManagerA(port::DWORD access) override;
+  port::Result<port::Handle> OpenServiceA(port::Handle manager, const std::string& name,
+                                          port::DWORD access) override;
+  port::Result<port::ServiceConfig> QueryServiceConfigA(port::Handle service,
+                                                        port::DWORD bufferBytes) override;
+  port::Result<port::ServiceStatus> QueryServiceStatus(port::Handle service) override;
+  port::Status ControlService(port::Handle service, port::DWORD control) override;
+  port::Status DeleteService(port::Handle service) override;
+  port::Status StartServiceA(port::Handle service) override;
+  port::Result<port::ServiceStatus> QueryServiceStatusEx(port::Handle service) override;
   bool CloseServiceHandle(port::Handle handle) override;
-  port::DWORD GetLastError() override { return lastError_; }
 
  private:
   Service* Find(port::Handle handle);
   std::map<port::Handle, std::string> open_;  // "" for a manager handle
   std::map<std::string, std::size_t> queries_;
   port::Handle next_ = 0x500;
-  port::DWORD lastError_ = 0;
 };
 
 }  // namespace qz::fake

@@ -12,67 +12,76 @@ namespace {
 SC_HANDLE ToSc(port::Handle h) { return reinterpret_cast<SC_HANDLE>(h); }
 port::Handle FromSc(SC_HANDLE h) { return reinterpret_cast<port::Handle>(h); }
 
+template <typename T>
+port::Result<T> Failed() {
+  return port::Result<T>::Failed(::GetLastError());
+}
+
+port::Status StatusOf(BOOL ok) {
+  return ok ? port::Status::Ok() : port::Status::Failed(::GetLastError());
+}
+
 class Win32Services : public port::Services {
  public:
-  port::Handle OpenSCManagerA(port::DWORD access) override {
-    return FromSc(::OpenSCManagerA(nullptr, nullptr, access));
+  port::Result<port::Handle> OpenSCManagerA(port::DWORD access) override {
+    const SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, access);
+    return manager ? port::Result<port::Handle>::Ok(FromSc(manager)) : Failed<port::Handle>();
   }
 
-  port::Handle OpenServiceA(port::Handle manager, const std::string& name,
-                            port::DWORD access) override {
-    return FromSc(::OpenServiceA(ToSc(manager), name.c_str(), access));
+  port::Result<port::Handle> OpenServiceA(port::Handle manager, const std::string& name,
+                                          port::DWORD access) override {
+    const SC_HANDLE service = ::OpenServiceA(ToSc(manager), name.c_str(), access);
+    return service ? port::Result<port::Handle>::Ok(FromSc(service)) : Failed<port::Handle>();
   }
 
-  bool QueryServiceConfigA(port::Handle service, port::DWORD bufferBytes, std::string& binaryPath,
-                           port::DWORD& bytesNeeded) override {
+  port::Result<port::ServiceConfig> QueryServiceConfigA(port::Handle service,
+                                                        port::DWORD bufferBytes) override {
     // DWORD-aligned, and at least the record itself.
     std::vector<DWORD> buffer((bufferBytes + sizeof(DWORD) - 1) / sizeof(DWORD) + 1);
     auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGA*>(buffer.data());
     DWORD needed = 0;
     if (!::QueryServiceConfigA(ToSc(service), config, bufferBytes, &needed)) {
-      bytesNeeded = needed;
-      return false;
+      const DWORD error = ::GetLastError();
+      return port::Result<port::ServiceConfig>::Failed(error, {std::string(), needed});
     }
-    binaryPath = config->lpBinaryPathName ? config->lpBinaryPathName : "";
-    return true;
+    return port::Result<port::ServiceConfig>::Ok(
+        {config->lpBinaryPathName ? config->lpBinaryPathName : "", 0});
   }
 
-  bool QueryServiceStatus(port::Handle service, port::ServiceStatus& status) override {
+  port::Result<port::ServiceStatus> QueryServiceStatus(port::Handle service) override {
     SERVICE_STATUS raw = {};
-    if (!::QueryServiceStatus(ToSc(service), &raw)) return false;
-    status = {raw.dwCurrentState, raw.dwCheckPoint, raw.dwWaitHint};
-    return true;
+    if (!::QueryServiceStatus(ToSc(service), &raw)) return Failed<port::ServiceStatus>();
+    return port::Result<port::ServiceStatus>::Ok(
+        {raw.dwCurrentState, raw.dwCheckPoint, raw.dwWaitHint});
   }
 
-  bool ControlService(port::Handle service, port::DWORD control) override {
+  port::Status ControlService(port::Handle service, port::DWORD control) override {
     SERVICE_STATUS raw = {};
-    return ::ControlService(ToSc(service), control, &raw) != FALSE;
+    return StatusOf(::ControlService(ToSc(service), control, &raw));
   }
 
-  bool DeleteService(port::Handle service) override {
-    return ::DeleteService(ToSc(service)) != FALSE;
+  port::Status DeleteService(port::Handle service) override {
+    return StatusOf(::DeleteService(ToSc(service)));
   }
 
-  bool StartServiceA(port::Handle service) override {
-    return ::StartServiceA(ToSc(service), 0, nullptr) != FALSE;
+  port::Status StartServiceA(port::Handle service) override {
+    return StatusOf(::StartServiceA(ToSc(service), 0, nullptr));
   }
 
-  bool QueryServiceStatusEx(port::Handle service, port::ServiceStatus& status) override {
+  port::Result<port::ServiceStatus> QueryServiceStatusEx(port::Handle service) override {
     SERVICE_STATUS_PROCESS raw = {};
     DWORD needed = 0;
     if (!::QueryServiceStatusEx(ToSc(service), SC_STATUS_PROCESS_INFO,
                                 reinterpret_cast<BYTE*>(&raw), sizeof raw, &needed)) {
-      return false;
+      return Failed<port::ServiceStatus>();
     }
-    status = {raw.dwCurrentState, raw.dwCheckPoint, raw.dwWaitHint};
-    return true;
+    return port::Result<port::ServiceStatus>::Ok(
+        {raw.dwCurrentState, raw.dwCheckPoint, raw.dwWaitHint});
   }
 
   bool CloseServiceHandle(port::Handle handle) override {
     return ::CloseServiceHandle(ToSc(handle)) != FALSE;
   }
-
-  port::DWORD GetLastError() override { return ::GetLastError(); }
 };
 
 }  // namespace
