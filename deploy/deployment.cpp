@@ -178,14 +178,15 @@ class Run {
   Verdict RunManager(const PrivateCopy& copy) {
     const std::wstring manager = copy.Folder() + L"\\" + kManager;
     const std::wstring temp = copy.TempFolder();
-    port::ProcessInformation child;
-    port::DWORD error = 0;
     // The manager takes its folder from the current directory, its log's
     // folder from TMP.
-    if (!d_.CreateProcessW(manager, L"\"" + manager + L"\" QZSU", copy.Folder(),
-                           {{L"TMP", temp}, {L"TEMP", temp}}, child, error)) {
-      return Failure("QZVRN.exe could not be started (error " + std::to_string(error) + ")");
+    const port::Result<port::ProcessInformation> started = d_.CreateProcessW(
+        manager, L"\"" + manager + L"\" QZSU", copy.Folder(), {{L"TMP", temp}, {L"TEMP", temp}});
+    if (!started) {
+      return Failure("QZVRN.exe could not be started (error " +
+                     std::to_string(started.status.error) + ")");
     }
+    const port::ProcessInformation& child = started.value;
     port::UniqueProcessHandle process(os_.processes, child.process);
     port::UniqueProcessHandle thread(os_.processes, child.thread);
     port::DWORD exitCode = 0;

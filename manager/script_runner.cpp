@@ -80,14 +80,12 @@ int CVRNManager::CallJScript(std::wstring scriptName) {
       return kNoAnswer;
     }
 
-    port::ProcessInformation child;
-    port::DWORD lastError = 0;
-    const bool started =
-        os_.processes.CreateProcessW(host, commandLine, port::kCreateNoWindow, child, lastError);
-    const port::UniqueProcessHandle process(os_.processes, started ? child.process : 0);
-    const port::UniqueProcessHandle thread(os_.processes, started ? child.thread : 0);
+    const port::Result<port::ProcessInformation> started =
+        os_.processes.CreateProcessW(host, commandLine, port::kCreateNoWindow);
+    const port::UniqueProcessHandle process(os_.processes, started.value.process);
+    const port::UniqueProcessHandle thread(os_.processes, started.value.thread);
     if (!started) {
-      std::printf("CreateProcess failed (%d).\n", static_cast<int>(lastError));
+      std::printf("CreateProcess failed (%d).\n", static_cast<int>(started.status.error));
       std::fflush(stdout);
       WriteLog(kCallJScript, L"cannot run Java script", L"CreateProcess failed");
       return kNoAnswer;
@@ -124,16 +122,14 @@ bool CVRNManager::RunProcess(std::wstring applicationPath, std::wstring commandL
       return false;
     }
 
-    port::ProcessInformation child;
-    port::DWORD lastError = 0;
-    const bool started =
-        os_.processes.CreateProcessW(applicationPath, commandLine, creationFlags, child, lastError);
-    const port::UniqueProcessHandle process(os_.processes, started ? child.process : 0);
-    const port::UniqueProcessHandle thread(os_.processes, started ? child.thread : 0);
+    const port::Result<port::ProcessInformation> started =
+        os_.processes.CreateProcessW(applicationPath, commandLine, creationFlags);
+    const port::UniqueProcessHandle process(os_.processes, started.value.process);
+    const port::UniqueProcessHandle thread(os_.processes, started.value.thread);
     if (!started) {
       WriteLog(kRunProcess,
                L"CreateProcess failed (GetLastError = " +
-                   std::to_wstring(static_cast<int>(lastError)) + L")",
+                   std::to_wstring(static_cast<int>(started.status.error)) + L")",
                L"failed");
       return false;
     }

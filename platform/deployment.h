@@ -32,10 +32,10 @@ class Deployment {
   // CreateProcessW as Processes has it, but with the current directory
   // given and the caller's environment with `variables` set (name, value)
   // for the child alone.
-  virtual bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
-                              const std::wstring& currentDirectory,
-                              const std::vector<std::pair<std::wstring, std::wstring>>& variables,
-                              ProcessInformation& info, DWORD& lastError) = 0;
+  virtual Result<ProcessInformation> CreateProcessW(
+      const std::wstring& applicationName, const std::wstring& commandLine,
+      const std::wstring& currentDirectory,
+      const std::vector<std::pair<std::wstring, std::wstring>>& variables) = 0;
   // GetFileAttributesExW's last write time (UTC, 100 ns since 1601);
   // nullopt when the file cannot be read.
   virtual std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) = 0;

@@ -18,10 +18,10 @@ class Processes {
   // CreateProcessW with the application name, a writable copy of the
   // command line (an empty one is passed as an empty string), no
   // inheritance, the given flags, the caller's environment and current
-  // directory and a zeroed start-up record. On failure returns false and
-  // sets `lastError`.
-  virtual bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
-                              DWORD creationFlags, ProcessInformation& info, DWORD& lastError) = 0;
+  // directory and a zeroed start-up record: the new process and thread.
+  virtual Result<ProcessInformation> CreateProcessW(const std::wstring& applicationName,
+                                                    const std::wstring& commandLine,
+                                                    DWORD creationFlags) = 0;
   virtual bool GetExitCodeProcess(Handle process, DWORD& exitCode) = 0;
   // kWaitObject0 when signalled, kWaitTimeout, or kWaitFailed.
   virtual DWORD WaitForSingleObject(Handle object, DWORD milliseconds) = 0;

@@ -9,14 +9,14 @@ port::Status FakeDeployment::CreateFileW(const std::wstring& path, DWORD desired
   return port::Status::Ok();
 }
 
-bool FakeDeployment::CreateProcessW(
+port::Result<port::ProcessInformation> FakeDeployment::CreateProcessW(
     const std::wstring& applicationName, const std::wstring& commandLine,
     const std::wstring& directory,
-    const std::vector<std::pair<std::wstring, std::wstring>>& childVariables,
-    port::ProcessInformation& info, DWORD& lastError) {
+    const std::vector<std::pair<std::wstring, std::wstring>>& childVariables) {
   currentDirectory = directory;
   variables = childVariables;
-  return processes && processes->CreateProcessW(applicationName, commandLine, 0, info, lastError);
+  if (!processes) return port::Result<port::ProcessInformation>::Failed(port::kErrorFileNotFound);
+  return processes->CreateProcessW(applicationName, commandLine, 0);
 }
 
 std::optional<std::uint64_t> FakeDeployment::GetFileLastWriteTime(const std::wstring& path) {

@@ -31,10 +31,10 @@ class FakeDeployment : public port::Deployment {
   std::string output;
 
   port::Status CreateFileW(const std::wstring& path, DWORD desiredAccess, DWORD shareMode) override;
-  bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
-                      const std::wstring& currentDirectory,
-                      const std::vector<std::pair<std::wstring, std::wstring>>& variables,
-                      port::ProcessInformation& info, DWORD& lastError) override;
+  port::Result<port::ProcessInformation> CreateProcessW(
+      const std::wstring& applicationName, const std::wstring& commandLine,
+      const std::wstring& currentDirectory,
+      const std::vector<std::pair<std::wstring, std::wstring>>& variables) override;
   std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override;
   std::uint64_t GetSystemTimeAsFileTime() override { return now; }
   port::LocalTime GetLocalTime() override { return localTime; }

@@ -3,28 +3,23 @@
 
 namespace qz::fake {
 
-bool FakeProcesses::CreateProcessW(const std::wstring& applicationName,
-                                   const std::wstring& commandLine, DWORD creationFlags,
-                                   port::ProcessInformation& info, DWORD& lastError) {
+port::Result<port::ProcessInformation> FakeProcesses::CreateProcessW(
+    const std::wstring& applicationName, const std::wstring& commandLine, DWORD creationFlags) {
+  using Started = port::Result<port::ProcessInformation>;
   launches.push_back({applicationName, commandLine, creationFlags});
   auto it = programs.find(Fold(applicationName));
   if (it == programs.end()) {
-    if (unknownProgramError) {
-      lastError = *unknownProgramError;
-      return false;
-    }
+    if (unknownProgramError) return Started::Failed(*unknownProgramError);
     it = programs.emplace(Fold(applicationName), Program{}).first;
   }
-  if (it->second.startError) {
-    lastError = *it->second.startError;
-    return false;
-  }
+  if (it->second.startError) return Started::Failed(*it->second.startError);
   if (it->second.onStart) it->second.onStart();
+  port::ProcessInformation info;
   info.process = next_++;
   info.thread = next_++;
   open_[info.process] = Running{it->second, false};
   open_[info.thread] = Running{{}, true};
-  return true;
+  return Started::Ok(info);
 }
 
 bool FakeProcesses::GetExitCodeProcess(Handle process, DWORD& exitCode) {

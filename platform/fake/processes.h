@@ -37,9 +37,9 @@ class FakeProcesses : public port::Processes {
   std::vector<DWORD> waits;
   std::size_t OpenHandles() const { return open_.size(); }
 
-  bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
-                      DWORD creationFlags, port::ProcessInformation& info,
-                      DWORD& lastError) override;
+  port::Result<port::ProcessInformation> CreateProcessW(const std::wstring& applicationName,
+                                                        const std::wstring& commandLine,
+                                                        DWORD creationFlags) override;
   bool GetExitCodeProcess(Handle process, DWORD& exitCode) override;
   DWORD WaitForSingleObject(Handle object, DWORD milliseconds) override;
   bool CloseHandle(Handle object) override;

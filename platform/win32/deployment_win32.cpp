@@ -60,10 +60,10 @@ class Win32Deployment : public port::Deployment {
     return port::Status::Ok();
   }
 
-  bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
-                      const std::wstring& currentDirectory,
-                      const std::vector<std::pair<std::wstring, std::wstring>>& variables,
-                      port::ProcessInformation& info, port::DWORD& lastError) override {
+  port::Result<port::ProcessInformation> CreateProcessW(
+      const std::wstring& applicationName, const std::wstring& commandLine,
+      const std::wstring& currentDirectory,
+      const std::vector<std::pair<std::wstring, std::wstring>>& variables) override {
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(L'\0');
     std::vector<wchar_t> environment = ChildEnvironment(variables);
@@ -73,12 +73,11 @@ class Win32Deployment : public port::Deployment {
     if (!::CreateProcessW(applicationName.c_str(), line.data(), nullptr, nullptr, FALSE,
                           CREATE_UNICODE_ENVIRONMENT, environment.data(), currentDirectory.c_str(),
                           &startup, &started)) {
-      lastError = ::GetLastError();
-      return false;
+      return port::Result<port::ProcessInformation>::Failed(::GetLastError());
     }
-    info.process = reinterpret_cast<port::Handle>(started.hProcess);
-    info.thread = reinterpret_cast<port::Handle>(started.hThread);
-    return true;
+    return port::Result<port::ProcessInformation>::Ok(
+        {reinterpret_cast<port::Handle>(started.hProcess),
+         reinterpret_cast<port::Handle>(started.hThread)});
   }
 
   std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override {

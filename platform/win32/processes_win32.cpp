@@ -14,9 +14,9 @@ HANDLE ToHandle(port::Handle h) { return reinterpret_cast<HANDLE>(h); }
 
 class Win32Processes : public port::Processes {
  public:
-  bool CreateProcessW(const std::wstring& applicationName, const std::wstring& commandLine,
-                      port::DWORD creationFlags, port::ProcessInformation& info,
-                      port::DWORD& lastError) override {
+  port::Result<port::ProcessInformation> CreateProcessW(const std::wstring& applicationName,
+                                                        const std::wstring& commandLine,
+                                                        port::DWORD creationFlags) override {
     // CreateProcessW may write into its command line, so it gets a copy of
     // its own; an empty one is still a (terminated) buffer.
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
@@ -24,16 +24,14 @@ class Win32Processes : public port::Processes {
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION started{};
-    const BOOL ok = ::CreateProcessW(applicationName.empty() ? nullptr : applicationName.c_str(),
-                                     line.data(), nullptr, nullptr, FALSE, creationFlags, nullptr,
-                                     nullptr, &startup, &started);
-    if (!ok) {
-      lastError = ::GetLastError();
-      return false;
+    if (!::CreateProcessW(applicationName.empty() ? nullptr : applicationName.c_str(), line.data(),
+                          nullptr, nullptr, FALSE, creationFlags, nullptr, nullptr, &startup,
+                          &started)) {
+      return port::Result<port::ProcessInformation>::Failed(::GetLastError());
     }
-    info.process = reinterpret_cast<port::Handle>(started.hProcess);
-    info.thread = reinterpret_cast<port::Handle>(started.hThread);
-    return true;
+    return port::Result<port::ProcessInformation>::Ok(
+        {reinterpret_cast<port::Handle>(started.hProcess),
+         reinterpret_cast<port::Handle>(started.hThread)});
   }
 
   bool GetExitCodeProcess(port::Handle process, port::DWORD& exitCode) override {

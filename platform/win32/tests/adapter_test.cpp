@@ -256,11 +256,10 @@ std::wstring OwnPath() {
 long RunChild(qz::port::Processes& processes, const wchar_t* mode,
               const std::wstring& commandLine) {
   ::SetEnvironmentVariableW(kChildVariable, mode);
-  qz::port::ProcessInformation info;
-  qz::port::DWORD error = 0;
-  const bool started = processes.CreateProcessW(OwnPath(), commandLine, 0, info, error);
+  const auto started = processes.CreateProcessW(OwnPath(), commandLine, 0);
   ::SetEnvironmentVariableW(kChildVariable, nullptr);
   if (!started) return -1;
+  const qz::port::ProcessInformation info = started.value;
   CHECK(processes.WaitForSingleObject(info.process, qz::port::kInfinite) == qz::port::kWaitObject0);
   qz::port::DWORD code = 0;
   CHECK(processes.GetExitCodeProcess(info.process, code));
@@ -277,11 +276,11 @@ void ProcessesChecks(qz::port::Processes& processes) {
   CHECK(empty == 100 || empty == 100 + 2 + static_cast<long>(OwnPath().size()));
   CHECK(RunChild(processes, L"length", L"prog /silent") == 112);
 
-  qz::port::ProcessInformation info;
-  qz::port::DWORD error = 0;
   ::SetEnvironmentVariableW(kChildVariable, L"sleep");
-  CHECK(processes.CreateProcessW(OwnPath(), L"child", qz::port::kCreateNoWindow, info, error));
+  const auto sleeping = processes.CreateProcessW(OwnPath(), L"child", qz::port::kCreateNoWindow);
   ::SetEnvironmentVariableW(kChildVariable, nullptr);
+  CHECK(sleeping);
+  const qz::port::ProcessInformation info = sleeping.value;
   qz::port::DWORD code = 0;
   CHECK(processes.GetExitCodeProcess(info.process, code) && code == qz::port::kStillActive);
   CHECK(processes.WaitForSingleObject(info.process, 0) == qz::port::kWaitTimeout);
@@ -289,8 +288,9 @@ void ProcessesChecks(qz::port::Processes& processes) {
   CHECK(processes.GetExitCodeProcess(info.process, code) && code == 0xFFFFFFFFu);
   CHECK(processes.CloseHandle(info.thread) && processes.CloseHandle(info.process));
 
-  error = 0;
-  CHECK(!processes.CreateProcessW(Temp() + L"qz_no_such_program.exe", L"", 0, info, error));
+  const auto missing = processes.CreateProcessW(Temp() + L"qz_no_such_program.exe", L"", 0);
+  const qz::port::DWORD error = missing.status.error;
+  CHECK(!missing);
   CHECK(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND);
 }
 
