@@ -4,18 +4,18 @@
 
 #include <filesystem>
 #include <fstream>
-#include <map>
 #include <regex>
 #include <sstream>
 
-#include "checker/diagnostics.h"
 #include "checker/native_check.h"
-#include "checker/xml_tree.h"
 #include "checker/script_host.h"
+#include "tests/unit/utf16_bytes.h"
 
 namespace fs = std::filesystem;
 
 namespace {
+
+using qz::rig::Utf16;
 
 struct Edit {
   const char* file;
@@ -52,11 +52,6 @@ const std::string kConditions = R"(<?xml version="1.0"?>
   </CONDITION_DETAILS>
 </QZVRN_CONDITIONS>
 )";
-std::string Utf16(const std::string& ascii, bool mark = true) {
-  std::string out = mark ? "\xFF\xFE" : "";
-  for (char c : ascii) out += std::string{c, '\0'};
-  return out;
-}
 
 // The longest condition ID whose script name ("TestCode_" ID ".js") fits
 // in a file name, and one a character longer.
@@ -379,125 +374,6 @@ TEST_F(CheckerCorpus, DeeplyNestedConditionsGetAVerdict) {
   const fs::path d = MakePatch({"deep", {{kConditionsFile, "", nested}}, {}, 0});
   std::ostringstream out, err;
   EXPECT_EQ(qz::check::NativeCheck({d.string()}, out, err), 0) << out.str() << err.str();
-}
-
-TEST(CheckerHostOutput, TheHostScriptsAnswer) {
-  using qz::check::SyntaxResult;
-  const struct {
-    const char* output;
-    SyntaxResult::Kind kind;
-    std::string message;
-  } cases[] = {
-      {"qzvrn-check-host: clean\r\n", SyntaxResult::kClean, ""},
-      {"qzvrn-check-host: syntax error: Expected ';'\r\n", SyntaxResult::kError, "Expected ';'"},
-      {"qzvrn-check-host: not run: Out of memory\r\n", SyntaxResult::kNotRun, "Out of memory"},
-      {"Windows Script Host access is disabled on this machine.\r\n", SyntaxResult::kNotRun,
-       "the script host says: Windows Script Host access is disabled on this machine."},
-      {"", SyntaxResult::kNotRun, "the script host gave no answer"},
-  };
-  for (const auto& c : cases) {
-    const SyntaxResult result = qz::check::ParseHostReport(c.output);
-    EXPECT_EQ(result.kind, c.kind) << c.output;
-    EXPECT_EQ(result.message, c.message) << c.output;
-  }
-}
-
-}  // namespace
-
-namespace {
-
-struct TagCase {
-  const char* name;
-  std::string bytes;
-  std::vector<long> lines;
-  std::vector<long> attributeLines;  // of all tags, in order
-  long doctype = 0;
-};
-
-TEST(CheckerStartTags, LinesOfStartTagsAndTheirAttributes) {
-  const TagCase cases[] = {
-      {"plain", "<a>\n <b/>\n <c x='1'>t</c>\n</a>", {1, 2, 3}, {3}},
-      {"comment, CDATA and PI hide tags",
-       "<?xml version='1.0'?>\n<a><!-- <x>\n<y> -->\n<![CDATA[<z>\n]]><b/><?p <q> ?></a>",
-       {2, 5},
-       {}},
-      {"attribute with > and a line break", "<a t=\"1 > 0\n2 b\">\n<b/></a>", {1, 3}, {1}},
-      {"attributes on later lines", "<a\n x='1' y=\"2\"\n\tz = '3'/>", {1}, {2, 2, 3}},
-      {"document type with internal subset",
-       "<!DOCTYPE a [\n<!ELEMENT a ANY>\n]>\n<a/>",
-       {4},
-       {},
-       1},
-      {"UTF-16 with its mark", Utf16("<a>\n<b\n c='1'/>\n</a>"), {1, 2}, {3}},
-      {"document type after CDATA and a comment that name one",
-       "<a><![CDATA[<!DOCTYPE x>]]>\n<!-- <!DOCTYPE y> -->\n</a>\n<!DOCTYPE a>",
-       {1},
-       {},
-       4},
-      {"UTF-16 big-endian without a mark",
-       std::string(1, '\0') + Utf16("<!DOCTYPE a>\n<a/>", false),
-       {2},
-       {},
-       1},
-  };
-  for (const TagCase& c : cases) {
-    std::vector<long> lines, attributeLines;
-    for (const qz::check::StartTag& tag : qz::check::StartTags(c.bytes)) {
-      lines.push_back(tag.line);
-      attributeLines.insert(attributeLines.end(), tag.attributeLines.begin(),
-                            tag.attributeLines.end());
-    }
-    EXPECT_EQ(lines, c.lines) << c.name;
-    EXPECT_EQ(attributeLines, c.attributeLines) << c.name;
-    EXPECT_EQ(qz::check::DoctypeLine(c.bytes), c.doctype) << c.name;
-  }
-}
-
-// The readers' DOM: a document with a document type never reaches the
-// real one.
-TEST(CheckerDoctypeRefusingDom, LoadsOnlyWhatHasNoDocumentType) {
-  struct CountingDom : qz::port::XmlDom {
-    struct Document : qz::port::XmlDocument {
-      explicit Document(int& loads) : loads(loads) {}
-      bool load(const std::wstring&) override { return ++loads > 0; }
-      std::unique_ptr<qz::port::XmlNodeList> getElementsByTagName(const std::wstring&) override {
-        return nullptr;
-      }
-      int& loads;
-    };
-    std::unique_ptr<qz::port::XmlDocument> CreateDocument() override {
-      return std::make_unique<Document>(loads);
-    }
-    int loads = 0;
-  } real;
-  const std::map<std::wstring, std::string> files = {
-      {L"C:\\p\\plain.xml", "<a/>"},
-      {L"C:\\p\\typed.xml", "<?xml version='1.0'?>\n<!DOCTYPE a>\n<a/>"}};
-  qz::check::DoctypeRefusingDom dom(real, [&](const std::wstring& path) {
-    const auto found = files.find(path);
-    return found == files.end() ? std::nullopt : std::optional<std::string>(found->second);
-  });
-  auto typed = dom.CreateDocument();
-  EXPECT_FALSE(typed->load(L"C:\\p\\typed.xml"));
-  EXPECT_EQ(typed->parseErrorLine(), 2);
-  EXPECT_FALSE(dom.CreateDocument()->load(L"C:\\p\\missing.xml"));
-  EXPECT_EQ(real.loads, 0);
-  EXPECT_TRUE(dom.CreateDocument()->load(L"C:\\p\\plain.xml"));
-  EXPECT_EQ(real.loads, 1);
-}
-
-TEST(CheckerReport, JsonEscapesAndStatusFollowsTheWorstFinding) {
-  qz::check::Report report;
-  EXPECT_EQ(report.Json(), "[]\n");
-  report.Warning("d/\"x\".config", 3, "w", "tab\there \\ \x01");
-  EXPECT_EQ(report.ExitStatus(), 1);
-  report.Error("d/a.config", 1, "e", "bad");
-  EXPECT_EQ(report.ExitStatus(), 2);
-  EXPECT_EQ(report.Json(),
-            "[\n  {\"file\": \"d/\\\"x\\\".config\", \"line\": 3, \"severity\": \"warning\", "
-            "\"code\": \"w\", \"message\": \"tab\\there \\\\ \\u0001\"},\n"
-            "  {\"file\": \"d/a.config\", \"line\": 1, \"severity\": \"error\", \"code\": \"e\", "
-            "\"message\": \"bad\"}\n]\n");
 }
 
 }  // namespace
