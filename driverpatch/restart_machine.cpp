@@ -16,13 +16,14 @@ constexpr port::DWORD kBasicVersionRecord = 276;
 // fails. A privilege only partly assigned counts as enabled.
 bool EnableShutdownPrivilege(DriverPatch& run, port::Handle& token) {
   port::Shutdown& shutdown = run.os.shutdown;
-  if (!shutdown.OpenProcessToken(kTokenAdjustQuery, token)) {
-    token = 0;
+  const port::Result<port::Handle> opened = shutdown.OpenProcessToken(kTokenAdjustQuery);
+  token = opened.value;
+  if (!opened) {
     Trace(run, "OpenProcessToken failed");
     return false;
   }
-  port::Luid luid = 0;
-  if (!shutdown.LookupPrivilegeValueW(L"SeShutdownPrivilege", luid)) {
+  const port::Result<port::Luid> luid = shutdown.LookupPrivilegeValueW(L"SeShutdownPrivilege");
+  if (!luid) {
     Trace(run, "LookupPrivilegeValue failed ");
     return false;
   }
@@ -30,8 +31,7 @@ bool EnableShutdownPrivilege(DriverPatch& run, port::Handle& token) {
     Trace(run, "Token is NULL ");
     return false;
   }
-  port::DWORD lastError = 0;
-  if (!shutdown.AdjustTokenPrivileges(token, luid, port::kSePrivilegeEnabled, lastError)) {
+  if (!shutdown.AdjustTokenPrivileges(token, luid.value, port::kSePrivilegeEnabled)) {
     Trace(run, "AdjustTokenPrivileges failed ");
     return false;
   }

@@ -89,20 +89,20 @@ int CVRNManager::SystemShutdown() {
 
 int CVRNManager::ShutDown() {
   LogStarted(kClass, contract::kShutDown);
-  port::UniqueToken token(os_.shutdown);
-  if (!os_.shutdown.OpenProcessToken(port::kTokenAdjustPrivileges | port::kTokenQuery,
-                                     token.Put())) {
+  const port::Result<port::Handle> opened =
+      os_.shutdown.OpenProcessToken(port::kTokenAdjustPrivileges | port::kTokenQuery);
+  const port::UniqueToken token(os_.shutdown, opened.value);
+  if (!opened) {
     WriteLog(kShutDown, L"Getting Process token:", L"Failed");
     return 0;
   }
-  port::Luid luid = 0;
-  port::DWORD lastError = 0;
+  const port::Result<port::Luid> luid = os_.shutdown.LookupPrivilegeValueW(L"SeShutdownPrivilege");
   // The call succeeds also when the token lacks the privilege; only the
-  // last error tells.
-  const bool adjusted =
-      os_.shutdown.LookupPrivilegeValueW(L"SeShutdownPrivilege", luid) &&
-      os_.shutdown.AdjustTokenPrivileges(token.Get(), luid, port::kSePrivilegeEnabled, lastError);
-  if (!adjusted || lastError != 0) {
+  // last error after it tells.
+  const port::Result<port::DWORD> adjusted =
+      luid ? os_.shutdown.AdjustTokenPrivileges(token.Get(), luid.value, port::kSePrivilegeEnabled)
+           : port::Result<port::DWORD>::Failed(luid.status.error);
+  if (!adjusted || adjusted.value != 0) {
     WriteLog(kShutDown, L"Getting token previleges:", L"Failed");
     return 0;
   }

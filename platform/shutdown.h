@@ -23,15 +23,14 @@ using Luid = std::uint64_t;
 class Shutdown {
  public:
   virtual ~Shutdown() = default;
-  // OpenProcessToken on the current process; false on failure.
-  virtual bool OpenProcessToken(DWORD access, Handle& token) = 0;
+  // OpenProcessToken on the current process.
+  virtual Result<Handle> OpenProcessToken(DWORD access) = 0;
   virtual bool CloseHandle(Handle token) = 0;
-  virtual bool LookupPrivilegeValueW(const std::wstring& name, Luid& luid) = 0;
+  virtual Result<Luid> LookupPrivilegeValueW(const std::wstring& name) = 0;
   // AdjustTokenPrivileges for one privilege, without the previous state.
-  // `lastError` is GetLastError right after the call: it is nonzero also
-  // when the call succeeded but the token does not hold the privilege.
-  virtual bool AdjustTokenPrivileges(Handle token, Luid luid, DWORD attributes,
-                                     DWORD& lastError) = 0;
+  // The call succeeds also when the token does not hold the privilege:
+  // then its value, GetLastError right after it, is kErrorNotAllAssigned.
+  virtual Result<DWORD> AdjustTokenPrivileges(Handle token, Luid luid, DWORD attributes) = 0;
   // ExitWindowsEx: asks for the restart and returns at once.
   virtual bool ExitWindowsEx(unsigned flags, DWORD reason) = 0;
 };

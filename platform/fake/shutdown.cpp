@@ -9,12 +9,11 @@ constexpr Handle kToken = 0x500;
 constexpr port::Luid kShutdownLuid = 19;
 }  // namespace
 
-bool FakeShutdown::OpenProcessToken(DWORD access, Handle& token) {
+port::Result<Handle> FakeShutdown::OpenProcessToken(DWORD access) {
   tokenAccess = access;
-  if (!tokenOpens) return false;
-  token = kToken;
+  if (!tokenOpens) return port::Result<Handle>::Failed(port::kErrorAccessDenied);
   ++open_;
-  return true;
+  return port::Result<Handle>::Ok(kToken);
 }
 
 bool FakeShutdown::CloseHandle(Handle token) {
@@ -23,23 +22,22 @@ bool FakeShutdown::CloseHandle(Handle token) {
   return true;
 }
 
-bool FakeShutdown::LookupPrivilegeValueW(const std::wstring& name, port::Luid& luid) {
+port::Result<port::Luid> FakeShutdown::LookupPrivilegeValueW(const std::wstring& name) {
   privilege = name;
-  luid = kShutdownLuid;
-  return name == L"SeShutdownPrivilege";
+  // ERROR_NO_SUCH_PRIVILEGE for any other name.
+  if (name != L"SeShutdownPrivilege") return port::Result<port::Luid>::Failed(1313);
+  return port::Result<port::Luid>::Ok(kShutdownLuid);
 }
 
-bool FakeShutdown::AdjustTokenPrivileges(Handle token, port::Luid luid, DWORD attributes,
-                                         DWORD& lastError) {
+port::Result<DWORD> FakeShutdown::AdjustTokenPrivileges(Handle token, port::Luid luid,
+                                                        DWORD attributes) {
   adjustedAttributes = attributes;
   if (token != kToken || luid != kShutdownLuid || adjustFails) {
-    lastError = 6;  // ERROR_INVALID_HANDLE
-    return false;
+    return port::Result<DWORD>::Failed(port::kErrorInvalidHandle);
   }
   // As Windows does: success, but the privilege the token lacks is not
   // enabled and the last error says so.
-  lastError = privilegeHeld ? 0 : port::kErrorNotAllAssigned;
-  return true;
+  return port::Result<DWORD>::Ok(privilegeHeld ? 0 : port::kErrorNotAllAssigned);
 }
 
 bool FakeShutdown::ExitWindowsEx(unsigned flags, DWORD reason) {

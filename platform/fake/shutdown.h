@@ -23,11 +23,11 @@ class FakeShutdown : public port::Shutdown {
   std::vector<std::pair<unsigned, DWORD>> restarts;  // flags, reason
   std::size_t OpenTokens() const { return open_; }
 
-  bool OpenProcessToken(DWORD access, Handle& token) override;
+  port::Result<Handle> OpenProcessToken(DWORD access) override;
   bool CloseHandle(Handle token) override;
-  bool LookupPrivilegeValueW(const std::wstring& name, port::Luid& luid) override;
-  bool AdjustTokenPrivileges(Handle token, port::Luid luid, DWORD attributes,
-                             DWORD& lastError) override;
+  port::Result<port::Luid> LookupPrivilegeValueW(const std::wstring& name) override;
+  port::Result<DWORD> AdjustTokenPrivileges(Handle token, port::Luid luid,
+                                            DWORD attributes) override;
   bool ExitWindowsEx(unsigned flags, DWORD reason) override;
 
  private:

@@ -9,26 +9,29 @@ namespace {
 
 class Win32Shutdown : public port::Shutdown {
  public:
-  bool OpenProcessToken(port::DWORD access, port::Handle& token) override {
+  port::Result<port::Handle> OpenProcessToken(port::DWORD access) override {
     HANDLE h = nullptr;
-    if (!::OpenProcessToken(::GetCurrentProcess(), access, &h)) return false;
-    token = reinterpret_cast<port::Handle>(h);
-    return true;
+    if (!::OpenProcessToken(::GetCurrentProcess(), access, &h)) {
+      return port::Result<port::Handle>::Failed(::GetLastError());
+    }
+    return port::Result<port::Handle>::Ok(reinterpret_cast<port::Handle>(h));
   }
 
   bool CloseHandle(port::Handle token) override {
     return ::CloseHandle(reinterpret_cast<HANDLE>(token)) != FALSE;
   }
 
-  bool LookupPrivilegeValueW(const std::wstring& name, port::Luid& luid) override {
+  port::Result<port::Luid> LookupPrivilegeValueW(const std::wstring& name) override {
     LUID value{};
-    if (!::LookupPrivilegeValueW(nullptr, name.c_str(), &value)) return false;
-    luid = (static_cast<port::Luid>(static_cast<DWORD>(value.HighPart)) << 32) | value.LowPart;
-    return true;
+    if (!::LookupPrivilegeValueW(nullptr, name.c_str(), &value)) {
+      return port::Result<port::Luid>::Failed(::GetLastError());
+    }
+    return port::Result<port::Luid>::Ok(
+        (static_cast<port::Luid>(static_cast<DWORD>(value.HighPart)) << 32) | value.LowPart);
   }
 
-  bool AdjustTokenPrivileges(port::Handle token, port::Luid luid, port::DWORD attributes,
-                             port::DWORD& lastError) override {
+  port::Result<port::DWORD> AdjustTokenPrivileges(port::Handle token, port::Luid luid,
+                                                  port::DWORD attributes) override {
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
     privileges.Privileges[0].Luid.LowPart = static_cast<DWORD>(luid);
@@ -37,8 +40,9 @@ class Win32Shutdown : public port::Shutdown {
     ::SetLastError(0);
     const BOOL ok = ::AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), FALSE, &privileges, 0,
                                             nullptr, nullptr);
-    lastError = ::GetLastError();
-    return ok != FALSE;
+    const DWORD lastError = ::GetLastError();
+    if (!ok) return port::Result<port::DWORD>::Failed(lastError);
+    return port::Result<port::DWORD>::Ok(lastError);
   }
 
   bool ExitWindowsEx(unsigned flags, port::DWORD reason) override {

@@ -54,23 +54,24 @@ class RestartFake : public fake::FakeShutdown {
   bool lookupFails = false;
   bool nullToken = false;
   std::vector<std::string> calls;
-  bool OpenProcessToken(port::DWORD access, port::Handle& token) override {
+  port::Result<port::Handle> OpenProcessToken(port::DWORD access) override {
     calls.push_back("OpenProcessToken " + std::to_string(access));
-    const bool opened = FakeShutdown::OpenProcessToken(access, token);
+    port::Result<port::Handle> opened = FakeShutdown::OpenProcessToken(access);
     if (opened && nullToken) {
-      FakeShutdown::CloseHandle(token);
-      token = 0;
+      FakeShutdown::CloseHandle(opened.value);
+      opened.value = 0;
     }
     return opened;
   }
-  bool LookupPrivilegeValueW(const std::wstring& name, port::Luid& luid) override {
+  port::Result<port::Luid> LookupPrivilegeValueW(const std::wstring& name) override {
     calls.push_back("LookupPrivilegeValueW");
-    return FakeShutdown::LookupPrivilegeValueW(name, luid) && !lookupFails;
+    const port::Result<port::Luid> luid = FakeShutdown::LookupPrivilegeValueW(name);
+    return lookupFails ? port::Result<port::Luid>::Failed(1313) : luid;
   }
-  bool AdjustTokenPrivileges(port::Handle token, port::Luid luid, port::DWORD attributes,
-                             port::DWORD& lastError) override {
+  port::Result<port::DWORD> AdjustTokenPrivileges(port::Handle token, port::Luid luid,
+                                                  port::DWORD attributes) override {
     calls.push_back("AdjustTokenPrivileges");
-    return FakeShutdown::AdjustTokenPrivileges(token, luid, attributes, lastError);
+    return FakeShutdown::AdjustTokenPrivileges(token, luid, attributes);
   }
 };
 
