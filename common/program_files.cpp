@@ -21,21 +21,21 @@ constexpr int kReadAttempts = 4;
 std::optional<std::wstring> ReadProgramFilesDir(port::Registry& registry, port::Handle key) {
   port::DWORD bufferBytes = kFirstReadBytes;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
-    port::DWORD type = 0;
-    port::DWORD requiredBytes = 0;
-    std::vector<std::uint8_t> data;
-    const port::LONG status =
-        registry.RegQueryValueExW(key, kProgramFilesValue, bufferBytes, type, data, requiredBytes);
-    if (status == port::kErrorMoreData) {
+    const port::Result<port::RegistryValue> read =
+        registry.RegQueryValueExW(key, kProgramFilesValue, bufferBytes);
+    if (read.status.error == port::kErrorMoreData) {
       // The value may change between two reads: ask again with its new size.
+      const port::DWORD requiredBytes = read.value.requiredBytes;
       if (requiredBytes <= bufferBytes || requiredBytes > kMostReadBytes) return std::nullopt;
       bufferBytes = requiredBytes;
       continue;
     }
-    if (status != port::kErrorSuccess) return std::nullopt;
+    if (!read) return std::nullopt;
     // Other value types than strings are no folder name.
-    if (type != port::kRegSz && type != port::kRegExpandSz) return std::nullopt;
-    std::wstring text = RegistryText(data);
+    if (read.value.type != port::kRegSz && read.value.type != port::kRegExpandSz) {
+      return std::nullopt;
+    }
+    std::wstring text = RegistryText(read.value.data);
     if (text.empty()) return std::nullopt;
     return text;
   }

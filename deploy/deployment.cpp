@@ -217,11 +217,10 @@ class Run {
   std::optional<std::wstring> PrivateParent() {
     std::optional<std::wstring> programFiles;
     {
-      port::UniqueKey version(os_.registry);
-      if (os_.registry.RegOpenKeyExW(kWindowsVersionKey, port::kKeyRead, version.Put()) !=
-          port::kErrorSuccess) {
-        return std::nullopt;
-      }
+      const port::Result<port::Handle> opened =
+          os_.registry.RegOpenKeyExW(kWindowsVersionKey, port::kKeyRead);
+      const port::UniqueKey version(os_.registry, opened.value);
+      if (!opened) return std::nullopt;
       programFiles = ReadProgramFilesDir(os_.registry, version.Get());
     }
     if (!programFiles) return std::nullopt;

@@ -37,9 +37,10 @@ void CVRNManager::CheckControl() {
 
   std::optional<std::wstring> programFiles;
   {
-    port::UniqueKey version(os_.registry);
-    if (os_.registry.RegOpenKeyExW(kWindowsVersionKey, port::kKeyRead, version.Put()) !=
-        port::kErrorSuccess) {
+    const port::Result<port::Handle> opened =
+        os_.registry.RegOpenKeyExW(kWindowsVersionKey, port::kKeyRead);
+    const port::UniqueKey version(os_.registry, opened.value);
+    if (!opened) {
       WriteLog(kCheckControl, L"registry key:", L"not found");
       WriteLog(kCheckControl, L"registry sub key:", L"not found");
       return;

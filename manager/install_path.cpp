@@ -76,16 +76,13 @@ Lookup LookUp(port::Platform& os, const std::wstring& subKey, const std::wstring
               const std::wstring& relativePath, std::wstring& path) {
   std::vector<std::uint8_t> data;
   {
-    port::UniqueKey key(os.registry);
-    if (os.registry.RegOpenKeyExW(subKey, port::kKeyRead, key.Put()) != port::kErrorSuccess) {
-      return Lookup::kKeyAbsent;
-    }
-    port::DWORD type = 0;
-    port::DWORD required = 0;
-    if (os.registry.RegQueryValueExW(key.Get(), valueName, kValueBytes, type, data, required) !=
-        port::kErrorSuccess) {
-      return Lookup::kValueAbsent;
-    }
+    const port::Result<port::Handle> opened = os.registry.RegOpenKeyExW(subKey, port::kKeyRead);
+    const port::UniqueKey key(os.registry, opened.value);
+    if (!opened) return Lookup::kKeyAbsent;
+    port::Result<port::RegistryValue> read =
+        os.registry.RegQueryValueExW(key.Get(), valueName, kValueBytes);
+    if (!read) return Lookup::kValueAbsent;
+    data = std::move(read.value.data);
   }
   const std::wstring folder = RegistryText(data);
   // An empty value names no folder: joined with a relative path it would

@@ -5,8 +5,8 @@
 
 namespace qz::port {
 
-inline constexpr LONG kErrorSuccess = 0;
-inline constexpr LONG kErrorFileNotFound = 2;
+inline constexpr DWORD kErrorSuccess = 0;
+inline constexpr DWORD kErrorFileNotFound = 2;
 inline constexpr DWORD kErrorPathNotFound = 3;
 inline constexpr DWORD kErrorAccessDenied = 5;
 inline constexpr DWORD kErrorInvalidHandle = 6;
@@ -16,7 +16,7 @@ inline constexpr DWORD kErrorDiskFull = 112;
 inline constexpr DWORD kErrorInsufficientBuffer = 122;
 inline constexpr DWORD kErrorDirNotEmpty = 145;
 inline constexpr DWORD kErrorAlreadyExists = 183;
-inline constexpr LONG kErrorMoreData = 234;
+inline constexpr DWORD kErrorMoreData = 234;
 inline constexpr DWORD kErrorOperationAborted = 995;
 inline constexpr DWORD kErrorServiceDoesNotExist = 1060;
 inline constexpr DWORD kErrorServiceNotActive = 1062;

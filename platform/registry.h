@@ -9,20 +9,26 @@
 
 namespace qz::port {
 
+// What RegQueryValueExW read: the value type and the stored bytes (exactly
+// as stored: a string value may lack its terminator). When the value is
+// larger than the buffer the call fails with kErrorMoreData and
+// `requiredBytes` is its size.
+struct RegistryValue {
+  DWORD type = 0;
+  std::vector<std::uint8_t> data;
+  DWORD requiredBytes = 0;
+};
+
+// The status of each call is the LSTATUS itself.
 class Registry {
  public:
   virtual ~Registry() = default;
-  // RegOpenKeyExW under HKEY_LOCAL_MACHINE; returns the LSTATUS and sets
-  // `key` on success.
-  virtual LONG RegOpenKeyExW(const std::wstring& subKey, DWORD access, Handle& key) = 0;
-  // RegQueryValueExW with a buffer of `bufferBytes`. On success `data`
-  // holds the stored bytes (exactly as stored: a string value may lack its
-  // terminator) and `type` the value type. When the value is larger than
-  // the buffer the result is ERROR_MORE_DATA and `requiredBytes` is set.
-  virtual LONG RegQueryValueExW(Handle key, const std::wstring& valueName, DWORD bufferBytes,
-                                DWORD& type, std::vector<std::uint8_t>& data,
-                                DWORD& requiredBytes) = 0;
-  virtual LONG RegCloseKey(Handle key) = 0;
+  // RegOpenKeyExW under HKEY_LOCAL_MACHINE.
+  virtual Result<Handle> RegOpenKeyExW(const std::wstring& subKey, DWORD access) = 0;
+  // RegQueryValueExW with a buffer of `bufferBytes`.
+  virtual Result<RegistryValue> RegQueryValueExW(Handle key, const std::wstring& valueName,
+                                                 DWORD bufferBytes) = 0;
+  virtual Status RegCloseKey(Handle key) = 0;
 };
 
 using UniqueKey = UniqueHandle<Registry, &Registry::RegCloseKey>;

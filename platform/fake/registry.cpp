@@ -24,28 +24,32 @@ void FakeRegistry::SetString(const std::wstring& key, const std::wstring& name,
   SetValue(key, name, std::move(v));
 }
 
-LONG FakeRegistry::RegOpenKeyExW(const std::wstring& subKey, DWORD, Handle& key) {
-  if (!keys.count(Fold(subKey))) return port::kErrorFileNotFound;
-  key = next_++;
+port::Result<Handle> FakeRegistry::RegOpenKeyExW(const std::wstring& subKey, DWORD) {
+  if (!keys.count(Fold(subKey))) return port::Result<Handle>::Failed(port::kErrorFileNotFound);
+  const Handle key = next_++;
   open_[key] = Fold(subKey);
-  return port::kErrorSuccess;
+  return port::Result<Handle>::Ok(key);
 }
 
-LONG FakeRegistry::RegQueryValueExW(Handle key, const std::wstring& valueName, DWORD bufferBytes,
-                                    DWORD& type, std::vector<std::uint8_t>& data,
-                                    DWORD& requiredBytes) {
+port::Result<port::RegistryValue> FakeRegistry::RegQueryValueExW(Handle key,
+                                                                 const std::wstring& valueName,
+                                                                 DWORD bufferBytes) {
+  using Read = port::Result<port::RegistryValue>;
   auto k = open_.find(key);
-  if (k == open_.end()) return 6;  // ERROR_INVALID_HANDLE
+  if (k == open_.end()) return Read::Failed(port::kErrorInvalidHandle);
   const auto& values = keys[k->second];
   auto v = values.find(Fold(valueName));
-  if (v == values.end()) return port::kErrorFileNotFound;
-  requiredBytes = static_cast<DWORD>(v->second.data.size());
-  type = v->second.type;
-  if (v->second.data.size() > bufferBytes) return port::kErrorMoreData;
-  data = v->second.data;
-  return port::kErrorSuccess;
+  if (v == values.end()) return Read::Failed(port::kErrorFileNotFound);
+  port::RegistryValue read;
+  read.requiredBytes = static_cast<DWORD>(v->second.data.size());
+  read.type = v->second.type;
+  if (v->second.data.size() > bufferBytes) return Read::Failed(port::kErrorMoreData, read);
+  read.data = v->second.data;
+  return Read::Ok(std::move(read));
 }
 
-LONG FakeRegistry::RegCloseKey(Handle key) { return open_.erase(key) ? port::kErrorSuccess : 6; }
+port::Status FakeRegistry::RegCloseKey(Handle key) {
+  return open_.erase(key) ? port::Status::Ok() : port::Status::Failed(port::kErrorInvalidHandle);
+}
 
 }  // namespace qz::fake

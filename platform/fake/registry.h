@@ -25,10 +25,10 @@ class FakeRegistry : public port::Registry {
   void AddKey(const std::wstring& key);
   std::size_t OpenKeys() const { return open_.size(); }
 
-  LONG RegOpenKeyExW(const std::wstring& subKey, DWORD access, Handle& key) override;
-  LONG RegQueryValueExW(Handle key, const std::wstring& valueName, DWORD bufferBytes, DWORD& type,
-                        std::vector<std::uint8_t>& data, DWORD& requiredBytes) override;
-  LONG RegCloseKey(Handle key) override;
+  port::Result<Handle> RegOpenKeyExW(const std::wstring& subKey, DWORD access) override;
+  port::Result<port::RegistryValue> RegQueryValueExW(Handle key, const std::wstring& valueName,
+                                                     DWORD bufferBytes) override;
+  port::Status RegCloseKey(Handle key) override;
 
   std::map<std::wstring, std::map<std::wstring, Value>> keys;  // folded
 

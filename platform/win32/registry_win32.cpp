@@ -10,20 +10,24 @@ namespace {
 
 HKEY ToKey(port::Handle key) { return reinterpret_cast<HKEY>(key); }
 
+port::Status StatusOf(LONG status) {
+  return status == ERROR_SUCCESS ? port::Status::Ok()
+                                 : port::Status::Failed(static_cast<port::DWORD>(status));
+}
+
 class Win32Registry : public port::Registry {
  public:
-  port::LONG RegOpenKeyExW(const std::wstring& subKey, port::DWORD access,
-                           port::Handle& key) override {
+  port::Result<port::Handle> RegOpenKeyExW(const std::wstring& subKey,
+                                           port::DWORD access) override {
     HKEY opened = nullptr;
     const LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &opened);
-    if (status == ERROR_SUCCESS) key = reinterpret_cast<port::Handle>(opened);
-    return status;
+    if (status != ERROR_SUCCESS) return {0, StatusOf(status)};
+    return port::Result<port::Handle>::Ok(reinterpret_cast<port::Handle>(opened));
   }
 
-  port::LONG RegQueryValueExW(port::Handle key, const std::wstring& valueName,
-                              port::DWORD bufferBytes, port::DWORD& type,
-                              std::vector<std::uint8_t>& data,
-                              port::DWORD& requiredBytes) override {
+  port::Result<port::RegistryValue> RegQueryValueExW(port::Handle key,
+                                                     const std::wstring& valueName,
+                                                     port::DWORD bufferBytes) override {
     // Never a null data pointer: with one the call would answer the size
     // with success instead of ERROR_MORE_DATA for a too small buffer.
     std::vector<std::uint8_t> buffer(bufferBytes > 0 ? bufferBytes : 1);
@@ -31,18 +35,21 @@ class Win32Registry : public port::Registry {
     DWORD size = bufferBytes;
     const LONG status = ::RegQueryValueExW(ToKey(key), valueName.c_str(), nullptr, &valueType,
                                            buffer.data(), &size);
+    port::RegistryValue value;
     if (status == ERROR_SUCCESS) {
       buffer.resize(size);
-      data = std::move(buffer);
-      type = valueType;
+      value.data = std::move(buffer);
+      value.type = valueType;
     } else if (status == ERROR_MORE_DATA) {
-      requiredBytes = size;
-      type = valueType;
+      value.requiredBytes = size;
+      value.type = valueType;
     }
-    return status;
+    return {std::move(value), StatusOf(status)};
   }
 
-  port::LONG RegCloseKey(port::Handle key) override { return ::RegCloseKey(ToKey(key)); }
+  port::Status RegCloseKey(port::Handle key) override {
+    return StatusOf(::RegCloseKey(ToKey(key)));
+  }
 };
 
 }  // namespace

@@ -201,7 +201,7 @@ TEST(VerifySourceFilesPath, NeedsEveryFileAndRefusesNamesThatLeaveThePatchFolder
 
 // A registry whose every call throws, as an allocation failure below would.
 struct ThrowingRegistry : fake::FakeRegistry {
-  port::LONG RegOpenKeyExW(const std::wstring&, port::DWORD, port::Handle&) override {
+  port::Result<port::Handle> RegOpenKeyExW(const std::wstring&, port::DWORD) override {
     throw std::runtime_error("registry");
   }
 };

@@ -213,33 +213,30 @@ void RegistryChecks(qz::port::Registry& registry) {
                    sizeof number);
   ::RegCloseKey(key);
 
-  qz::port::Handle opened = 0;
-  CHECK(registry.RegOpenKeyExW(subKey, qz::port::kKeyRead, opened) == ERROR_SUCCESS);
+  const auto openedKey = registry.RegOpenKeyExW(subKey, qz::port::kKeyRead);
+  CHECK(openedKey);
+  const qz::port::Handle opened = openedKey.value;
   CHECK(opened != 0);
-  qz::port::DWORD type = 0, required = 0;
-  std::vector<std::uint8_t> data;
-  CHECK(registry.RegQueryValueExW(opened, L"Path", 255, type, data, required) == ERROR_SUCCESS);
-  CHECK(type == REG_SZ && data.size() == sizeof path &&
-        std::memcmp(data.data(), path, sizeof path) == 0);
-  CHECK(registry.RegQueryValueExW(opened, L"Bare", 255, type, data, required) == ERROR_SUCCESS);
-  CHECK(data.size() == 4 && data[0] == 'a' && data[2] == 'b');
-  CHECK(registry.RegQueryValueExW(opened, L"Number", 4, type, data, required) == ERROR_SUCCESS);
-  CHECK(type == REG_DWORD && data.size() == 4 && data[0] == 7);
+  auto read = registry.RegQueryValueExW(opened, L"Path", 255);
+  CHECK(read && read.value.type == REG_SZ && read.value.data.size() == sizeof path &&
+        std::memcmp(read.value.data.data(), path, sizeof path) == 0);
+  read = registry.RegQueryValueExW(opened, L"Bare", 255);
+  CHECK(read && read.value.data.size() == 4 && read.value.data[0] == 'a' &&
+        read.value.data[2] == 'b');
+  read = registry.RegQueryValueExW(opened, L"Number", 4);
+  CHECK(read && read.value.type == REG_DWORD && read.value.data.size() == 4 &&
+        read.value.data[0] == 7);
   // Too small, also with no room at all: ERROR_MORE_DATA and the size.
-  required = 0;
-  CHECK(registry.RegQueryValueExW(opened, L"Path", 8, type, data, required) == ERROR_MORE_DATA);
-  CHECK(required == sizeof path);
-  required = 0;
-  CHECK(registry.RegQueryValueExW(opened, L"Path", 0, type, data, required) == ERROR_MORE_DATA);
-  CHECK(required == sizeof path);
-  CHECK(registry.RegQueryValueExW(opened, L"Missing", 255, type, data, required) ==
-        ERROR_FILE_NOT_FOUND);
-  CHECK(registry.RegCloseKey(opened) == ERROR_SUCCESS);
+  read = registry.RegQueryValueExW(opened, L"Path", 8);
+  CHECK(read.status.error == ERROR_MORE_DATA && read.value.requiredBytes == sizeof path);
+  read = registry.RegQueryValueExW(opened, L"Path", 0);
+  CHECK(read.status.error == ERROR_MORE_DATA && read.value.requiredBytes == sizeof path);
+  CHECK(registry.RegQueryValueExW(opened, L"Missing", 255).status.error == ERROR_FILE_NOT_FOUND);
+  CHECK(registry.RegCloseKey(opened));
 
-  qz::port::Handle none = 0;
-  CHECK(registry.RegOpenKeyExW(L"SOFTWARE\\QZAdapterTest\\Absent", qz::port::kKeyRead, none) ==
-        ERROR_FILE_NOT_FOUND);
-  CHECK(none == 0);
+  const auto none = registry.RegOpenKeyExW(L"SOFTWARE\\QZAdapterTest\\Absent", qz::port::kKeyRead);
+  CHECK(none.status.error == ERROR_FILE_NOT_FOUND);
+  CHECK(none.value == 0);
   ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey);
 }
 
