@@ -189,11 +189,12 @@ class Run {
     const port::ProcessInformation& child = started.value;
     port::UniqueProcessHandle process(os_.processes, child.process);
     port::UniqueProcessHandle thread(os_.processes, child.thread);
-    port::DWORD exitCode = 0;
-    if (os_.processes.WaitForSingleObject(child.process, port::kInfinite) != port::kWaitObject0 ||
-        !os_.processes.GetExitCodeProcess(child.process, exitCode)) {
+    if (os_.processes.WaitForSingleObject(child.process, port::kInfinite) != port::kWaitObject0) {
       return Failure("QZVRN.exe could not be waited for");
     }
+    const port::Result<port::DWORD> ended = os_.processes.GetExitCodeProcess(child.process);
+    if (!ended) return Failure("QZVRN.exe could not be waited for");
+    const port::DWORD exitCode = ended.value;
     report_.managerExitCode = static_cast<std::int32_t>(exitCode);
 
     RunTraces traces;

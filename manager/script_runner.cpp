@@ -41,13 +41,14 @@ std::optional<port::DWORD> WaitForExitCode(port::Processes& processes, port::Sys
   int failedInARow = 0;
   bool ended = false;
   for (;;) {
-    port::DWORD code = 0;
-    if (!processes.GetExitCodeProcess(process, code)) {
+    const port::Result<port::DWORD> queried = processes.GetExitCodeProcess(process);
+    if (!queried) {
       if (++failedInARow > kQueryRetries) return std::nullopt;
       system.Sleep(kQueryRetryPause);
       continue;
     }
     failedInARow = 0;
+    const port::DWORD code = queried.value;
     if (code != port::kStillActive || ended) return code;
     const port::DWORD wait = processes.WaitForSingleObject(process, kPollMilliseconds);
     if (wait == port::kWaitObject0) {

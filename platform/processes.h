@@ -22,7 +22,8 @@ class Processes {
   virtual Result<ProcessInformation> CreateProcessW(const std::wstring& applicationName,
                                                     const std::wstring& commandLine,
                                                     DWORD creationFlags) = 0;
-  virtual bool GetExitCodeProcess(Handle process, DWORD& exitCode) = 0;
+  // The exit code, or kStillActive while the process runs.
+  virtual Result<DWORD> GetExitCodeProcess(Handle process) = 0;
   // kWaitObject0 when signalled, kWaitTimeout, or kWaitFailed.
   virtual DWORD WaitForSingleObject(Handle object, DWORD milliseconds) = 0;
   virtual bool CloseHandle(Handle object) = 0;

@@ -22,22 +22,21 @@ port::Result<port::ProcessInformation> FakeProcesses::CreateProcessW(
   return Started::Ok(info);
 }
 
-bool FakeProcesses::GetExitCodeProcess(Handle process, DWORD& exitCode) {
+port::Result<DWORD> FakeProcesses::GetExitCodeProcess(Handle process) {
+  using Code = port::Result<DWORD>;
   ++exitCodeQueries;
   auto it = open_.find(process);
-  if (it == open_.end() || it->second.thread) return false;
+  if (it == open_.end() || it->second.thread) return Code::Failed(port::kErrorInvalidHandle);
   Program& p = it->second.program;
   if (p.failedQueries > 0) {
     --p.failedQueries;
-    return false;
+    return Code::Failed(port::kErrorInvalidHandle);
   }
   if (p.neverEnds || p.stillActiveQueries > 0) {
     if (p.stillActiveQueries > 0) --p.stillActiveQueries;
-    exitCode = port::kStillActive;
-    return true;
+    return Code::Ok(port::kStillActive);
   }
-  exitCode = p.exitCode;
-  return true;
+  return Code::Ok(p.exitCode);
 }
 
 DWORD FakeProcesses::WaitForSingleObject(Handle object, DWORD milliseconds) {

@@ -40,7 +40,7 @@ class FakeProcesses : public port::Processes {
   port::Result<port::ProcessInformation> CreateProcessW(const std::wstring& applicationName,
                                                         const std::wstring& commandLine,
                                                         DWORD creationFlags) override;
-  bool GetExitCodeProcess(Handle process, DWORD& exitCode) override;
+  port::Result<DWORD> GetExitCodeProcess(Handle process) override;
   DWORD WaitForSingleObject(Handle object, DWORD milliseconds) override;
   bool CloseHandle(Handle object) override;
 

@@ -34,11 +34,12 @@ class Win32Processes : public port::Processes {
          reinterpret_cast<port::Handle>(started.hThread)});
   }
 
-  bool GetExitCodeProcess(port::Handle process, port::DWORD& exitCode) override {
+  port::Result<port::DWORD> GetExitCodeProcess(port::Handle process) override {
     DWORD code = 0;
-    if (!::GetExitCodeProcess(ToHandle(process), &code)) return false;
-    exitCode = code;
-    return true;
+    if (!::GetExitCodeProcess(ToHandle(process), &code)) {
+      return port::Result<port::DWORD>::Failed(::GetLastError());
+    }
+    return port::Result<port::DWORD>::Ok(code);
   }
 
   port::DWORD WaitForSingleObject(port::Handle object, port::DWORD milliseconds) override {

@@ -258,11 +258,11 @@ long RunChild(qz::port::Processes& processes, const wchar_t* mode,
   if (!started) return -1;
   const qz::port::ProcessInformation info = started.value;
   CHECK(processes.WaitForSingleObject(info.process, qz::port::kInfinite) == qz::port::kWaitObject0);
-  qz::port::DWORD code = 0;
-  CHECK(processes.GetExitCodeProcess(info.process, code));
+  const auto code = processes.GetExitCodeProcess(info.process);
+  CHECK(code);
   CHECK(processes.CloseHandle(info.thread));
   CHECK(processes.CloseHandle(info.process));
-  return static_cast<long>(code);
+  return static_cast<long>(code.value);
 }
 
 void ProcessesChecks(qz::port::Processes& processes) {
@@ -278,11 +278,12 @@ void ProcessesChecks(qz::port::Processes& processes) {
   ::SetEnvironmentVariableW(kChildVariable, nullptr);
   CHECK(sleeping);
   const qz::port::ProcessInformation info = sleeping.value;
-  qz::port::DWORD code = 0;
-  CHECK(processes.GetExitCodeProcess(info.process, code) && code == qz::port::kStillActive);
+  auto code = processes.GetExitCodeProcess(info.process);
+  CHECK(code && code.value == qz::port::kStillActive);
   CHECK(processes.WaitForSingleObject(info.process, 0) == qz::port::kWaitTimeout);
   CHECK(processes.WaitForSingleObject(info.process, qz::port::kInfinite) == qz::port::kWaitObject0);
-  CHECK(processes.GetExitCodeProcess(info.process, code) && code == 0xFFFFFFFFu);
+  code = processes.GetExitCodeProcess(info.process);
+  CHECK(code && code.value == 0xFFFFFFFFu);
   CHECK(processes.CloseHandle(info.thread) && processes.CloseHandle(info.process));
 
   const auto missing = processes.CreateProcessW(Temp() + L"qz_no_such_program.exe", L"", 0);
