@@ -26,6 +26,8 @@ constexpr const wchar_t* kReturnCodeName = kReturnCodeFileName;
 // look that much older than its start.
 constexpr std::uint64_t kTimeSlack = 2 * 10000000ull;
 constexpr std::size_t kMostLogBytes = 64u << 20;
+constexpr int kRemoveAttempts = 20;
+constexpr port::DWORD kRemovePause = 250;
 
 bool SameSwitch(const std::wstring& argument, const wchar_t* name) {
   if (argument.size() < 2 || (argument[0] != L'/' && argument[0] != L'-')) return false;
@@ -164,12 +166,12 @@ class Run {
     Verdict verdict = copy.MakeTempFolder()
                           ? RunManager(copy)
                           : Failure("the private folder cannot be made: " + copy.Why());
-    if (!copy.RemoveTempFolder()) {
+    if (!Retried([&] { return copy.RemoveTempFolder(); })) {
       verdict.detail += " (the private temporary folder could not be removed)";
     }
     if (copy.HoldsRecord()) {
       verdict.detail += " (an unfinished record stays in " + ToUtf8(copy.Folder()) + ")";
-    } else if (!copy.Remove()) {
+    } else if (!Retried([&] { return copy.Remove(); })) {
       verdict.detail += " (the private copy could not be removed)";
     }
     return verdict;
@@ -206,6 +208,17 @@ class Run {
     const std::wstring returnCode = copy.Folder() + L"\\" + kReturnCodeName;
     if (WrittenByThisRun(returnCode)) traces.returnCode = ReadWholeFile(os_.files, returnCode);
     return JudgeRun(traces);
+  }
+
+  // A program the manager started and did not wait for (regsvr32, say)
+  // may still hold the copy as its current directory for a moment.
+  template <typename Step>
+  bool Retried(const Step& step) {
+    for (int attempt = 1;; ++attempt) {
+      if (step()) return true;
+      if (attempt == kRemoveAttempts) return false;
+      os_.system.Sleep(kRemovePause);
+    }
   }
 
   bool ImageInUse(const std::wstring& image) {

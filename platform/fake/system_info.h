@@ -1,5 +1,6 @@
 // FakeSystemInfo: the SystemInfo port (platform/system_info.h) in memory, for the native unit tests.
 #pragma once
+#include <functional>
 #include <cstddef>
 #include <set>
 #include <map>
@@ -37,9 +38,11 @@ class FakeSystemInfo : public port::SystemInfo {
   std::optional<std::wstring> GetTempPathW() override { return tempPath; }
   std::optional<std::wstring> GetSystemDirectoryW() override { return systemDirectory; }
   DWORD GetTickCount() override { return tickCount + sleptMilliseconds; }
+  std::function<void()> onSleep;  // what happens elsewhere meanwhile
   void Sleep(DWORD ms) override {
     sleeps.push_back(ms);
     sleptMilliseconds += ms;
+    if (onSleep) onSleep();
   }
   bool GetVersionExW(port::OsVersionInfo& info) override;
   LANGID GetSystemDefaultLangID() override { return systemLanguage; }

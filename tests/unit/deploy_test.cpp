@@ -240,6 +240,26 @@ TEST(DeploymentRun, WhatNeverStartsTheManager) {
   }
 }
 
+TEST(DeploymentRun, ACopyHeldForAMomentIsStillRemoved) {
+  for (const bool letGo : {true, false}) {
+    SCOPED_TRACE(letGo);
+    DeploymentRun t;
+    // A program the manager did not wait for still holds a file of the copy.
+    const std::wstring held = t.copy + L"\\QZZdemo.dll";
+    t.OnStart([&t, held] {
+      t.WriteLog(Updated());
+      t.m.files.AddFile(held, "dll");
+      t.m.files.Find(held)->locked = true;
+    });
+    t.m.system.onSleep = [&t, held, letGo] {
+      if (letGo && t.m.files.Exists(held)) t.m.files.Find(held)->locked = false;
+    };
+    EXPECT_EQ(t.Run(), 0);
+    EXPECT_EQ(t.m.files.Exists(t.copy), !letGo);
+    EXPECT_EQ(t.d.output.find("could not be removed") != std::string::npos, !letGo);
+  }
+}
+
 TEST(DeploymentRun, OnlyTheRunsOwnLogCounts) {
   DeploymentRun t;
   // The manager could not write its log; a successful one planted in the
