@@ -139,9 +139,9 @@ class Run {
     if (cut == std::wstring::npos) return Failure("the program's own folder is unknown");
     folder_ = self->substr(0, cut);
 
-    bool held = false;
-    lock_.Put() = os_.sync.CreateMutexW(LockName(folder_), held);
-    if (held) return Busy("another QZVRNDeploy.exe runs this patch folder");
+    const port::Result<port::NamedMutex> lock = os_.sync.CreateMutexW(LockName(folder_));
+    lock_.Put() = lock.value.handle;
+    if (lock.value.alreadyExists) return Busy("another QZVRNDeploy.exe runs this patch folder");
     const std::wstring manager = folder_ + L"\\" + kManager;
     if (os_.files.GetFileAttributesW(manager) == port::kInvalidFileAttributes) {
       return Failure("QZVRN.exe is not beside QZVRNDeploy.exe");

@@ -147,10 +147,10 @@ int RunPatchManager(port::Platform& os, const std::string& commandLine,
   // One run per folder, for the run's whole life. A second start ends here,
   // before it opens the log (the live run's), touches a file or runs a
   // rule; so does a start that cannot tell whether it is the only one.
-  port::UniqueMutex folderLock(os.sync);
-  bool held = false;
-  folderLock.Put() = os.sync.CreateMutexW(FolderLockName(os.files, startFolder), held);
-  if (!folderLock.Valid() || held) return -1;
+  const port::Result<port::NamedMutex> made =
+      os.sync.CreateMutexW(FolderLockName(os.files, startFolder));
+  const port::UniqueMutex folderLock(os.sync, made.value.handle);
+  if (!made || made.value.alreadyExists) return -1;
 
   std::unique_ptr<CVRNManager> manager;
   try {

@@ -8,14 +8,18 @@
 
 namespace qz::port {
 
+struct NamedMutex {
+  Handle handle = 0;
+  bool alreadyExists = false;
+};
+
 class Synchronization {
  public:
   virtual ~Synchronization() = default;
   // CreateMutexW without initial owner. `alreadyExists` when another
   // process made it first (ERROR_ALREADY_EXISTS), also when its security
-  // keeps this process out (ERROR_ACCESS_DENIED, then no handle). 0 when
-  // no mutex could be had.
-  virtual Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) = 0;
+  // keeps this process out (ERROR_ACCESS_DENIED: the call fails, no handle).
+  virtual Result<NamedMutex> CreateMutexW(const std::wstring& name) = 0;
   virtual bool CloseHandle(Handle object) = 0;
 };
 

@@ -44,14 +44,14 @@ std::wstring UpperCase(const std::wstring& text) {
   return out;
 }
 
-Handle FakeSynchronization::CreateMutexW(const std::wstring& name, bool& alreadyExists) {
-  alreadyExists = heldElsewhere.count(name) != 0;
+port::Result<port::NamedMutex> FakeSynchronization::CreateMutexW(const std::wstring& name) {
+  bool alreadyExists = heldElsewhere.count(name) != 0;
   for (const auto& [handle, held] : open_) alreadyExists = alreadyExists || held == name;
-  if (fails) return 0;
+  if (fails) return port::Result<port::NamedMutex>::Failed(port::kErrorAccessDenied);
   created.push_back(name);
   const Handle h = next_++;
   open_[h] = name;
-  return h;
+  return port::Result<port::NamedMutex>::Ok({h, alreadyExists});
 }
 
 std::wstring W(const std::string& text) {

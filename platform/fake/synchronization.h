@@ -19,7 +19,7 @@ class FakeSynchronization : public port::Synchronization {
   bool fails = false;  // no mutex can be had at all
   std::size_t OpenHandles() const { return open_.size(); }
 
-  Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) override;
+  port::Result<port::NamedMutex> CreateMutexW(const std::wstring& name) override;
   bool CloseHandle(Handle object) override { return open_.erase(object) != 0; }
 
  private:

@@ -9,11 +9,13 @@ namespace {
 
 class Win32Synchronization : public port::Synchronization {
  public:
-  port::Handle CreateMutexW(const std::wstring& name, bool& alreadyExists) override {
+  port::Result<port::NamedMutex> CreateMutexW(const std::wstring& name) override {
     const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
     const DWORD error = ::GetLastError();
-    alreadyExists = error == ERROR_ALREADY_EXISTS || (!mutex && error == ERROR_ACCESS_DENIED);
-    return reinterpret_cast<port::Handle>(mutex);
+    if (!mutex)
+      return port::Result<port::NamedMutex>::Failed(error, {0, error == ERROR_ACCESS_DENIED});
+    return port::Result<port::NamedMutex>::Ok(
+        {reinterpret_cast<port::Handle>(mutex), error == ERROR_ALREADY_EXISTS});
   }
 
   bool CloseHandle(port::Handle object) override {
