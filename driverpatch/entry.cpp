@@ -35,7 +35,8 @@ std::string SourceDirectory(DriverPatch& run) {
 // Passed when the helper library or its export is missing; the library
 // stays loaded.
 bool CurrentUserIsAdministrator(DriverPatch& run, const std::string& sourceDirectory) {
-  const port::Handle helper = run.os.modules.LoadLibraryA(sourceDirectory + "\\txlsvchlp.dll");
+  const port::Handle helper =
+      run.os.modules.LoadLibraryA(sourceDirectory + "\\txlsvchlp.dll").value;
   if (helper == 0) return true;
   const std::optional<int> administrator = run.os.modules.IsCurrentUserLocalAdministrator(helper);
   return !administrator || *administrator != 0;

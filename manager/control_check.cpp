@@ -74,7 +74,7 @@ bool CVRNManager::RegisterDll(const std::wstring& path) {
     LogStarted(kClass, L"RegisterDll");
     bool registered = false;
     {
-      const port::UniqueModule library(os_.modules, os_.modules.LoadLibraryW(path));
+      const port::UniqueModule library(os_.modules, os_.modules.LoadLibraryW(path).value);
       const std::optional<port::HRESULT> hr =
           library.Valid() && os_.modules.GetProcAddress(library.Get(), "DllRegisterServer")
               ? os_.modules.DllRegisterServer(library.Get())

@@ -107,7 +107,7 @@ bool CVRNManager::IsSupportedOS() {
 }
 
 std::int32_t CVRNManager::QZIsWow64Process() {
-  const port::UniqueModule kernel32(os_.modules, os_.modules.LoadLibraryW(L"kernel32.dll"));
+  const port::UniqueModule kernel32(os_.modules, os_.modules.LoadLibraryW(L"kernel32.dll").value);
   if (!kernel32.Valid()) return 0;
   // Windows 2000 has no IsWow64Process: it cannot be running under WOW64.
   const bool wow64 = os_.modules.IsWow64Process(kernel32.Get()).value_or(false);
@@ -116,7 +116,7 @@ std::int32_t CVRNManager::QZIsWow64Process() {
 }
 
 bool CVRNManager::QZIsVistaOS() {
-  const port::UniqueModule kernel32(os_.modules, os_.modules.LoadLibraryW(L"kernel32.dll"));
+  const port::UniqueModule kernel32(os_.modules, os_.modules.LoadLibraryW(L"kernel32.dll").value);
   if (!kernel32.Valid()) return false;
   // GetLocaleInfoEx came with Vista; its presence is the test, never a call.
   const bool vista = os_.modules.GetProcAddress(kernel32.Get(), "GetLocaleInfoEx");

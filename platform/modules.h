@@ -11,8 +11,8 @@ namespace qz::port {
 class Modules {
  public:
   virtual ~Modules() = default;
-  // 0 when the library cannot be loaded.
-  virtual Handle LoadLibraryW(const std::wstring& path) = 0;
+  // LoadLibraryW, its dependencies looked for beside it.
+  virtual Result<Handle> LoadLibraryW(const std::wstring& path) = 0;
   // Whether the module exports `name` (looked up, never called).
   virtual bool GetProcAddress(Handle module, const std::string& name) = 0;
   // Calls the module's IsWow64Process for the current process; nullopt
@@ -25,9 +25,8 @@ class Modules {
   virtual std::optional<std::wstring> GetModuleFileNameW() = 0;
   // The same narrow; empty on failure.
   virtual std::string GetModuleFileNameA() = 0;
-  // LoadLibraryA, its dependencies looked for beside it; 0 when it cannot
-  // be loaded.
-  virtual Handle LoadLibraryA(const std::string& path) = 0;
+  // The same with a narrow path.
+  virtual Result<Handle> LoadLibraryA(const std::string& path) = 0;
   // Calls the module's IsCurrentUserLocalAdministrator (no arguments, an
   // int back); nullopt when it has no such export.
   virtual std::optional<int> IsCurrentUserLocalAdministrator(Handle module) = 0;

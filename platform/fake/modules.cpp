@@ -5,12 +5,12 @@
 
 namespace qz::fake {
 
-Handle FakeModules::LoadLibraryW(const std::wstring& path) {
+port::Result<Handle> FakeModules::LoadLibraryW(const std::wstring& path) {
   loaded.push_back(path);
-  if (!modules.count(Fold(path))) return 0;
+  if (!modules.count(Fold(path))) return port::Result<Handle>::Failed(126);  // ERROR_MOD_NOT_FOUND
   const Handle h = next_++;
   open_[h] = Fold(path);
-  return h;
+  return port::Result<Handle>::Ok(h);
 }
 
 bool FakeModules::GetProcAddress(Handle module, const std::string& name) {
@@ -37,11 +37,12 @@ std::optional<HRESULT> FakeModules::DllRegisterServer(Handle module) {
 
 bool FakeModules::FreeLibrary(Handle module) { return open_.erase(module) != 0; }
 
-Handle FakeModules::LoadLibraryA(const std::string& path) {
+port::Result<Handle> FakeModules::LoadLibraryA(const std::string& path) {
   loadedA.push_back(path);
   const auto it = librariesA.find(path);
-  if (it == librariesA.end()) return 0;
-  return 0x700 + static_cast<Handle>(std::distance(librariesA.begin(), it));
+  if (it == librariesA.end()) return port::Result<Handle>::Failed(126);  // ERROR_MOD_NOT_FOUND
+  return port::Result<Handle>::Ok(0x700 +
+                                  static_cast<Handle>(std::distance(librariesA.begin(), it)));
 }
 
 std::optional<int> FakeModules::IsCurrentUserLocalAdministrator(Handle module) {

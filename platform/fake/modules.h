@@ -25,7 +25,7 @@ class FakeModules : public port::Modules {
   std::vector<std::wstring> loaded;
   std::size_t LoadedNow() const { return open_.size(); }
 
-  Handle LoadLibraryW(const std::wstring& path) override;
+  port::Result<Handle> LoadLibraryW(const std::wstring& path) override;
   bool GetProcAddress(Handle module, const std::string& name) override;
   std::optional<bool> IsWow64Process(Handle kernel32) override;
   std::optional<HRESULT> DllRegisterServer(Handle module) override;
@@ -37,7 +37,7 @@ class FakeModules : public port::Modules {
   // unloaded.
   std::map<std::string, std::map<std::string, int>> librariesA;
   std::vector<std::string> loadedA;
-  Handle LoadLibraryA(const std::string& path) override;
+  port::Result<Handle> LoadLibraryA(const std::string& path) override;
   std::optional<int> IsCurrentUserLocalAdministrator(Handle module) override;
 
  private:

@@ -23,10 +23,15 @@ Function Lookup(port::Handle module, const char* name) {
       reinterpret_cast<void*>(::GetProcAddress(ToModule(module), name)));
 }
 
+port::Result<port::Handle> Loaded(HMODULE module) {
+  if (module == nullptr) return port::Result<port::Handle>::Failed(::GetLastError());
+  return port::Result<port::Handle>::Ok(reinterpret_cast<port::Handle>(module));
+}
+
 class Win32Modules : public port::Modules {
  public:
-  port::Handle LoadLibraryW(const std::wstring& path) override {
-    return reinterpret_cast<port::Handle>(LoadLibraryBesideItself(path.c_str()));
+  port::Result<port::Handle> LoadLibraryW(const std::wstring& path) override {
+    return Loaded(LoadLibraryBesideItself(path.c_str()));
   }
 
   bool GetProcAddress(port::Handle module, const std::string& name) override {
@@ -79,8 +84,8 @@ class Win32Modules : public port::Modules {
     return std::string();
   }
 
-  port::Handle LoadLibraryA(const std::string& path) override {
-    return reinterpret_cast<port::Handle>(LoadLibraryBesideItselfA(path.c_str()));
+  port::Result<port::Handle> LoadLibraryA(const std::string& path) override {
+    return Loaded(LoadLibraryBesideItselfA(path.c_str()));
   }
 
   std::optional<int> IsCurrentUserLocalAdministrator(port::Handle module) override {

@@ -303,7 +303,7 @@ int Child(const std::wstring& mode) {
 // --- modules -----------------------------------------------------------------
 
 void ModulesChecks(qz::port::Modules& modules) {
-  const qz::port::Handle kernel32 = modules.LoadLibraryW(L"kernel32.dll");
+  const qz::port::Handle kernel32 = modules.LoadLibraryW(L"kernel32.dll").value;
   CHECK(kernel32 != 0);
   CHECK(modules.GetProcAddress(kernel32, "GetTickCount"));
   CHECK(!modules.GetProcAddress(kernel32, "NoSuchExport"));
@@ -324,10 +324,11 @@ void ModulesChecks(qz::port::Modules& modules) {
   CHECK(!modules.DllRegisterServer(kernel32));  // exports none
   CHECK(modules.FreeLibrary(kernel32));
 
-  CHECK(modules.LoadLibraryW(Temp() + L"qz_no_such.dll") == 0);
+  const auto missing = modules.LoadLibraryW(Temp() + L"qz_no_such.dll");
+  CHECK(!missing && missing.value == 0);
 
   // msxml3 registers itself again as at prefix creation: harmless.
-  const qz::port::Handle msxml = modules.LoadLibraryW(L"msxml3.dll");
+  const qz::port::Handle msxml = modules.LoadLibraryW(L"msxml3.dll").value;
   CHECK(msxml != 0);
   const auto registered = modules.DllRegisterServer(msxml);
   CHECK(registered && *registered >= 0);
