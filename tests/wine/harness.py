@@ -5,8 +5,10 @@ user would see (message boxes, the restart dialog) and what they leave behind
 Modules (tests, demos and benchmarks import this one; it re-exports them)
   wine_env.py   the environment: paths and module constants, the state file
                 and its locks, Xvfb, locales, wine_mode(), time_scale(),
-                base_env(), tool_exe(), robot_exe(), the prefixes, setup(),
-                cleanup(), environment(), win_path(), unix_path()
+                base_env(), the prefixes, setup(), cleanup(), environment(),
+                win_path(), unix_path()
+  wine_tools.py the test tools: TOOL_DIR, TOOL_SOURCES, TOOLS,
+                PRIVATE_TOOLS, tool_exe(), robot_exe()
   wine_run.py   one run: run_quiet(cmd, env, cwd=None, timeout=60) (output
                 to files, not pipes), class Run, parse_log(), log_line_bytes()
   wine_case.py  class WineTestCase, run_standalone(), config_xml(),
@@ -128,13 +130,13 @@ from wine_case import (MSG3_EN, WEB_TOKEN, WineTestCase, config_xml,
                        rules_xml, run_standalone)
 from wine_env import (BIN, DEFAULT_LANG, DLL_OVERRIDES, LOCALE_DIR, LOCALES,
                       LOG_NAME, MODE_FILE, OUT, PREFIX32, PREFIX64,
-                      PREFIX_SETTINGS, PRIVATE_TOOLS, PRODUCT, ROOT,
-                      SERVER_PERSIST, STATE_FILE, TOOL_DIR, TOOL_SOURCES,
-                      TOOLS, WINE_ROOT, _log, _read_state, base_env, cleanup,
-                      ensure_boxes, ensure_locales, environment, robot_exe,
-                      setup, time_scale, tool_exe, unix_path, win_path,
-                      wine_mode)
+                      PREFIX_SETTINGS, PRODUCT, ROOT, SERVER_PERSIST,
+                      STATE_FILE, WINE_ROOT, _log, _read_state, base_env,
+                      cleanup, ensure_boxes, ensure_locales, environment,
+                      setup, time_scale, unix_path, win_path, wine_mode)
 from wine_run import Run, log_line_bytes, parse_log, run_quiet
+from wine_tools import (PRIVATE_TOOLS, TOOL_DIR, TOOL_SOURCES, TOOLS,
+                        robot_exe, tool_exe)
 
 __all__ = [
     'BIN', 'DEFAULT_LANG', 'DLL_OVERRIDES', 'LOCALE_DIR', 'LOCALES',

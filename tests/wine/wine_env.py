@@ -1,7 +1,7 @@
 """The Wine test bed's environment: paths, the state file and its locks,
-the Xvfb display, locales, how Wine is started here, the test tools and the
-prefixes. harness.py is the front that tests import; its docstring is the
-API."""
+the Xvfb display, locales, how Wine is started here and the prefixes (the
+test tools are wine_tools.py's). harness.py is the front that tests import;
+its docstring is the API."""
 
 import atexit
 import contextlib
@@ -18,17 +18,16 @@ import time
 from pathlib import Path
 
 from wine_run import run_quiet
+from wine_tools import robot_exe
 
 ROOT = Path(__file__).resolve().parents[2]
 OUT = ROOT / 'out'
 BIN = OUT / 'bin'
-TOOLS = OUT / 'test-bin'
 WINE_ROOT = OUT / 'wine'
 PREFIX64 = WINE_ROOT / 'prefix'
 PREFIX32 = WINE_ROOT / 'prefix32'
 LOCALE_DIR = WINE_ROOT / 'locales'
 STATE_FILE = WINE_ROOT / 'state.json'
-PRIVATE_TOOLS = OUT / 'h2-robot'
 
 PRODUCT = 'QZVRN.exe'
 LOG_NAME = 'QZZqzvrn.log'
@@ -213,52 +212,6 @@ def base_env(display, prefix, arch, lang=DEFAULT_LANG):
     if path:
         env['PATH'] = path + os.pathsep + env.get('PATH', os.defpath)
     return env
-
-
-TOOL_DIR = Path(__file__).resolve().parent / 'tools'
-# name -> (sources, libraries, GUI program)
-TOOL_SOURCES = {
-    'qzrobot': (('qzrobot.cpp',), ('-luser32', '-lshell32'), False),
-    'qzprobe': (('qzprobe.cpp', 'qzprobe.rc'), ('-luser32', '-ladvapi32'), True),
-}
-
-
-def tool_exe(name):
-    """A test tool of the cross build (out/test-bin), or a private build in
-    out/h2-robot when that is missing or older than its sources, so that a
-    test run by hand works without the cross tree."""
-    sources, libs, gui = TOOL_SOURCES[name]
-    src_time = max((TOOL_DIR / s).stat().st_mtime for s in sources)
-    built = TOOLS / f'{name}.exe'
-    if built.exists() and built.stat().st_mtime >= src_time:
-        return built
-    private = PRIVATE_TOOLS / f'{name}.exe'
-    if private.exists() and private.stat().st_mtime >= src_time:
-        return private
-    PRIVATE_TOOLS.mkdir(parents=True, exist_ok=True)
-    objs = []
-    for s in sources:
-        if s.endswith('.rc'):
-            obj = PRIVATE_TOOLS / (s + '.o')
-            r = subprocess.run(['i686-w64-mingw32-windres', str(TOOL_DIR / s),
-                                '-o', str(obj)], capture_output=True, text=True)
-            if r.returncode != 0:
-                raise RuntimeError(f'cannot build {name}.exe:\n{r.stderr}')
-            objs.append(str(obj))
-        else:
-            objs.append(str(TOOL_DIR / s))
-    cmd = ['i686-w64-mingw32-g++', '-std=c++17', '-DUNICODE', '-D_UNICODE',
-           '-DWIN32_LEAN_AND_MEAN', '-D_WIN32_WINNT=0x0500', '-Os', '-static',
-           '-s'] + (['-mwindows'] if gui else []) + \
-        ['-o', str(private)] + objs + list(libs)
-    r = subprocess.run(cmd, capture_output=True, text=True)
-    if r.returncode != 0:
-        raise RuntimeError(f'cannot build {name}.exe:\n{r.stderr}')
-    return private
-
-
-def robot_exe():
-    return tool_exe('qzrobot')
 
 
 def _parse_info(text):

@@ -46,192 +46,11 @@
 #include <string>
 #include <vector>
 
+#include "qzrobot.h"
+
 namespace {
 
-HANDLE g_transcript = INVALID_HANDLE_VALUE;
-bool g_anyProcess = false;
-
-std::string ToUtf8(const std::wstring& w) {
-  if (w.empty()) return std::string();
-  int n = WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), nullptr, 0, nullptr, nullptr);
-  std::string s(n, '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), (int)w.size(), &s[0], n, nullptr, nullptr);
-  return s;
-}
-
-std::wstring FromUtf8(const std::string& s) {
-  if (s.empty()) return std::wstring();
-  int n = MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), nullptr, 0);
-  std::wstring w(n, L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, s.data(), (int)s.size(), &w[0], n);
-  return w;
-}
-
-std::wstring Escape(const std::wstring& in) {
-  std::wstring out;
-  for (wchar_t c : in) {
-    switch (c) {
-      case L'\\': out += L"\\\\"; break;
-      case L'\t': out += L"\\t"; break;
-      case L'\n': out += L"\\n"; break;
-      case L'\r': out += L"\\r"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
-
-void Record(const std::vector<std::wstring>& fields) {
-  std::wstring line;
-  for (size_t i = 0; i < fields.size(); ++i) {
-    if (i) line += L'\t';
-    line += i ? Escape(fields[i]) : fields[i];
-  }
-  line += L'\n';
-  std::string bytes = ToUtf8(line);
-  if (g_transcript != INVALID_HANDLE_VALUE) {
-    DWORD written = 0;
-    WriteFile(g_transcript, bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-    FlushFileBuffers(g_transcript);
-  } else {
-    DWORD written = 0;
-    WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), (DWORD)bytes.size(), &written,
-              nullptr);
-  }
-}
-
-void PrintLine(const std::wstring& line) {
-  std::string bytes = ToUtf8(line + L"\n");
-  DWORD written = 0;
-  WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), bytes.data(), (DWORD)bytes.size(), &written, nullptr);
-}
-
-bool HexToBytes(const std::wstring& hex, std::string* out) {
-  if (hex.size() % 2) return false;
-  out->clear();
-  for (size_t i = 0; i < hex.size(); i += 2) {
-    int v = 0;
-    for (int k = 0; k < 2; ++k) {
-      wchar_t c = hex[i + k];
-      int d;
-      if (c >= L'0' && c <= L'9')
-        d = c - L'0';
-      else if (c >= L'a' && c <= L'f')
-        d = c - L'a' + 10;
-      else if (c >= L'A' && c <= L'F')
-        d = c - L'A' + 10;
-      else
-        return false;
-      v = v * 16 + d;
-    }
-    out->push_back((char)v);
-  }
-  return true;
-}
-
-std::wstring WindowText(HWND h) {
-  int n = GetWindowTextLengthW(h);
-  std::wstring s(n + 1, L'\0');
-  n = GetWindowTextW(h, &s[0], n + 1);
-  s.resize(n > 0 ? n : 0);
-  return s;
-}
-
-std::wstring ItemText(HWND dlg, int id) {
-  HWND item = GetDlgItem(dlg, id);
-  if (!item) return std::wstring();
-  // Message texts fit 1024 characters; leave room for longer ones anyway.
-  std::wstring s(8192, L'\0');
-  UINT n = GetDlgItemTextW(dlg, id, &s[0], (int)s.size());
-  s.resize(n);
-  return s;
-}
-
-std::wstring ClassOf(HWND h) {
-  wchar_t cls[256] = {0};
-  GetClassNameW(h, cls, 256);
-  return cls;
-}
-
-struct Scan {
-  DWORD pid;
-  std::vector<HWND> found;
-};
-
-BOOL CALLBACK CollectWindows(HWND h, LPARAM lp) {
-  Scan* scan = reinterpret_cast<Scan*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  bool wanted = g_anyProcess ? pid != GetCurrentProcessId() : pid == scan->pid;
-  if (wanted && IsWindowVisible(h)) scan->found.push_back(h);
-  return TRUE;
-}
-
-std::wstring PidOf(HWND h) {
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  wchar_t buf[16];
-  wsprintfW(buf, L"%lu", pid);
-  return buf;
-}
-
-BOOL CALLBACK CollectButtons(HWND h, LPARAM lp) {
-  std::wstring* out = reinterpret_cast<std::wstring*>(lp);
-  if (IsWindowVisible(h) && lstrcmpiW(ClassOf(h).c_str(), L"Button") == 0) {
-    if (!out->empty()) *out += L'|';
-    *out += WindowText(h);
-  }
-  return TRUE;
-}
-
-void Click(HWND dlg, int id) {
-  PostMessageW(dlg, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), (LPARAM)GetDlgItem(dlg, id));
-}
-
-// Reads and answers one newly seen window.
-void Handle(HWND h, const std::wstring& press) {
-  std::wstring cls = ClassOf(h);
-  if (cls != L"#32770") {
-    Record({L"window", cls, WindowText(h), PidOf(h)});
-    return;
-  }
-  if (GetDlgItem(h, 1003)) {
-    Record({L"dialog", WindowText(h), ItemText(h, 1003), ItemText(h, IDOK), ItemText(h, IDCANCEL),
-            PidOf(h)});
-    Record({L"press", press});
-    if (press == L"now")
-      Click(h, IDOK);
-    else if (press == L"later")
-      Click(h, IDCANCEL);
-    else if (press == L"close")
-      PostMessageW(h, WM_CLOSE, 0, 0);
-    else if (press == L"esc") {
-      // To the focused button, as a key press reaches the dialog's loop.
-      HWND target = GetDlgItem(h, IDOK);
-      PostMessageW(target ? target : h, WM_KEYDOWN, VK_ESCAPE, 0x00010001);
-      PostMessageW(target ? target : h, WM_KEYUP, VK_ESCAPE, 0xC0010001);
-    }
-    return;
-  }
-  if (GetDlgItem(h, 1002)) {
-    Record({L"dialog", WindowText(h), ItemText(h, 1002), ItemText(h, 1000), ItemText(h, 1001),
-            PidOf(h)});
-    Record({L"press", press});
-    if (press == L"now")
-      Click(h, 1000);
-    else if (press == L"later")
-      Click(h, 1001);
-    else if (press == L"close")
-      PostMessageW(h, WM_CLOSE, 0, 0);
-    return;
-  }
-  std::wstring buttons;
-  EnumChildWindows(h, CollectButtons, (LPARAM)&buttons);
-  Record({L"box", WindowText(h), ItemText(h, 0xFFFF), buttons, PidOf(h)});
-  if (press == L"none") return;
-  Record({L"press", L"ok"});
-  Click(h, IDOK);
-}
+using qzrobot::PrintLine;
 
 int Info() {
   wchar_t temp[MAX_PATH + 1] = {0};
@@ -264,35 +83,6 @@ int Info() {
   GetEnvironmentVariableW(L"USERNAME", user, 256);
   PrintLine(std::wstring(L"username=") + user);
   return 0;
-}
-
-DWORD WINAPI ShowCheckBox(LPVOID) {
-  return (DWORD)MessageBoxW(nullptr, L"qzrobot box check", L"qzrobot", MB_OK);
-}
-
-int BoxCheck() {
-  DWORD tid = 0;
-  HANDLE thread = CreateThread(nullptr, 0, ShowCheckBox, nullptr, 0, &tid);
-  if (!thread) return 1;
-  bool found = false;
-  for (int i = 0; i < 400 && !found; ++i) {
-    if (WaitForSingleObject(thread, 25) == WAIT_OBJECT_0) break;
-    Scan scan{GetCurrentProcessId(), {}};
-    EnumWindows(CollectWindows, (LPARAM)&scan);
-    for (HWND h : scan.found) {
-      if (ClassOf(h) == L"#32770") {
-        found = true;
-        Click(h, IDOK);
-      }
-    }
-  }
-  bool ended = WaitForSingleObject(thread, 5000) == WAIT_OBJECT_0;
-  DWORD answer = 0;
-  GetExitCodeThread(thread, &answer);
-  CloseHandle(thread);
-  bool ok = found && ended && answer == IDOK;
-  PrintLine(ok ? L"box=ok" : L"box=failed");
-  return ok ? 0 : 1;
 }
 
 // True while a process of the job still runs. Wine's desktop process
@@ -338,6 +128,7 @@ void Usage() {
 }  // namespace
 
 int main() {
+  using namespace qzrobot;
   int argc = 0;
   wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
   std::wstring exe, cwd, tailHex, transcript, press = L"ok";
