@@ -7,38 +7,50 @@
 
 namespace qz::port {
 
+// The handle kind a closing call takes.
+template <typename Call>
+struct ClosedHandle;
+template <typename Service, typename Outcome, typename H>
+struct ClosedHandle<Outcome (Service::*)(H)> {
+  using type = H;
+};
+
 // `CloseCall` is the service's closing call (RegCloseKey, CloseHandle,
-// ...); 0 is never a valid handle, so an owner of 0 closes nothing.
+// ...), and the owner holds the kind of handle it takes; the empty handle
+// is never a valid one, so an owner of it closes nothing.
 template <typename Service, auto CloseCall>
 class UniqueHandle {
  public:
-  explicit UniqueHandle(Service& service, Handle handle = 0)
+  using HandleType = typename ClosedHandle<decltype(CloseCall)>::type;
+
+  explicit UniqueHandle(Service& service, HandleType handle = HandleType{})
       : service_(&service), handle_(handle) {}
   ~UniqueHandle() { Reset(); }
   UniqueHandle(const UniqueHandle&) = delete;
   UniqueHandle& operator=(const UniqueHandle&) = delete;
   UniqueHandle(UniqueHandle&& other) noexcept
-      : service_(other.service_), handle_(std::exchange(other.handle_, 0)) {}
+      : service_(other.service_), handle_(std::exchange(other.handle_, HandleType{})) {}
 
-  Handle Get() const { return handle_; }
-  bool Valid() const { return handle_ != 0; }
+  HandleType Get() const { return handle_; }
+  bool Valid() const { return handle_ != HandleType{}; }
   // For out-parameters of the port: closes what is held first.
-  Handle& Put() {
+  HandleType& Put() {
     Reset();
     return handle_;
   }
   void Reset() {
-    if (handle_ != 0) (service_->*CloseCall)(std::exchange(handle_, 0));
+    if (Valid()) (service_->*CloseCall)(std::exchange(handle_, HandleType{}));
   }
   // Closes now and says whether the close succeeded: a written file's last
   // data reach the disk at its close. Nothing held is a success.
   bool Close() {
-    return handle_ == 0 || static_cast<bool>((service_->*CloseCall)(std::exchange(handle_, 0)));
+    return !Valid() ||
+           static_cast<bool>((service_->*CloseCall)(std::exchange(handle_, HandleType{})));
   }
 
  private:
   Service* service_;
-  Handle handle_;
+  HandleType handle_;
 };
 
 // Runs `f` on every path out of a scope, for what no owner above covers.

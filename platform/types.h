@@ -14,6 +14,26 @@ using LANGID = std::uint16_t;
 // An opaque handle as the adapter hands it out; 0 is never a valid one.
 using Handle = std::uintptr_t;
 
+// A handle of one kind. Kinds do not convert into each other, nor into a
+// number: a search handle does not compile where a key is asked for.
+template <typename Kind>
+struct TypedHandle {
+  std::uintptr_t value = 0;
+  explicit operator bool() const { return value != 0; }
+  friend bool operator==(TypedHandle a, TypedHandle b) { return a.value == b.value; }
+  friend bool operator!=(TypedHandle a, TypedHandle b) { return a.value != b.value; }
+  friend bool operator<(TypedHandle a, TypedHandle b) { return a.value < b.value; }
+};
+using FileHandle = TypedHandle<struct FileKind>;          // CreateFileW
+using FindHandle = TypedHandle<struct FindKind>;          // FindFirstFileW
+using KeyHandle = TypedHandle<struct KeyKind>;            // RegOpenKeyExW
+using ServiceHandle = TypedHandle<struct ServiceKind>;    // OpenSCManagerA, OpenServiceA
+using ModuleHandle = TypedHandle<struct ModuleKind>;      // LoadLibraryW
+using ProcessHandle = TypedHandle<struct ProcessKind>;    // CreateProcessW's process and thread
+using TokenHandle = TypedHandle<struct TokenKind>;        // OpenProcessToken
+using MutexHandle = TypedHandle<struct MutexKind>;        // CreateMutexW
+using WindowHandle = TypedHandle<struct WindowKind>;      // HWND
+
 // The outcome of a call whose failure decides what the core does: the
 // Win32 error code the call left (GetLastError), 0 on success.
 struct Status {
