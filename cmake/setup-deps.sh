@@ -5,6 +5,7 @@
 #   wine    cross and the Wine test bed; then settles how the test bed
 #           starts Wine (cmake/wine-mode.sh)
 #   lint    clang-format and clang-tidy over the native tree
+#   release cross and the signing tools (osslsigncode, openssl)
 # Idempotent: a machine that has everything only repeats the Wine check.
 set -euo pipefail
 
@@ -16,7 +17,8 @@ cross=("${native[@]}" g++-mingw-w64-i686 mingw-w64-tools)
 case $lane in
   native) pkgs=("${native[@]}") ;;
   cross) pkgs=("${cross[@]}") ;;
-  wine) pkgs=("${cross[@]}" wine wine32:i386 wine64 xvfb x11-utils locales) ;;
+  wine) pkgs=("${cross[@]}" wine wine32:i386 wine64 xvfb x11-utils locales osslsigncode openssl) ;;
+  release) pkgs=("${cross[@]}" osslsigncode openssl git) ;;
   lint) pkgs=("${native[@]}" clang-format clang-tidy) ;;
   *) echo "setup-deps: unknown lane $lane" >&2; exit 2 ;;
 esac
