@@ -31,24 +31,9 @@ for f in "$work"/one-release/*.exe; do
     fail "$(basename "$f") does not carry version $commas"
 done
 
-# A throwaway authority and a code-signing certificate under it, as PKCS#12
-# with a password file.
 ca=$work/ca
-mkdir -p "$ca"
-openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=QZ release-check CA" \
-  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign" \
-  -keyout "$ca/ca.key" -out "$ca/ca.pem" 2>/dev/null
-openssl req -newkey rsa:2048 -nodes -subj "/CN=QZ release-check signer" \
-  -keyout "$ca/signer.key" -out "$ca/signer.csr" 2>/dev/null
-printf 'basicConstraints=CA:FALSE\nkeyUsage=critical,digitalSignature\nextendedKeyUsage=codeSigning\n' \
-  >"$ca/ext.cnf"
-openssl x509 -req -days 2 -in "$ca/signer.csr" -CA "$ca/ca.pem" -CAkey "$ca/ca.key" \
-  -CAcreateserial -extfile "$ca/ext.cnf" -out "$ca/signer.pem" 2>/dev/null
-echo "throwaway password" >"$ca/pass.txt"
-openssl pkcs12 -export -inkey "$ca/signer.key" -in "$ca/signer.pem" -passout "file:$ca/pass.txt" \
-  -out "$ca/signer.p12"
-
-(cd "$work/one" && SIGN_PKCS12="$ca/signer.p12" SIGN_PASS_FILE="$ca/pass.txt" \
+bash "$root/tests/release/throwaway_signer.sh" "$ca"
+(cd "$work/one" && SOURCE_DATE_EPOCH=$(git log -1 --format=%ct) SIGN_PKCS12="$ca/signer.p12" SIGN_PASS_FILE="$ca/pass.txt" \
   bash cmake/package-release.sh "$work/one/out/release-build/bin" "$work/signed") >/dev/null ||
   fail "signing the release failed"
 for f in "$work"/signed/*.exe; do
