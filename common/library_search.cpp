@@ -6,9 +6,8 @@
 namespace qz {
 
 void RestrictLibrarySearch(port::LibrarySearch& search) {
-  const std::optional<bool> systemOnly =
-      search.SetDefaultDllDirectories(port::kLoadLibrarySearchSystem32);
-  if (systemOnly.value_or(false)) return;
+  // Missing or refusing, the older call is the fallback either way.
+  if (search.SetDefaultDllDirectories(port::kLoadLibrarySearchSystem32)) return;
   search.SetDllDirectoryW(L"");
 }
 

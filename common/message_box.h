@@ -9,7 +9,8 @@ namespace qz {
 
 // Shows the box and returns its result; returns 1 (IDOK) without showing
 // anything when `quiet`.
-int ShowMessageUnlessQuiet(port::Ui& ui, bool quiet, port::Handle owner, const std::wstring& text,
-                           const std::wstring& caption, unsigned style);
+port::Result<int> ShowMessageUnlessQuiet(port::Ui& ui, bool quiet, port::WindowHandle owner,
+                                         const std::wstring& text, const std::wstring& caption,
+                                         unsigned style);
 
 }  // namespace qz

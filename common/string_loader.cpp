@@ -7,8 +7,9 @@ namespace {
 constexpr port::LANGID kNeutralBlock = 1024;
 
 std::wstring FromBlock(port::Resources& resources, unsigned id, port::LANGID language) {
-  const auto block = resources.FindStringBlock(id / 16 + 1, language);
-  return block ? StringFromBlock(*block, id) : std::wstring();
+  const port::Result<std::vector<std::uint16_t>> block =
+      resources.FindStringBlock(id / 16 + 1, language);
+  return block ? StringFromBlock(block.value, id) : std::wstring();
 }
 
 }  // namespace

@@ -24,9 +24,9 @@ const DeviceArrivalRecord kDeviceArrival = {20, 0, 0, 0x3F0, 0};
 
 }  // namespace
 
-bool NotifyDeviceWindows(DriverPatch& run, int mode) {
+port::Status NotifyDeviceWindows(DriverPatch& run, int mode) {
   port::TopWindows& windows = run.os.windows;
-  return windows.EnumWindows([&](port::Handle window) {
+  return windows.EnumWindows([&](port::WindowHandle window) {
     if (windows.GetClassNameA(window, 1024) != kDeviceWindowClass) return true;
     if (mode == 1) {
       windows.PostMessageA(window, kMsgServiceGoing, 0, 1);

@@ -44,7 +44,7 @@ struct DriverPatchPlatform {
 struct RunState {
   TraceLog* trace = nullptr;  // null when it could not be made
   bool silent = false;
-  port::Handle dialogWindow = 0;
+  port::WindowHandle dialogWindow;
 };
 
 // One run of the driver patch.
@@ -106,7 +106,7 @@ bool StartServiceAndWait(DriverPatch& run, const std::string& name);
 int RunRegServer(DriverPatch& run, const std::string& path);
 
 // device_windows.cpp: mode 1 before the replacement, 2 after it.
-bool NotifyDeviceWindows(DriverPatch& run, int mode);
+port::Status NotifyDeviceWindows(DriverPatch& run, int mode);
 
 // replace.cpp
 Replacement ReplaceServiceExecutable(DriverPatch& run, const std::string& serviceName,
@@ -120,7 +120,7 @@ std::wstring MsgDisplayString(DriverPatch& run, port::LANGID language, unsigned 
 void DisplayMessage(DriverPatch& run, unsigned id);
 
 // restart_dialog.cpp: the procedure of dialog 168 and its labelling.
-std::intptr_t RestartDialog(DriverPatch& run, port::Handle window, unsigned message,
+std::intptr_t RestartDialog(DriverPatch& run, port::WindowHandle window, unsigned message,
                             std::uintptr_t wParam, std::intptr_t lParam);
 void DisplayDialog(DriverPatch& run, port::LANGID language);
 

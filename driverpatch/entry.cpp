@@ -15,7 +15,7 @@ constexpr unsigned kRestartDialog = 168;
 class RestartDialogProcedure : public port::DialogProcedure {
  public:
   explicit RestartDialogProcedure(DriverPatch& run) : run_(run) {}
-  std::intptr_t OnMessage(port::Handle dialog, unsigned message, std::uintptr_t wParam,
+  std::intptr_t OnMessage(port::WindowHandle dialog, unsigned message, std::uintptr_t wParam,
                           std::intptr_t lParam) override {
     return RestartDialog(run_, dialog, message, wParam, lParam);
   }
@@ -60,8 +60,8 @@ int Run(DriverPatch& run, const std::string& commandLine) {
   const std::string serviceName = kServiceName;
   const std::string sourceFile = sourceDirectory + "\\QZZipm12.exe";
   std::string systemTarget;
-  if (const auto system = os.system.GetSystemDirectoryA(260)) {
-    systemTarget = *system + "\\qzzipm12.exe";
+  if (const port::Result<std::string> system = os.system.GetSystemDirectoryA(260)) {
+    systemTarget = system.value + "\\qzzipm12.exe";
   }
 
   os.system.Sleep(200);
@@ -100,7 +100,7 @@ int Run(DriverPatch& run, const std::string& commandLine) {
     WriteReturnCode(run, 2);
   } else {
     RestartDialogProcedure procedure(run);
-    os.ui.DialogBoxParamW(kRestartDialog, 0, procedure);
+    os.ui.DialogBoxParamW(kRestartDialog, port::WindowHandle{}, procedure);
   }
   return 0;
 }

@@ -37,8 +37,8 @@ std::wstring MsgDisplayString(DriverPatch& run, port::LANGID language, unsigned 
 void DisplayMessage(DriverPatch& run, unsigned id) {
   if (run.state.silent) return;
   Trace(run, "%s %s", "TXLDriverPatch::DisplayMessage", "- Entering");
-  ShowMessageUnlessQuiet(run.os.ui, false, 0, MsgDisplayString(run, GetMessageLanguage(run), id),
-                         L"QZ", port::kMbOk);
+  ShowMessageUnlessQuiet(run.os.ui, false, port::WindowHandle{},
+                         MsgDisplayString(run, GetMessageLanguage(run), id), L"QZ", port::kMbOk);
   Trace(run, "%s %s", "TXLDriverPatch::DisplayMessage", "- Exiting");
 }
 

@@ -21,12 +21,12 @@ bool Copy(DriverPatch& run, const std::string& from, const Target& to) {
 // directory cannot be read: never a copy to a path relative to the
 // current directory.
 Target DriverTarget(DriverPatch& run) {
-  const auto directory = run.os.printers.GetPrinterDriverDirectoryA(1024);
-  if (!directory || directory->empty()) {
+  const port::Result<std::string> directory = run.os.printers.GetPrinterDriverDirectoryA(1024);
+  if (!directory || directory.value.empty()) {
     run.os.debug.OutputDebugStringA("No printer-driver directory: driver target left out");
     return {std::string(), true};
   }
-  return {*directory + "\\3\\QZZIPM12.EXE", false};
+  return {directory.value + "\\3\\QZZIPM12.EXE", false};
 }
 
 }  // namespace

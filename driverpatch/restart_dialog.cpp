@@ -9,7 +9,7 @@ constexpr int kIdCancel = 2;  // "Restart Later", Esc, a close request
 constexpr int kQuestionText = 1003;
 }  // namespace
 
-std::intptr_t RestartDialog(DriverPatch& run, port::Handle window, unsigned message,
+std::intptr_t RestartDialog(DriverPatch& run, port::WindowHandle window, unsigned message,
                             std::uintptr_t wParam, std::intptr_t /*lParam*/) {
   run.state.dialogWindow = window;
   Trace(run, "%s %s", "TXLDriverPatchRestartDialog", "- Entering");
@@ -38,18 +38,19 @@ std::intptr_t RestartDialog(DriverPatch& run, port::Handle window, unsigned mess
 
 void DisplayDialog(DriverPatch& run, port::LANGID language) {
   port::Ui& ui = run.os.ui;
-  const port::Handle dialog = run.state.dialogWindow;
+  const port::WindowHandle dialog = run.state.dialogWindow;
   Trace(run, "%s %s", "TXLDriverPatchDisplayDialog", "- Entering");
   // The first failure ends the labelling; the rest keeps the template's
   // empty text. Control 0 is the caption.
   auto label = [&](int control, unsigned stringId) {
     const std::wstring text = MsgDisplayString(run, language, stringId);
-    const bool done =
+    const port::Status done =
         control == 0 ? ui.SetWindowTextW(dialog, text) : ui.SetDlgItemTextW(dialog, control, text);
+    // The line shows error 0 whatever the call left: it has always read so.
     if (!done) {
       Trace(run, "SetWindowText failed for ID %d.Error = %d", static_cast<int>(stringId), 0);
     }
-    return done;
+    return static_cast<bool>(done);
   };
   label(0, 5) && label(kQuestionText, 2) && label(kIdOk, 6) && label(kIdCancel, 7);
   Trace(run, "%s %s", "TXLDriverPatchDisplayDialog", "- Exiting");

@@ -44,14 +44,14 @@ void RestartMachine(DriverPatch& run) {
   port::Shutdown& shutdown = run.os.shutdown;
   Trace(run, "%s %s", "TXLDriverPatchRestartMachine", "- Entering");
   port::UniqueToken token(shutdown);
-  port::OsVersionInfo version;
-  version.size = kBasicVersionRecord;
+  const port::Result<port::OsVersionInfo> version =
+      run.os.system.GetVersionExW(kBasicVersionRecord);
   bool ready = false;
-  if (!run.os.system.GetVersionExW(version)) {
+  if (!version) {
     Trace(run, "GetVersionEx failed in RestartMachine");
   } else {
     // Windows 9x has no privileges to enable.
-    ready = version.platformId != port::kVerPlatformWin32Nt ||
+    ready = version.value.platformId != port::kVerPlatformWin32Nt ||
             EnableShutdownPrivilege(run, token.Put());
   }
   if (ready && !shutdown.ExitWindowsEx(kRebootForce, kPlannedMaintenance)) {

@@ -13,7 +13,8 @@ bool CVRNManager::RegisterCOMDLLS() {
     // install folder.
     const std::wstring path = entry.installPath + L"\\" + LastComponent(entry.fileName);
     const std::wstring parameters = L" /s \"" + path + L"\"";
-    os_.shell.ShellExecuteW(0, L"open", L"Regsvr32.exe", parameters, L"", port::kSwHide);
+    os_.shell.ShellExecuteW(port::WindowHandle{}, L"open", L"Regsvr32.exe", parameters, L"",
+                            port::kSwHide);
     WriteLog(L"CVRNManager:RegisterCOMDLLS", L"Regsvr32 " + parameters, L"Info");
   }
   LogEnded(L"CVRNManager", L"RegisterCOMDLLS");

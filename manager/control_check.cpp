@@ -25,10 +25,8 @@ constexpr wchar_t kControlFile[] = L"qzkdiag.dll";
 void CVRNManager::CheckControl() {
   LogStarted(kClass, L"CheckControl");
 
-  port::Clsid clsid{};
-  if (os_.com.CLSIDFromProgID(kControlProgId, clsid) >= 0 && os_.com.CoCreateInstance(clsid) >= 0) {
-    return;
-  }
+  const port::ComResult<port::Clsid> clsid = os_.com.CLSIDFromProgID(kControlProgId);
+  if (clsid && os_.com.CoCreateInstance(clsid.value) >= 0) return;
 
   if (!os_.files.FindFirstFileW(kControlFile)) {
     WriteLog(kCheckControl, L"qzkdiag.dll:", L"not found");

@@ -142,7 +142,8 @@ class Run {
 
 int RunPatchManager(port::Platform& os, const std::string& commandLine,
                     const StepsFactory& makeSteps) {
-  const std::wstring startFolder = os.system.GetCurrentDirectoryW().value_or(L"");
+  const port::Result<std::wstring> current = os.system.GetCurrentDirectoryW();
+  const std::wstring startFolder = current ? current.value : std::wstring();
 
   // One run per folder, for the run's whole life. A second start ends here,
   // before it opens the log (the live run's), touches a file or runs a

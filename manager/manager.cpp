@@ -21,7 +21,7 @@ CVRNManager::CVRNManager(port::Platform& os)
     m_rebootFlag = 0;
     const auto folder = os_.system.GetCurrentDirectoryW();
     if (!folder) throw errManagerSetup;
-    m_sourceFolder = *folder;
+    m_sourceFolder = folder.value;
     m_silentMode = 0;
     m_showFinalSuccessMsg = 1;
     m_runFinalRule = 0;
@@ -34,7 +34,7 @@ CVRNManager::CVRNManager(port::Platform& os)
     // shared (C:\Windows\Temp for the system account): the log is made new,
     // never written through whatever is found under its name.
     if (const auto temp = os_.system.GetTempPathW()) {
-      m_log.OpenNew(*temp + contract::kLogFile);
+      m_log.OpenNew(temp.value + contract::kLogFile);
     }
     m_scriptHeader = Widen(kBuiltInScriptHeader);
     m_scriptFooter = Widen(kBuiltInScriptFooter);

@@ -103,8 +103,8 @@ class CVRNManager {
                    const std::wstring& okStatus = L"Succeeded");
 
   // messages.cpp
-  int ShowMessage(port::Handle owner, const std::wstring& text, const std::wstring& caption,
-                  unsigned style);
+  port::Result<int> ShowMessage(port::WindowHandle owner, const std::wstring& text,
+                                const std::wstring& caption, unsigned style);
 
   // Fields, in declaration order.
   std::int32_t m_rebootFlag = 0;

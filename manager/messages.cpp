@@ -59,8 +59,8 @@ int LoadMessage(CVRNManager& manager, unsigned id, std::wstring& buffer) {
   return 1;
 }
 
-int CVRNManager::ShowMessage(port::Handle owner, const std::wstring& text,
-                             const std::wstring& caption, unsigned style) {
+port::Result<int> CVRNManager::ShowMessage(port::WindowHandle owner, const std::wstring& text,
+                                           const std::wstring& caption, unsigned style) {
   return ShowMessageUnlessQuiet(os_.ui, m_silentMode || m_launchMode == kUpdateToolMode, owner,
                                 text, caption, style);
 }

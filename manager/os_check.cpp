@@ -27,12 +27,10 @@ constexpr std::uint8_t kNtWorkstation = 1;        // VER_NT_WORKSTATION
 
 // Windows before XP SP2 rejects the extended record's size; the basic one
 // then fills the same zeroed record, so its product type stays 0.
-bool ReadVersion(port::SystemInfo& system, port::OsVersionInfo& info) {
-  info = port::OsVersionInfo{};
-  info.size = kExtendedRecordSize;
-  if (system.GetVersionExW(info)) return true;
-  info.size = kBasicRecordSize;
-  return system.GetVersionExW(info);
+port::Result<port::OsVersionInfo> ReadVersion(port::SystemInfo& system) {
+  const port::Result<port::OsVersionInfo> extended = system.GetVersionExW(kExtendedRecordSize);
+  if (extended) return extended;
+  return system.GetVersionExW(kBasicRecordSize);
 }
 
 struct Machine {
@@ -93,12 +91,12 @@ std::vector<std::wstring> KnownOsNames() {
 
 bool CVRNManager::IsSupportedOS() {
   LogStarted(kClass, L"IsSupportedOS");
-  port::OsVersionInfo version;
-  if (!ReadVersion(os_.system, version)) {
+  const port::Result<port::OsVersionInfo> read = ReadVersion(os_.system);
+  if (!read) {
     WriteLog(kIsSupportedOS, L"GetVersionEx failed", L"Error");
     return false;
   }
-  if (version.platformId == kPlatformWin32Nt) {
+  if (read.value.platformId == kPlatformWin32Nt) {
     LogEnded(kClass, L"IsSupportedOS");
     return true;
   }
@@ -128,8 +126,9 @@ bool CVRNManager::QZIsVistaOS() {
 
 bool CVRNManager::CheckOS() {
   LogStarted(kClass, L"CheckOS");
-  port::OsVersionInfo version;
-  if (!ReadVersion(os_.system, version)) return false;
+  const port::Result<port::OsVersionInfo> read = ReadVersion(os_.system);
+  if (!read) return false;
+  const port::OsVersionInfo& version = read.value;
   WriteLog(kCheckOS,
            L"Local OSVersion = Major Version = " +
                std::to_wstring(static_cast<std::int32_t>(version.majorVersion)) +

@@ -27,7 +27,7 @@ class RestartDialog : public port::DialogProcedure {
  public:
   explicit RestartDialog(port::Ui& ui) : ui_(ui) {}
 
-  std::intptr_t OnMessage(port::Handle dialog, unsigned message, std::uintptr_t wParam,
+  std::intptr_t OnMessage(port::WindowHandle dialog, unsigned message, std::uintptr_t wParam,
                           std::intptr_t) override {
     switch (message) {
       case port::kWmInitDialog:
@@ -46,12 +46,12 @@ class RestartDialog : public port::DialogProcedure {
   }
 
  private:
-  void SetText(port::Handle dialog, int control, unsigned message) {
+  void SetText(port::WindowHandle dialog, int control, unsigned message) {
     std::wstring text;
     LoadMessage(message, text);
     ui_.SetDlgItemTextW(dialog, control, text);
   }
-  std::intptr_t End(port::Handle dialog, std::intptr_t result) {
+  std::intptr_t End(port::WindowHandle dialog, std::intptr_t result) {
     ui_.EndDialog(dialog, result);
     return 1;
   }
@@ -71,10 +71,13 @@ int CVRNManager::SystemShutdown() {
     WriteLog(kSystemShutdown, contract::kInfo, contract::kForceReboot);
     return result;
   }
+  // A dialog that cannot be shown puts the restart off.
   std::intptr_t answer = 0;
   if (!m_silentMode) {
     RestartDialog procedure(os_.ui);
-    answer = os_.ui.DialogBoxParamW(IDD_RESTART, os_.ui.GetDesktopWindow(), procedure);
+    const port::Result<std::intptr_t> shown =
+        os_.ui.DialogBoxParamW(IDD_RESTART, os_.ui.GetDesktopWindow(), procedure);
+    answer = shown ? shown.value : kRestartLater;
   }
   if (answer == kRestartNow) {
     const int result = ShutDown();

@@ -68,7 +68,8 @@ int CVRNManager::CallJScript(std::wstring scriptName) {
   try {
     CheckControl();
 
-    const std::wstring systemDirectory = os_.system.GetSystemDirectoryW().value_or(L"");
+    const port::Result<std::wstring> system = os_.system.GetSystemDirectoryW();
+    const std::wstring systemDirectory = system ? system.value : std::wstring();
     const std::wstring host = systemDirectory + L"\\cscript.exe";
     // The host gets no options of its own, only the quoted script name.
     const std::wstring commandLine = host + L" \"" + scriptName + L"\"";

@@ -21,13 +21,12 @@ std::wstring Hex(std::uint32_t value) {
 
 std::wstring ComErrorMessage(port::SystemInfo& system, port::HRESULT code) {
   const auto value = static_cast<std::uint32_t>(code);
-  if (auto message = system.FormatMessageW(value)) {
+  if (port::Result<std::wstring> message = system.FormatMessageW(value)) {
     // The port already drops the line end; a stray one is dropped here too
     // so that the log line stays one line.
-    while (!message->empty() && (message->back() == L'\n' || message->back() == L'\r')) {
-      message->pop_back();
-    }
-    return *message;
+    std::wstring& text = message.value;
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r')) text.pop_back();
+    return text;
   }
   if (value >= 0x80040200u && value <= 0x8004FFFFu) {
     return L"IDispatch error #" + std::to_wstring(value - 0x80040200u);

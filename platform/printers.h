@@ -1,6 +1,5 @@
 // The print spooler, as far as the driver patch needs it.
 #pragma once
-#include <optional>
 #include <string>
 
 #include "platform/types.h"
@@ -11,8 +10,8 @@ class Printers {
  public:
   virtual ~Printers() = default;
   // GetPrinterDriverDirectoryA for the local machine and the current
-  // environment, level 1, into `bufferBytes`; nullopt when it fails.
-  virtual std::optional<std::string> GetPrinterDriverDirectoryA(DWORD bufferBytes) = 0;
+  // environment, level 1, into `bufferBytes`.
+  virtual Result<std::string> GetPrinterDriverDirectoryA(DWORD bufferBytes) = 0;
 };
 
 }  // namespace qz::port

@@ -1,7 +1,6 @@
 // The program's own resources.
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -13,11 +12,12 @@ class Resources {
  public:
   virtual ~Resources() = default;
   // FindResourceExW(RT_STRING, block, language) with LoadResource and
-  // LockResource: the block's raw 16-bit units; nullopt when missing.
-  virtual std::optional<std::vector<std::uint16_t>> FindStringBlock(unsigned block,
-                                                                    LANGID language) = 0;
+  // LockResource: the block's raw 16-bit units. A block number that is no
+  // resource id fails with ERROR_RESOURCE_NAME_NOT_FOUND.
+  virtual Result<std::vector<std::uint16_t>> FindStringBlock(unsigned block, LANGID language) = 0;
   // LoadStringW on the program's module into 1024 characters; empty when
-  // there is no such string.
+  // there is no such string. No Result: an empty answer is how LoadStringW
+  // says "none", and the loader then has nothing else to try.
   virtual std::wstring LoadStringW(unsigned id) = 0;
 };
 

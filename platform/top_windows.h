@@ -16,16 +16,17 @@ class TopWindows {
  public:
   virtual ~TopWindows() = default;
   // EnumWindows: `visit` is called for each top-level window and returns
-  // whether to go on; the result is EnumWindows' own.
-  virtual bool EnumWindows(const std::function<bool(Handle)>& visit) = 0;
-  // GetClassNameA into a zero-filled buffer of `bufferBytes`.
-  virtual std::string GetClassNameA(Handle window, std::size_t bufferBytes) = 0;
-  virtual bool PostMessageA(Handle window, unsigned message, std::uintptr_t wParam,
-                            std::intptr_t lParam) = 0;
+  // whether to go on; a visit that stops it fails it too, as in Win32.
+  virtual Status EnumWindows(const std::function<bool(WindowHandle)>& visit) = 0;
+  // GetClassNameA into a zero-filled buffer of `bufferBytes`. An empty
+  // name is its failure (no class is nameless); nothing logs its code.
+  virtual std::string GetClassNameA(WindowHandle window, std::size_t bufferBytes) = 0;
+  virtual Status PostMessageA(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                              std::intptr_t lParam) = 0;
   // SendMessageTimeoutA with an lParam that points at `lParam` (a record
-  // the receiver reads); false when it failed or timed out.
-  virtual bool SendMessageTimeoutA(Handle window, unsigned message, std::uintptr_t wParam,
-                                   const void* lParam, unsigned flags, unsigned timeoutMs) = 0;
+  // the receiver reads); a timeout fails it with ERROR_TIMEOUT.
+  virtual Status SendMessageTimeoutA(WindowHandle window, unsigned message, std::uintptr_t wParam,
+                                     const void* lParam, unsigned flags, unsigned timeoutMs) = 0;
 };
 
 }  // namespace qz::port

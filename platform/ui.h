@@ -18,24 +18,25 @@ inline constexpr int kIdCancel = 2;
 class DialogProcedure {
  public:
   virtual ~DialogProcedure() = default;
-  virtual std::intptr_t OnMessage(Handle dialog, unsigned message, std::uintptr_t wParam,
+  virtual std::intptr_t OnMessage(WindowHandle dialog, unsigned message, std::uintptr_t wParam,
                                   std::intptr_t lParam) = 0;
 };
 
 class Ui {
  public:
   virtual ~Ui() = default;
-  virtual Handle GetDesktopWindow() = 0;
-  virtual int MessageBoxW(Handle owner, const std::wstring& text, const std::wstring& caption,
-                          unsigned style) = 0;
+  virtual WindowHandle GetDesktopWindow() = 0;
+  // The button the user chose; fails when the box could not be shown.
+  virtual Result<int> MessageBoxW(WindowHandle owner, const std::wstring& text,
+                                  const std::wstring& caption, unsigned style) = 0;
   // DialogBoxParamW on the program's own module with parameter 0: shows
-  // the template modally and returns what EndDialog gave, or -1 when the
+  // the template modally and returns what EndDialog gave; fails when the
   // dialog could not be shown.
-  virtual std::intptr_t DialogBoxParamW(unsigned templateId, Handle owner,
-                                        DialogProcedure& procedure) = 0;
-  virtual bool SetDlgItemTextW(Handle dialog, int controlId, const std::wstring& text) = 0;
-  virtual bool SetWindowTextW(Handle window, const std::wstring& text) = 0;
-  virtual bool EndDialog(Handle dialog, std::intptr_t result) = 0;
+  virtual Result<std::intptr_t> DialogBoxParamW(unsigned templateId, WindowHandle owner,
+                                                DialogProcedure& procedure) = 0;
+  virtual Status SetDlgItemTextW(WindowHandle dialog, int controlId, const std::wstring& text) = 0;
+  virtual Status SetWindowTextW(WindowHandle window, const std::wstring& text) = 0;
+  virtual Status EndDialog(WindowHandle dialog, std::intptr_t result) = 0;
 };
 
 }  // namespace qz::port

@@ -13,12 +13,11 @@ void FakeCom::Register(const std::wstring& progId, bool isCreatable) {
   if (isCreatable) creatable.insert(id);
 }
 
-HRESULT FakeCom::CLSIDFromProgID(const std::wstring& progId, port::Clsid& clsid) {
+port::ComResult<port::Clsid> FakeCom::CLSIDFromProgID(const std::wstring& progId) {
   progIdLookups.push_back(progId);
   auto it = progIds.find(Fold(progId));
-  if (it == progIds.end()) return static_cast<HRESULT>(0x800401F3u);  // CO_E_CLASSSTRING
-  clsid = it->second;
-  return port::kSOk;
+  if (it == progIds.end()) return {{}, static_cast<HRESULT>(0x800401F3u)};  // CO_E_CLASSSTRING
+  return {it->second, port::kSOk};
 }
 
 HRESULT FakeCom::CoCreateInstance(const port::Clsid& clsid) {

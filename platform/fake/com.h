@@ -24,7 +24,7 @@ class FakeCom : public port::Com {
     return initializeResult;
   }
   void CoUninitialize() override { ++uninitialized; }
-  HRESULT CLSIDFromProgID(const std::wstring& progId, port::Clsid& clsid) override;
+  port::ComResult<port::Clsid> CLSIDFromProgID(const std::wstring& progId) override;
   HRESULT CoCreateInstance(const port::Clsid& clsid) override;
   // Registers `progId` with a class id and makes it creatable or not.
   void Register(const std::wstring& progId, bool isCreatable = true);

@@ -10,20 +10,26 @@
 namespace qz::fake {
 
 // What a system has of the two calls (nullopt: it lacks the call) and
-// what each answers; every call is recorded in order.
+// whether each succeeds; every call is recorded in order.
 class FakeLibrarySearch : public port::LibrarySearch {
  public:
   std::optional<bool> defaultDirectories = true;
   std::optional<bool> dllDirectory = true;
   std::vector<std::wstring> calls;
 
-  std::optional<bool> SetDefaultDllDirectories(DWORD flags) override {
+  port::Status SetDefaultDllDirectories(DWORD flags) override {
     calls.push_back(L"SetDefaultDllDirectories " + std::to_wstring(flags));
-    return defaultDirectories;
+    return Answer(defaultDirectories);
   }
-  std::optional<bool> SetDllDirectoryW(const std::wstring& path) override {
+  port::Status SetDllDirectoryW(const std::wstring& path) override {
     calls.push_back(L"SetDllDirectoryW \"" + path + L"\"");
-    return dllDirectory;
+    return Answer(dllDirectory);
+  }
+
+ private:
+  static port::Status Answer(std::optional<bool> call) {
+    if (!call) return port::Status::Failed(port::kErrorProcNotFound);
+    return *call ? port::Status::Ok() : port::Status::Failed(port::kErrorAccessDenied);
   }
 };
 

@@ -23,12 +23,13 @@ void FakeResources::SetString(LANGID language, unsigned id, const std::wstring& 
   }
 }
 
-std::optional<std::vector<std::uint16_t>> FakeResources::FindStringBlock(unsigned block,
-                                                                         LANGID language) {
+port::Result<std::vector<std::uint16_t>> FakeResources::FindStringBlock(unsigned block,
+                                                                        LANGID language) {
+  using Read = port::Result<std::vector<std::uint16_t>>;
   lookups.emplace_back(block, language);
   auto it = blocks.find({block, language});
-  if (it == blocks.end()) return std::nullopt;
-  return it->second;
+  if (it == blocks.end()) return Read::Failed(port::kErrorResourceNameNotFound);
+  return Read::Ok(it->second);
 }
 
 std::wstring FakeResources::LoadStringW(unsigned id) {

@@ -19,8 +19,8 @@ class FakeResources : public port::Resources {
   std::map<unsigned, std::wstring> plainStrings;  // what LoadStringW gives
   std::vector<std::pair<unsigned, LANGID>> lookups;
 
-  std::optional<std::vector<std::uint16_t>> FindStringBlock(unsigned block,
-                                                            LANGID language) override;
+  port::Result<std::vector<std::uint16_t>> FindStringBlock(unsigned block,
+                                                           LANGID language) override;
   std::wstring LoadStringW(unsigned id) override;
 
   // Raw blocks by (block number, language); tests may store torn ones.

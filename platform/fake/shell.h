@@ -17,10 +17,10 @@ class FakeShell : public port::Shell {
     int showCommand;
   };
   std::vector<Execution> executions;
-  std::uintptr_t result = 42;
-  std::uintptr_t ShellExecuteW(Handle, const std::wstring& verb, const std::wstring& file,
-                               const std::wstring& parameters, const std::wstring& directory,
-                               int showCommand) override {
+  port::Status result;
+  port::Status ShellExecuteW(port::WindowHandle, const std::wstring& verb, const std::wstring& file,
+                             const std::wstring& parameters, const std::wstring& directory,
+                             int showCommand) override {
     executions.push_back({verb, file, parameters, directory, showCommand});
     return result;
   }
@@ -30,11 +30,11 @@ class FakeShell : public port::Shell {
   };
   std::vector<LaunchA> launches;
   std::function<void(const std::string& file)> onLaunch;
-  std::intptr_t ShellExecuteA(const std::string& verb, const std::string& file,
-                              const std::string& parameters, int show) override {
+  port::Status ShellExecuteA(const std::string& verb, const std::string& file,
+                             const std::string& parameters, int show) override {
     launches.push_back({verb, file, parameters, show});
     if (onLaunch) onLaunch(file);
-    return 42;
+    return port::Status::Ok();
   }
 };
 

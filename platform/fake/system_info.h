@@ -17,7 +17,9 @@ class FakeSystemInfo : public port::SystemInfo {
  public:
   std::optional<std::string> systemDirectoryA = std::string("C:\\WINDOWS\\system32");
   std::set<unsigned char> leadBytes;  // a DBCS code page's lead bytes
-  std::optional<std::string> GetSystemDirectoryA(std::size_t) override { return systemDirectoryA; }
+  port::Result<std::string> GetSystemDirectoryA(std::size_t) override {
+    return Answer(systemDirectoryA);
+  }
   bool IsDBCSLeadByte(unsigned char byte) override { return leadBytes.count(byte) != 0; }
   std::optional<std::wstring> currentDirectory = L"C:\\patch";
   std::optional<std::wstring> tempPath = L"C:\\Temp\\";
@@ -34,9 +36,9 @@ class FakeSystemInfo : public port::SystemInfo {
   LANGID userUiLanguage = 1033;
   std::map<DWORD, std::wstring> systemMessages;
 
-  std::optional<std::wstring> GetCurrentDirectoryW() override { return currentDirectory; }
-  std::optional<std::wstring> GetTempPathW() override { return tempPath; }
-  std::optional<std::wstring> GetSystemDirectoryW() override { return systemDirectory; }
+  port::Result<std::wstring> GetCurrentDirectoryW() override { return Answer(currentDirectory); }
+  port::Result<std::wstring> GetTempPathW() override { return Answer(tempPath); }
+  port::Result<std::wstring> GetSystemDirectoryW() override { return Answer(systemDirectory); }
   DWORD GetTickCount() override { return tickCount + sleptMilliseconds; }
   std::function<void()> onSleep;  // what happens elsewhere meanwhile
   void Sleep(DWORD ms) override {
@@ -44,13 +46,21 @@ class FakeSystemInfo : public port::SystemInfo {
     sleptMilliseconds += ms;
     if (onSleep) onSleep();
   }
-  bool GetVersionExW(port::OsVersionInfo& info) override;
+  port::Result<port::OsVersionInfo> GetVersionExW(DWORD recordSize) override;
   LANGID GetSystemDefaultLangID() override { return systemLanguage; }
   LANGID GetThreadLangID() override { return threadLanguage; }
   LANGID GetUserDefaultUILanguage() override { return userUiLanguage; }
   // The fake's ANSI code page is Latin-1.
   std::wstring MultiByteToWideChar(const std::string& ansi) override;
-  std::optional<std::wstring> FormatMessageW(DWORD code) override;
+  port::Result<std::wstring> FormatMessageW(DWORD code) override;
+
+ private:
+  // A folder the test took away reads as one the system cannot find.
+  template <typename Text>
+  static port::Result<Text> Answer(const std::optional<Text>& folder) {
+    if (!folder) return port::Result<Text>::Failed(port::kErrorPathNotFound);
+    return port::Result<Text>::Ok(*folder);
+  }
 };
 
 }  // namespace qz::fake

@@ -4,9 +4,9 @@
 
 namespace qz::fake {
 
-std::intptr_t FakeUi::DialogBoxParamW(unsigned templateId, Handle owner,
-                                      port::DialogProcedure& procedure) {
-  if (dialogFails) return -1;
+port::Result<std::intptr_t> FakeUi::DialogBoxParamW(unsigned templateId, port::WindowHandle owner,
+                                                    port::DialogProcedure& procedure) {
+  if (dialogFails) return port::Result<std::intptr_t>::Failed(port::kErrorResourceNameNotFound);
   dialogs.push_back({templateId, owner, {}, {}});
   ended_.reset();
   procedure.OnMessage(kDialog, port::kWmInitDialog, 0, 0);
@@ -18,25 +18,28 @@ std::intptr_t FakeUi::DialogBoxParamW(unsigned templateId, Handle owner,
     }
   }
   // A procedure that never ends its dialog would leave it open for good.
-  return ended_.value_or(0);
+  return port::Result<std::intptr_t>::Ok(ended_.value_or(0));
 }
 
-bool FakeUi::SetDlgItemTextW(Handle dialog, int controlId, const std::wstring& text) {
-  if (dialog != kDialog || dialogs.empty()) return false;
+port::Status FakeUi::SetDlgItemTextW(port::WindowHandle dialog, int controlId,
+                                     const std::wstring& text) {
+  if (dialog != kDialog || dialogs.empty())
+    return port::Status::Failed(port::kErrorInvalidWindowHandle);
   dialogs.back().controls[controlId] = text;
-  return true;
+  return port::Status::Ok();
 }
 
-bool FakeUi::SetWindowTextW(Handle window, const std::wstring& text) {
-  if (window != kDialog || dialogs.empty()) return false;
+port::Status FakeUi::SetWindowTextW(port::WindowHandle window, const std::wstring& text) {
+  if (window != kDialog || dialogs.empty())
+    return port::Status::Failed(port::kErrorInvalidWindowHandle);
   dialogs.back().caption = text;
-  return true;
+  return port::Status::Ok();
 }
 
-bool FakeUi::EndDialog(Handle dialog, std::intptr_t result) {
-  if (dialog != kDialog) return false;
+port::Status FakeUi::EndDialog(port::WindowHandle dialog, std::intptr_t result) {
+  if (dialog != kDialog) return port::Status::Failed(port::kErrorInvalidWindowHandle);
   ended_ = result;
-  return true;
+  return port::Status::Ok();
 }
 
 }  // namespace qz::fake

@@ -13,19 +13,19 @@ namespace qz::fake {
 class FakeUi : public port::Ui {
  public:
   struct Box {
-    Handle owner;
+    port::WindowHandle owner;
     std::wstring text;
     std::wstring caption;
     unsigned style;
   };
   struct Dialog {
     unsigned templateId;
-    Handle owner;
+    port::WindowHandle owner;
     std::wstring caption;                  // SetWindowTextW
     std::map<int, std::wstring> controls;  // SetDlgItemTextW
   };
-  static constexpr Handle kDesktop = 0x10010;
-  static constexpr Handle kDialog = 0x10020;
+  static constexpr port::WindowHandle kDesktop{0x10010};
+  static constexpr port::WindowHandle kDialog{0x10020};
   std::vector<Box> boxes;
   std::vector<Dialog> dialogs;
   // What the user does in a dialog after its initialisation: a command
@@ -33,17 +33,18 @@ class FakeUi : public port::Ui {
   std::optional<int> pressControl = 1001;
   bool dialogFails = false;  // DialogBoxParamW cannot create the dialog
 
-  Handle GetDesktopWindow() override { return kDesktop; }
-  int MessageBoxW(Handle owner, const std::wstring& text, const std::wstring& caption,
-                  unsigned style) override {
+  port::WindowHandle GetDesktopWindow() override { return kDesktop; }
+  port::Result<int> MessageBoxW(port::WindowHandle owner, const std::wstring& text,
+                                const std::wstring& caption, unsigned style) override {
     boxes.push_back({owner, text, caption, style});
-    return 1;  // IDOK
+    return port::Result<int>::Ok(1);  // IDOK
   }
-  std::intptr_t DialogBoxParamW(unsigned templateId, Handle owner,
-                                port::DialogProcedure& procedure) override;
-  bool SetDlgItemTextW(Handle dialog, int controlId, const std::wstring& text) override;
-  bool SetWindowTextW(Handle window, const std::wstring& text) override;
-  bool EndDialog(Handle dialog, std::intptr_t result) override;
+  port::Result<std::intptr_t> DialogBoxParamW(unsigned templateId, port::WindowHandle owner,
+                                              port::DialogProcedure& procedure) override;
+  port::Status SetDlgItemTextW(port::WindowHandle dialog, int controlId,
+                               const std::wstring& text) override;
+  port::Status SetWindowTextW(port::WindowHandle window, const std::wstring& text) override;
+  port::Status EndDialog(port::WindowHandle dialog, std::intptr_t result) override;
 
  private:
   std::optional<std::intptr_t> ended_;

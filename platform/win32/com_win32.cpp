@@ -20,11 +20,12 @@ class Win32Com : public port::Com {
 
   void CoUninitialize() override { ::CoUninitialize(); }
 
-  port::HRESULT CLSIDFromProgID(const std::wstring& progId, port::Clsid& clsid) override {
+  port::ComResult<port::Clsid> CLSIDFromProgID(const std::wstring& progId) override {
     CLSID found{};
-    const HRESULT hr = ::CLSIDFromProgID(progId.c_str(), &found);
-    if (SUCCEEDED(hr)) std::memcpy(clsid.data(), &found, sizeof found);
-    return hr;
+    port::ComResult<port::Clsid> result;
+    result.hr = ::CLSIDFromProgID(progId.c_str(), &found);
+    if (SUCCEEDED(result.hr)) std::memcpy(result.value.data(), &found, sizeof found);
+    return result;
   }
 
   port::HRESULT CoCreateInstance(const port::Clsid& clsid) override {

@@ -33,20 +33,24 @@ bool IsFullPath(const wchar_t* path) {
                               (path[0] == L'\\' && path[1] == L'\\'));
 }
 
+port::Status Outcome(BOOL done) {
+  return done ? port::Status::Ok() : port::Status::Failed(::GetLastError());
+}
+
 class Win32LibrarySearch : public port::LibrarySearch {
  public:
-  std::optional<bool> SetDefaultDllDirectories(port::DWORD directoryFlags) override {
+  port::Status SetDefaultDllDirectories(port::DWORD directoryFlags) override {
     using Fn = BOOL(WINAPI*)(DWORD);
     const auto set = Kernel32FunctionAs<Fn>("SetDefaultDllDirectories");
-    if (set == nullptr) return std::nullopt;
-    return set(directoryFlags) != FALSE;
+    if (set == nullptr) return port::Status::Failed(ERROR_PROC_NOT_FOUND);
+    return Outcome(set(directoryFlags));
   }
 
-  std::optional<bool> SetDllDirectoryW(const std::wstring& path) override {
+  port::Status SetDllDirectoryW(const std::wstring& path) override {
     using Fn = BOOL(WINAPI*)(LPCWSTR);
     const auto set = Kernel32FunctionAs<Fn>("SetDllDirectoryW");
-    if (set == nullptr) return std::nullopt;
-    return set(path.c_str()) != FALSE;
+    if (set == nullptr) return port::Status::Failed(ERROR_PROC_NOT_FOUND);
+    return Outcome(set(path.c_str()));
   }
 };
 

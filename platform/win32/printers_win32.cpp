@@ -13,17 +13,18 @@ namespace {
 
 class Win32Printers : public port::Printers {
  public:
-  std::optional<std::string> GetPrinterDriverDirectoryA(port::DWORD bufferBytes) override {
+  port::Result<std::string> GetPrinterDriverDirectoryA(port::DWORD bufferBytes) override {
+    using Read = port::Result<std::string>;
     // winspool.drv is taken from the system folder, not by name.
     static const auto query = SystemFunctionAs<decltype(&::GetPrinterDriverDirectoryA)>(
         L"winspool.drv", "GetPrinterDriverDirectoryA");
-    if (query == nullptr) return std::nullopt;
+    if (query == nullptr) return Read::Failed(ERROR_PROC_NOT_FOUND);
     std::vector<BYTE> buffer(bufferBytes + 1, 0);
     DWORD needed = 0;
     if (!query(nullptr, nullptr, 1, buffer.data(), bufferBytes, &needed)) {
-      return std::nullopt;
+      return Read::Failed(::GetLastError());
     }
-    return std::string(reinterpret_cast<const char*>(buffer.data()));
+    return Read::Ok(std::string(reinterpret_cast<const char*>(buffer.data())));
   }
 };
 

@@ -8,22 +8,30 @@ namespace qz::win32 {
 
 namespace {
 
+// ShellExecute's instance value above 32 is a success; below, the code
+// the call left, or the value itself (an SE_ERR_* number) when it left
+// none.
+port::Status Outcome(HINSTANCE instance) {
+  const DWORD error = ::GetLastError();
+  const auto value = reinterpret_cast<std::uintptr_t>(instance);
+  if (value > 32) return port::Status::Ok();
+  return port::Status::Failed(error != 0 ? error : static_cast<DWORD>(value));
+}
+
 class Win32Shell : public port::Shell {
  public:
-  std::uintptr_t ShellExecuteW(port::Handle owner, const std::wstring& verb,
-                               const std::wstring& file, const std::wstring& parameters,
-                               const std::wstring& directory, int showCommand) override {
-    const HINSTANCE result =
-        ::ShellExecuteW(reinterpret_cast<HWND>(owner), verb.c_str(), file.c_str(),
-                        parameters.empty() ? nullptr : parameters.c_str(),
-                        directory.empty() ? nullptr : directory.c_str(), showCommand);
-    return reinterpret_cast<std::uintptr_t>(result);
+  port::Status ShellExecuteW(port::WindowHandle owner, const std::wstring& verb,
+                             const std::wstring& file, const std::wstring& parameters,
+                             const std::wstring& directory, int showCommand) override {
+    return Outcome(::ShellExecuteW(reinterpret_cast<HWND>(owner.value), verb.c_str(), file.c_str(),
+                                   parameters.empty() ? nullptr : parameters.c_str(),
+                                   directory.empty() ? nullptr : directory.c_str(), showCommand));
   }
 
-  std::intptr_t ShellExecuteA(const std::string& verb, const std::string& file,
-                              const std::string& parameters, int showCommand) override {
-    return reinterpret_cast<std::intptr_t>(::ShellExecuteA(
-        nullptr, verb.c_str(), file.c_str(), parameters.c_str(), nullptr, showCommand));
+  port::Status ShellExecuteA(const std::string& verb, const std::string& file,
+                             const std::string& parameters, int showCommand) override {
+    return Outcome(::ShellExecuteA(nullptr, verb.c_str(), file.c_str(), parameters.c_str(), nullptr,
+                                   showCommand));
   }
 };
 

@@ -14,23 +14,24 @@ namespace {
 // Calls an API of the GetTempPathW kind, which answers the length without
 // the terminator when the text fits and the size it needs otherwise. The
 // buffer grows until the text fits, so a path of any length comes back
-// whole; nullopt when the call fails.
+// whole.
 template <typename Call>
-std::optional<std::wstring> ReadGrowing(Call call, std::size_t firstSize) {
+port::Result<std::wstring> ReadGrowing(Call call, std::size_t firstSize) {
+  using Read = port::Result<std::wstring>;
   std::vector<wchar_t> buffer(firstSize);
   for (int attempt = 0; attempt < 8; ++attempt) {
     const UINT length = call(static_cast<UINT>(buffer.size()), buffer.data());
-    if (length == 0) return std::nullopt;
-    if (length < buffer.size()) return std::wstring(buffer.data(), length);
+    if (length == 0) return Read::Failed(::GetLastError());
+    if (length < buffer.size()) return Read::Ok(std::wstring(buffer.data(), length));
     // The value may change between calls; ask again with its new size.
     buffer.resize(static_cast<std::size_t>(length) + 1);
   }
-  return std::nullopt;
+  return Read::Failed(ERROR_INSUFFICIENT_BUFFER);
 }
 
 class Win32SystemInfo : public port::SystemInfo {
  public:
-  std::optional<std::wstring> GetCurrentDirectoryW() override {
+  port::Result<std::wstring> GetCurrentDirectoryW() override {
     // Sized by a first call without a buffer, which answers the size
     // with the terminator.
     return ReadGrowing(
@@ -40,7 +41,7 @@ class Win32SystemInfo : public port::SystemInfo {
         0);
   }
 
-  std::optional<std::wstring> GetTempPathW() override {
+  port::Result<std::wstring> GetTempPathW() override {
     return ReadGrowing(
         [](UINT size, wchar_t* buffer) {
           return static_cast<UINT>(::GetTempPathW(static_cast<DWORD>(size), buffer));
@@ -48,7 +49,7 @@ class Win32SystemInfo : public port::SystemInfo {
         MAX_PATH + 1);
   }
 
-  std::optional<std::wstring> GetSystemDirectoryW() override {
+  port::Result<std::wstring> GetSystemDirectoryW() override {
     return ReadGrowing(
         [](UINT size, wchar_t* buffer) { return ::GetSystemDirectoryW(buffer, size); },
         MAX_PATH + 1);
@@ -58,28 +59,35 @@ class Win32SystemInfo : public port::SystemInfo {
 
   void Sleep(port::DWORD milliseconds) override { ::Sleep(milliseconds); }
 
-  std::optional<std::string> GetSystemDirectoryA(std::size_t bufferChars) override {
+  port::Result<std::string> GetSystemDirectoryA(std::size_t bufferChars) override {
+    using Read = port::Result<std::string>;
     std::vector<char> buffer(bufferChars + 1, '\0');
     const UINT length = ::GetSystemDirectoryA(buffer.data(), static_cast<UINT>(bufferChars));
-    if (length == 0 || length >= bufferChars) return std::nullopt;
-    return std::string(buffer.data(), length);
+    if (length == 0) return Read::Failed(::GetLastError());
+    if (length >= bufferChars) return Read::Failed(ERROR_INSUFFICIENT_BUFFER);
+    return Read::Ok(std::string(buffer.data(), length));
   }
 
   bool IsDBCSLeadByte(unsigned char byte) override { return ::IsDBCSLeadByte(byte) != FALSE; }
 
-  bool GetVersionExW(port::OsVersionInfo& info) override {
+  port::Result<port::OsVersionInfo> GetVersionExW(port::DWORD recordSize) override {
+    using Read = port::Result<port::OsVersionInfo>;
     // Always the extended record's room, zeroed, so that a basic request
     // leaves the product type 0.
     OSVERSIONINFOEXW record{};
-    if (info.size > sizeof record) return false;
-    record.dwOSVersionInfoSize = info.size;
-    if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&record))) return false;
+    if (recordSize > sizeof record) return Read::Failed(ERROR_INSUFFICIENT_BUFFER);
+    record.dwOSVersionInfoSize = recordSize;
+    if (!::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&record))) {
+      return Read::Failed(::GetLastError());
+    }
+    port::OsVersionInfo info;
+    info.size = recordSize;
     info.majorVersion = record.dwMajorVersion;
     info.minorVersion = record.dwMinorVersion;
     info.buildNumber = record.dwBuildNumber;
     info.platformId = record.dwPlatformId;
     info.productType = record.wProductType;
-    return true;
+    return Read::Ok(info);
   }
 
   port::LANGID GetSystemDefaultLangID() override { return ::GetSystemDefaultLangID(); }
@@ -99,18 +107,19 @@ class Win32SystemInfo : public port::SystemInfo {
     return wide;
   }
 
-  std::optional<std::wstring> FormatMessageW(port::DWORD code) override {
+  port::Result<std::wstring> FormatMessageW(port::DWORD code) override {
+    using Read = port::Result<std::wstring>;
     UniqueLocalString text;
     const DWORD length = ::FormatMessageW(
         FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS | FORMAT_MESSAGE_ALLOCATE_BUFFER,
         nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT),
         reinterpret_cast<wchar_t*>(text.Put()), 0, nullptr);
-    if (length == 0 || !text.Valid()) return std::nullopt;
+    if (length == 0 || !text.Valid()) return Read::Failed(::GetLastError());
     std::wstring message(text.Get(), length);
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r')) {
       message.pop_back();
     }
-    return message;
+    return Read::Ok(std::move(message));
   }
 };
 

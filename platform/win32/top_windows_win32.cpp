@@ -9,33 +9,41 @@ namespace qz::win32 {
 
 namespace {
 
+HWND ToWindow(port::WindowHandle window) { return reinterpret_cast<HWND>(window.value); }
+
 BOOL CALLBACK Visit(HWND window, LPARAM context) {
-  const auto& visit = *reinterpret_cast<const std::function<bool(port::Handle)>*>(context);
-  return visit(reinterpret_cast<port::Handle>(window)) ? TRUE : FALSE;
+  const auto& visit = *reinterpret_cast<const std::function<bool(port::WindowHandle)>*>(context);
+  return visit(port::WindowHandle{reinterpret_cast<std::uintptr_t>(window)}) ? TRUE : FALSE;
 }
 
 class Win32TopWindows : public port::TopWindows {
  public:
-  bool EnumWindows(const std::function<bool(port::Handle)>& visit) override {
-    return ::EnumWindows(Visit, reinterpret_cast<LPARAM>(&visit)) != FALSE;
+  port::Status EnumWindows(const std::function<bool(port::WindowHandle)>& visit) override {
+    if (::EnumWindows(Visit, reinterpret_cast<LPARAM>(&visit))) return port::Status::Ok();
+    return port::Status::Failed(::GetLastError());
   }
 
-  std::string GetClassNameA(port::Handle window, std::size_t bufferBytes) override {
+  std::string GetClassNameA(port::WindowHandle window, std::size_t bufferBytes) override {
     std::vector<char> buffer(bufferBytes + 1, '\0');
-    ::GetClassNameA(reinterpret_cast<HWND>(window), buffer.data(), static_cast<int>(bufferBytes));
+    ::GetClassNameA(ToWindow(window), buffer.data(), static_cast<int>(bufferBytes));
     return std::string(buffer.data());
   }
 
-  bool PostMessageA(port::Handle window, unsigned message, std::uintptr_t wParam,
-                    std::intptr_t lParam) override {
-    return ::PostMessageA(reinterpret_cast<HWND>(window), message, wParam, lParam) != FALSE;
+  port::Status PostMessageA(port::WindowHandle window, unsigned message, std::uintptr_t wParam,
+                            std::intptr_t lParam) override {
+    if (::PostMessageA(ToWindow(window), message, wParam, lParam)) return port::Status::Ok();
+    return port::Status::Failed(::GetLastError());
   }
 
-  bool SendMessageTimeoutA(port::Handle window, unsigned message, std::uintptr_t wParam,
-                           const void* lParam, unsigned flags, unsigned timeoutMs) override {
+  port::Status SendMessageTimeoutA(port::WindowHandle window, unsigned message,
+                                   std::uintptr_t wParam, const void* lParam, unsigned flags,
+                                   unsigned timeoutMs) override {
     DWORD_PTR result = 0;
-    return ::SendMessageTimeoutA(reinterpret_cast<HWND>(window), message, wParam,
-                                 reinterpret_cast<LPARAM>(lParam), flags, timeoutMs, &result) != 0;
+    if (::SendMessageTimeoutA(ToWindow(window), message, wParam, reinterpret_cast<LPARAM>(lParam),
+                              flags, timeoutMs, &result) != 0) {
+      return port::Status::Ok();
+    }
+    return port::Status::Failed(::GetLastError());
   }
 };
 

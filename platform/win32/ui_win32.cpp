@@ -7,7 +7,16 @@ namespace qz::win32 {
 
 namespace {
 
-HWND ToWindow(port::Handle h) { return reinterpret_cast<HWND>(h); }
+HWND ToWindow(port::WindowHandle h) { return reinterpret_cast<HWND>(h.value); }
+
+port::WindowHandle FromWindow(HWND window) {
+  return port::WindowHandle{reinterpret_cast<std::uintptr_t>(window)};
+}
+
+// The outcome of a call that answers a BOOL.
+port::Status Outcome(BOOL done) {
+  return done ? port::Status::Ok() : port::Status::Failed(::GetLastError());
+}
 
 // The portable procedure rides in the dialog's user data from
 // WM_INITDIALOG on; messages before it are not the procedure's.
@@ -15,38 +24,41 @@ INT_PTR CALLBACK DialogTrampoline(HWND dialog, UINT message, WPARAM wParam, LPAR
   if (message == WM_INITDIALOG) SetWindowLongPtrW(dialog, DWLP_USER, lParam);
   auto* procedure = reinterpret_cast<port::DialogProcedure*>(GetWindowLongPtrW(dialog, DWLP_USER));
   if (!procedure) return FALSE;
-  return procedure->OnMessage(reinterpret_cast<port::Handle>(dialog), message, wParam,
+  return procedure->OnMessage(FromWindow(dialog), message, wParam,
                               message == WM_INITDIALOG ? 0 : lParam);
 }
 
 class Win32Ui : public port::Ui {
  public:
-  port::Handle GetDesktopWindow() override {
-    return reinterpret_cast<port::Handle>(::GetDesktopWindow());
+  port::WindowHandle GetDesktopWindow() override { return FromWindow(::GetDesktopWindow()); }
+
+  port::Result<int> MessageBoxW(port::WindowHandle owner, const std::wstring& text,
+                                const std::wstring& caption, unsigned style) override {
+    const int button = ::MessageBoxW(ToWindow(owner), text.c_str(), caption.c_str(), style);
+    if (button == 0) return port::Result<int>::Failed(::GetLastError());
+    return port::Result<int>::Ok(button);
   }
 
-  int MessageBoxW(port::Handle owner, const std::wstring& text, const std::wstring& caption,
-                  unsigned style) override {
-    return ::MessageBoxW(ToWindow(owner), text.c_str(), caption.c_str(), style);
+  port::Result<std::intptr_t> DialogBoxParamW(unsigned templateId, port::WindowHandle owner,
+                                              port::DialogProcedure& procedure) override {
+    const INT_PTR result =
+        ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId),
+                          ToWindow(owner), DialogTrampoline, reinterpret_cast<LPARAM>(&procedure));
+    if (result == -1) return port::Result<std::intptr_t>::Failed(::GetLastError());
+    return port::Result<std::intptr_t>::Ok(result);
   }
 
-  std::intptr_t DialogBoxParamW(unsigned templateId, port::Handle owner,
-                                port::DialogProcedure& procedure) override {
-    return ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId),
-                             ToWindow(owner), DialogTrampoline,
-                             reinterpret_cast<LPARAM>(&procedure));
+  port::Status SetDlgItemTextW(port::WindowHandle dialog, int controlId,
+                               const std::wstring& text) override {
+    return Outcome(::SetDlgItemTextW(ToWindow(dialog), controlId, text.c_str()));
   }
 
-  bool SetDlgItemTextW(port::Handle dialog, int controlId, const std::wstring& text) override {
-    return ::SetDlgItemTextW(ToWindow(dialog), controlId, text.c_str()) != FALSE;
+  port::Status SetWindowTextW(port::WindowHandle window, const std::wstring& text) override {
+    return Outcome(::SetWindowTextW(ToWindow(window), text.c_str()));
   }
 
-  bool SetWindowTextW(port::Handle window, const std::wstring& text) override {
-    return ::SetWindowTextW(ToWindow(window), text.c_str()) != FALSE;
-  }
-
-  bool EndDialog(port::Handle dialog, std::intptr_t result) override {
-    return ::EndDialog(ToWindow(dialog), result) != FALSE;
+  port::Status EndDialog(port::WindowHandle dialog, std::intptr_t result) override {
+    return Outcome(::EndDialog(ToWindow(dialog), result));
   }
 };
 

@@ -18,50 +18,54 @@ class FakePrinters : public port::Printers {
  public:
   std::optional<std::string> driverDirectory =
       std::string("C:\\WINDOWS\\system32\\spool\\drivers\\w32x86");
-  std::optional<std::string> GetPrinterDriverDirectoryA(port::DWORD) override {
-    return driverDirectory;
+  port::Result<std::string> GetPrinterDriverDirectoryA(port::DWORD) override {
+    if (!driverDirectory) return port::Result<std::string>::Failed(port::kErrorPathNotFound);
+    return port::Result<std::string>::Ok(*driverDirectory);
   }
 };
 
 class FakeTopWindows : public port::TopWindows {
  public:
   struct Sent {
-    port::Handle window;
+    port::WindowHandle window;
     unsigned message;
     std::uintptr_t wParam;
     std::vector<std::uint32_t> record;  // the five fields lParam points at
     unsigned flags, timeoutMs;
   };
   struct Posted {
-    port::Handle window;
+    port::WindowHandle window;
     unsigned message;
     std::uintptr_t wParam;
     std::intptr_t lParam;
   };
-  std::map<port::Handle, std::string> windows;  // class by window, in order
+  std::map<port::WindowHandle, std::string> windows;  // class by window, in order
   std::vector<Sent> sent;
   std::vector<Posted> posted;
   std::function<void()> onEvent;
 
-  bool EnumWindows(const std::function<bool(port::Handle)>& visit) override {
+  port::Status EnumWindows(const std::function<bool(port::WindowHandle)>& visit) override {
     for (const auto& [window, cls] : windows) {
-      if (!visit(window)) return false;
+      if (!visit(window)) return port::Status::Failed(0);
     }
-    return true;
+    return port::Status::Ok();
   }
-  std::string GetClassNameA(port::Handle window, std::size_t) override { return windows[window]; }
-  bool PostMessageA(port::Handle window, unsigned message, std::uintptr_t wParam,
-                    std::intptr_t lParam) override {
+  std::string GetClassNameA(port::WindowHandle window, std::size_t) override {
+    return windows[window];
+  }
+  port::Status PostMessageA(port::WindowHandle window, unsigned message, std::uintptr_t wParam,
+                            std::intptr_t lParam) override {
     posted.push_back({window, message, wParam, lParam});
     if (onEvent) onEvent();
-    return true;
+    return port::Status::Ok();
   }
-  bool SendMessageTimeoutA(port::Handle window, unsigned message, std::uintptr_t wParam,
-                           const void* lParam, unsigned flags, unsigned timeoutMs) override {
+  port::Status SendMessageTimeoutA(port::WindowHandle window, unsigned message,
+                                   std::uintptr_t wParam, const void* lParam, unsigned flags,
+                                   unsigned timeoutMs) override {
     const auto* fields = static_cast<const std::uint32_t*>(lParam);
     sent.push_back({window, message, wParam, {fields, fields + 5}, flags, timeoutMs});
     if (onEvent) onEvent();
-    return true;
+    return port::Status::Ok();
   }
 };
 

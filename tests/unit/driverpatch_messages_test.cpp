@@ -38,7 +38,7 @@ TEST(DriverPatchMessages, BoxHasNoOwnerTheCaptionQzAndOkOnly) {
   m.resources.plainStrings[1] = L"plain1";
   DisplayMessage(run, 1);  // no German 1: the platform's own choice
   ASSERT_EQ(m.ui.boxes.size(), 2u);
-  EXPECT_EQ(m.ui.boxes[0].owner, 0u);
+  EXPECT_EQ(m.ui.boxes[0].owner, port::WindowHandle{});
   EXPECT_EQ(m.ui.boxes[0].text, L"de9");
   EXPECT_EQ(m.ui.boxes[0].caption, L"QZ");
   EXPECT_EQ(m.ui.boxes[0].style, 0u);
@@ -151,7 +151,7 @@ TEST_F(DeferredRun, DialogIsLabelledAndItsButtonsDecide) {
   ASSERT_EQ(m.ui.dialogs.size(), 1u);
   const auto& dialog = m.ui.dialogs[0];
   EXPECT_EQ(dialog.templateId, 168u);
-  EXPECT_EQ(dialog.owner, 0u);
+  EXPECT_EQ(dialog.owner, port::WindowHandle{});
   EXPECT_EQ(dialog.caption, L"en5");
   EXPECT_EQ(dialog.controls,
             (std::map<int, std::wstring>{{1003, L"en2"}, {1, L"en6"}, {2, L"en7"}}));

@@ -73,7 +73,7 @@ TEST_F(ServiceTest, StartKeepsOneManagerHandleAndFailsWithoutTheService) {
 }
 
 TEST_F(ServiceTest, DirectReplacementCopiesThreeTargetsThenRegistersAndStarts) {
-  m.windows.windows = {{0x10, "CQZAiODeviceIO"}};
+  m.windows.windows = {{port::WindowHandle{0x10}, "CQZAiODeviceIO"}};
   EXPECT_EQ(Replace(), Replacement::kDirect);
   EXPECT_EQ(Contents(FakeDriverPatchMachine::kServicePath), "new");
   EXPECT_EQ(Contents("C:\\WINDOWS\\system32\\qzzipm12.exe"), "new");
@@ -163,13 +163,13 @@ TEST_F(ServiceTest, ManagerWithoutFullAccessEndsTheRunWithMinusOne) {
 }
 
 TEST_F(ServiceTest, DeviceSignalsReachOnlyTheExactClassAndGiveUpOnAHungWindow) {
-  m.windows.windows = {{0x10, "CQZAiODeviceIO"},
-                       {0x20, "cqzaiodeviceio"},
-                       {0x30, "CQZAiODeviceIO2"},
-                       {0x40, "CQZAiODeviceIO"}};
+  m.windows.windows = {{port::WindowHandle{0x10}, "CQZAiODeviceIO"},
+                       {port::WindowHandle{0x20}, "cqzaiodeviceio"},
+                       {port::WindowHandle{0x30}, "CQZAiODeviceIO2"},
+                       {port::WindowHandle{0x40}, "CQZAiODeviceIO"}};
   NotifyDeviceWindows(run, 1);
   ASSERT_EQ(m.windows.posted.size(), 2u);
-  EXPECT_EQ(m.windows.posted[1].window, 0x40u);
+  EXPECT_EQ(m.windows.posted[1].window, port::WindowHandle{0x40});
   EXPECT_EQ(m.windows.posted[0].message, 0x46Fu);
   EXPECT_EQ(m.windows.posted[0].wParam, 0u);
   EXPECT_EQ(m.windows.posted[0].lParam, 1);

@@ -138,15 +138,15 @@ TEST_F(MessagesTest, OverlongTextIsCutToTheBuffer) {
 
 TEST_F(MessagesTest, ShowMessageIsSilentInSilentAndUpdateToolRuns) {
   manager.m_launchMode = kWebSiteMode;
-  EXPECT_EQ(manager.ShowMessage(7, L"t", L"QZ", 0x40), 1);
+  EXPECT_EQ(manager.ShowMessage(port::WindowHandle{7}, L"t", L"QZ", 0x40).value, 1);
   EXPECT_EQ(m.ui.boxes.size(), 1u);
   manager.m_launchMode = kUpdateToolMode;
-  EXPECT_EQ(manager.ShowMessage(7, L"t", L"QZ", 0x40), 1);
+  EXPECT_EQ(manager.ShowMessage(port::WindowHandle{7}, L"t", L"QZ", 0x40).value, 1);
   manager.m_launchMode = kLaunchModeNotSet;
-  manager.ShowMessage(7, L"t", L"QZ", 0x40);
+  manager.ShowMessage(port::WindowHandle{7}, L"t", L"QZ", 0x40);
   EXPECT_EQ(m.ui.boxes.size(), 2u);
   manager.m_silentMode = 1;
-  manager.ShowMessage(7, L"t", L"QZ", 0x40);
+  manager.ShowMessage(port::WindowHandle{7}, L"t", L"QZ", 0x40);
   EXPECT_EQ(m.ui.boxes.size(), 2u);
 }
 

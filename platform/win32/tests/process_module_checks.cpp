@@ -113,15 +113,16 @@ void ModulesChecks(qz::port::Modules& modules) {
 void ComChecks(qz::port::Com& com) {
   CHECK(com.CoInitialize() == S_OK);
   CHECK(com.CoInitialize() == S_FALSE);  // the apartment exists already
-  qz::port::Clsid clsid{};
-  CHECK(com.CLSIDFromProgID(L"Msxml2.DOMDocument.3.0", clsid) == S_OK);
+  const auto found = com.CLSIDFromProgID(L"Msxml2.DOMDocument.3.0");
+  CHECK(found.hr == S_OK);
+  const qz::port::Clsid& clsid = found.value;
   // {F5078F32-C551-11D3-89B9-0000F81FE221}, as laid out in memory
   const qz::port::Clsid domDocument30 = {0x32, 0x8F, 0x07, 0xF5, 0x51, 0xC5, 0xD3, 0x11,
                                          0x89, 0xB9, 0x00, 0x00, 0xF8, 0x1F, 0xE2, 0x21};
   CHECK(clsid == domDocument30);
   CHECK(com.CoCreateInstance(clsid) == S_OK);
 
-  CHECK(com.CLSIDFromProgID(L"QZNoSuch.Class", clsid) == CO_E_CLASSSTRING);
+  CHECK(com.CLSIDFromProgID(L"QZNoSuch.Class").hr == CO_E_CLASSSTRING);
   const qz::port::Clsid unknown = {0x51, 0x5A};
   CHECK(com.CoCreateInstance(unknown) == REGDB_E_CLASSNOTREG);
   com.CoUninitialize();

@@ -14,13 +14,13 @@ void SystemInfoChecks(qz::port::SystemInfo& system) {
   wchar_t before[MAX_PATH + 1];
   ::GetCurrentDirectoryW(MAX_PATH + 1, before);
   CHECK(::SetCurrentDirectoryW(folder.c_str()));
-  CHECK(system.GetCurrentDirectoryW() == folder);
+  CHECK(system.GetCurrentDirectoryW().value == folder);
   ::SetCurrentDirectoryW(before);
   ::RemoveDirectoryW(folder.c_str());
 
   const auto temp = system.GetTempPathW();
-  CHECK(temp && *temp == Temp());
-  CHECK(temp && !temp->empty() && temp->back() == L'\\');
+  CHECK(temp && temp.value == Temp());
+  CHECK(temp && !temp.value.empty() && temp.value.back() == L'\\');
   {
     // GetTempPathW takes TMP as it is, up to its own limit of MAX_PATH; a
     // long one must come back whole.
@@ -29,19 +29,19 @@ void SystemInfoChecks(qz::port::SystemInfo& system) {
     const std::wstring longTmp = L"C:\\" + std::wstring(250, L'a');
     ::SetEnvironmentVariableW(L"TMP", longTmp.c_str());
     const auto longTemp = system.GetTempPathW();
-    CHECK(longTemp && *longTemp == longTmp + L"\\");
+    CHECK(longTemp && longTemp.value == longTmp + L"\\");
     ::SetEnvironmentVariableW(L"TMP", had ? saved : nullptr);
   }
 
   wchar_t systemDir[MAX_PATH + 1];
   const UINT n = ::GetSystemDirectoryW(systemDir, MAX_PATH + 1);
-  CHECK(system.GetSystemDirectoryW() == std::wstring(systemDir, n));
+  CHECK(system.GetSystemDirectoryW().value == std::wstring(systemDir, n));
 
   // The extended record, the basic one (product type 0), and sizes that
   // the system refuses.
-  qz::port::OsVersionInfo extended;
-  extended.size = 284;
-  CHECK(system.GetVersionExW(extended));
+  const auto extendedRead = system.GetVersionExW(284);
+  CHECK(extendedRead);
+  const qz::port::OsVersionInfo& extended = extendedRead.value;
   OSVERSIONINFOEXW direct{};
   direct.dwOSVersionInfoSize = sizeof direct;
   ::GetVersionExW(reinterpret_cast<OSVERSIONINFOW*>(&direct));
@@ -50,15 +50,12 @@ void SystemInfoChecks(qz::port::SystemInfo& system) {
   CHECK(extended.buildNumber == direct.dwBuildNumber);
   CHECK(extended.platformId == 2);
   CHECK(extended.productType == direct.wProductType && extended.productType != 0);
-  qz::port::OsVersionInfo basic;
-  basic.size = 276;
-  CHECK(system.GetVersionExW(basic));
+  const auto basicRead = system.GetVersionExW(276);
+  CHECK(basicRead);
+  const qz::port::OsVersionInfo& basic = basicRead.value;
   CHECK(basic.majorVersion == direct.dwMajorVersion && basic.productType == 0);
-  qz::port::OsVersionInfo odd;
-  odd.size = 100;
-  CHECK(!system.GetVersionExW(odd));
-  odd.size = 400;
-  CHECK(!system.GetVersionExW(odd));
+  CHECK(!system.GetVersionExW(100));
+  CHECK(!system.GetVersionExW(400));
 
   CHECK(system.GetSystemDefaultLangID() == ::GetSystemDefaultLangID());
   CHECK(system.GetThreadLangID() == LANGIDFROMLCID(::GetThreadLocale()));
@@ -71,8 +68,8 @@ void SystemInfoChecks(qz::port::SystemInfo& system) {
   // ERROR_FILE_NOT_FOUND has a text everywhere; it comes without its line
   // end. A code no system knows has none.
   const auto notFound = system.FormatMessageW(2);
-  CHECK(notFound && !notFound->empty());
-  CHECK(notFound && notFound->back() != L'\n' && notFound->back() != L'\r');
+  CHECK(notFound && !notFound.value.empty());
+  CHECK(notFound && notFound.value.back() != L'\n' && notFound.value.back() != L'\r');
   CHECK(!system.FormatMessageW(0x2000DEADu));
 }
 

@@ -25,22 +25,22 @@ std::wstring FromBlock(const std::vector<std::uint16_t>& block, unsigned id) {
 // --- user interface and resources ------------------------------------------------
 
 void UiChecks(qz::port::Ui& ui) {
-  CHECK(ui.GetDesktopWindow() == reinterpret_cast<qz::port::Handle>(::GetDesktopWindow()));
+  CHECK(ui.GetDesktopWindow().value == reinterpret_cast<std::uintptr_t>(::GetDesktopWindow()));
 }
 
 void ResourcesChecks(qz::port::Resources& resources) {
   const auto german = resources.FindStringBlock(1, 1031);
-  CHECK(german.has_value());
+  CHECK(german);
   if (german) {
-    CHECK(german->size() >= 16);
-    CHECK(FromBlock(*german, 1) ==
+    CHECK(german.value.size() >= 16);
+    CHECK(FromBlock(german.value, 1) ==
           L"Gr\x00FC\x00DF"
           L"e eins");
-    CHECK(FromBlock(*german, 3) == L"drei");
-    CHECK(FromBlock(*german, 2).empty());
+    CHECK(FromBlock(german.value, 3) == L"drei");
+    CHECK(FromBlock(german.value, 2).empty());
   }
   const auto neutral = resources.FindStringBlock(2, 1024);  // ids 16 to 31
-  CHECK(neutral && FromBlock(*neutral, 17) == L"neutral seventeen");
+  CHECK(neutral && FromBlock(neutral.value, 17) == L"neutral seventeen");
   CHECK(!resources.FindStringBlock(1, 1041));
   CHECK(!resources.FindStringBlock(5, 1024));
   CHECK(!resources.FindStringBlock(0, 1024));
