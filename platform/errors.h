@@ -14,6 +14,7 @@ inline constexpr DWORD kErrorSharingViolation = 32;
 inline constexpr DWORD kErrorFileExists = 80;
 inline constexpr DWORD kErrorDiskFull = 112;
 inline constexpr DWORD kErrorInsufficientBuffer = 122;
+inline constexpr DWORD kErrorProcNotFound = 127;
 inline constexpr DWORD kErrorDirNotEmpty = 145;
 inline constexpr DWORD kErrorAlreadyExists = 183;
 inline constexpr DWORD kErrorMoreData = 234;
