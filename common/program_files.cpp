@@ -18,7 +18,7 @@ constexpr int kReadAttempts = 4;
 
 }  // namespace
 
-std::optional<std::wstring> ReadProgramFilesDir(port::Registry& registry, port::Handle key) {
+std::optional<std::wstring> ReadProgramFilesDir(port::Registry& registry, port::KeyHandle key) {
   port::DWORD bufferBytes = kFirstReadBytes;
   for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
     const port::Result<port::RegistryValue> read =

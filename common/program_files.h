@@ -14,7 +14,8 @@ inline constexpr wchar_t kWindowsVersionKey[] = L"SOFTWARE\\Microsoft\\Windows\\
 
 // ProgramFilesDir of the open key, whatever its length; nothing when it
 // cannot be read, is not a string or is empty.
-std::optional<std::wstring> ReadProgramFilesDir(port::Registry& registry, port::Handle versionKey);
+std::optional<std::wstring> ReadProgramFilesDir(port::Registry& registry,
+                                                port::KeyHandle versionKey);
 
 // "<Program Files>\QZ", "...\QZ\temp", "...\QZ\temp\VRNU": each level from
 // the top, joined with one backslash also when the value ends in one.

@@ -134,10 +134,10 @@ class Run {
   }
 
   Verdict Deploy() {
-    const std::optional<std::wstring> self = os_.modules.GetModuleFileNameW();
-    const std::size_t cut = self ? self->rfind(L'\\') : std::wstring::npos;
+    const port::Result<std::wstring> self = os_.modules.GetModuleFileNameW();
+    const std::size_t cut = self ? self.value.rfind(L'\\') : std::wstring::npos;
     if (cut == std::wstring::npos) return Failure("the program's own folder is unknown");
-    folder_ = self->substr(0, cut);
+    folder_ = self.value.substr(0, cut);
 
     const port::Result<port::NamedMutex> lock = os_.sync.CreateMutexW(LockName(folder_));
     lock_.Put() = lock.value.handle;
@@ -231,7 +231,7 @@ class Run {
   std::optional<std::wstring> PrivateParent() {
     std::optional<std::wstring> programFiles;
     {
-      const port::Result<port::Handle> opened =
+      const port::Result<port::KeyHandle> opened =
           os_.registry.RegOpenKeyExW(kWindowsVersionKey, port::kKeyRead);
       const port::UniqueKey version(os_.registry, opened.value);
       if (!opened) return std::nullopt;
@@ -249,8 +249,8 @@ class Run {
   }
 
   bool WrittenByThisRun(const std::wstring& path) {
-    const std::optional<std::uint64_t> written = d_.GetFileLastWriteTime(path);
-    return written && *written + kTimeSlack >= startTime_;
+    const port::Result<std::uint64_t> written = d_.GetFileLastWriteTime(path);
+    return written && written.value + kTimeSlack >= startTime_;
   }
 
   // The log copy and the JSON share one new name in the log folder; the

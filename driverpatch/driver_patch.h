@@ -55,7 +55,7 @@ struct DriverPatch {
   std::optional<TraceLog> traceLog;
   // The manager handle StartServiceAndWait opens on its first use and
   // keeps until the process ends.
-  port::Handle startManager = 0;
+  port::ServiceHandle startManager;
 };
 
 // Thrown where the process must end at once; the entry returns the code.

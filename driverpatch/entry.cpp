@@ -26,7 +26,8 @@ class RestartDialogProcedure : public port::DialogProcedure {
 
 // The folder of the running program, without its trailing backslash.
 std::string SourceDirectory(DriverPatch& run) {
-  std::string path = run.os.modules.GetModuleFileNameA();
+  // An unknown path stays empty, as does its folder.
+  std::string path = run.os.modules.GetModuleFileNameA().value;
   const std::size_t cut = LastBackslash(run, path);
   if (cut != std::string::npos) path.resize(cut);
   return path;
@@ -35,11 +36,11 @@ std::string SourceDirectory(DriverPatch& run) {
 // Passed when the helper library or its export is missing; the library
 // stays loaded.
 bool CurrentUserIsAdministrator(DriverPatch& run, const std::string& sourceDirectory) {
-  const port::Handle helper =
+  const port::ModuleHandle helper =
       run.os.modules.LoadLibraryA(sourceDirectory + "\\txlsvchlp.dll").value;
-  if (helper == 0) return true;
-  const std::optional<int> administrator = run.os.modules.IsCurrentUserLocalAdministrator(helper);
-  return !administrator || *administrator != 0;
+  if (!helper) return true;
+  const port::Result<int> administrator = run.os.modules.IsCurrentUserLocalAdministrator(helper);
+  return !administrator || administrator.value != 0;
 }
 
 int Run(DriverPatch& run, const std::string& commandLine) {

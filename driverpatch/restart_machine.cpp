@@ -14,9 +14,9 @@ constexpr port::DWORD kBasicVersionRecord = 276;
 
 // Enables the shutdown privilege in `token`; false (traced) when a step
 // fails. A privilege only partly assigned counts as enabled.
-bool EnableShutdownPrivilege(DriverPatch& run, port::Handle& token) {
+bool EnableShutdownPrivilege(DriverPatch& run, port::TokenHandle& token) {
   port::Shutdown& shutdown = run.os.shutdown;
-  const port::Result<port::Handle> opened = shutdown.OpenProcessToken(kTokenAdjustQuery);
+  const port::Result<port::TokenHandle> opened = shutdown.OpenProcessToken(kTokenAdjustQuery);
   token = opened.value;
   if (!opened) {
     Trace(run, "OpenProcessToken failed");
@@ -27,7 +27,7 @@ bool EnableShutdownPrivilege(DriverPatch& run, port::Handle& token) {
     Trace(run, "LookupPrivilegeValue failed ");
     return false;
   }
-  if (token == 0) {
+  if (!token) {
     Trace(run, "Token is NULL ");
     return false;
   }

@@ -7,7 +7,7 @@ namespace qz::driverpatch {
 
 int WriteReturnCode(DriverPatch& run, int value) {
   try {
-    std::string path = run.os.modules.GetModuleFileNameA();
+    std::string path = run.os.modules.GetModuleFileNameA().value;
     const std::size_t cut = LastBackslash(run, path);
     if (cut != std::string::npos) path.resize(cut);
     // The narrow path in the ANSI code page, as a wide stream opens it.

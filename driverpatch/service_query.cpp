@@ -12,7 +12,7 @@ bool QueryServiceBinaryPath(DriverPatch& run, const std::string& name, std::stri
   port::Services& scm = run.os.services;
   const port::UniqueService manager(scm, scm.OpenSCManagerA(port::kScManagerConnect).value);
   if (!manager.Valid()) return false;
-  const port::Result<port::Handle> opened =
+  const port::Result<port::ServiceHandle> opened =
       scm.OpenServiceA(manager.Get(), name, port::kServiceQueryConfig);
   const port::UniqueService service(scm, opened.value);
   if (!opened) {

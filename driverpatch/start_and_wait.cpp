@@ -17,9 +17,9 @@ port::DWORD PassWait(port::DWORD waitHint) {
 bool StartServiceAndWait(DriverPatch& run, const std::string& name) {
   port::Services& scm = run.os.services;
   port::SystemInfo& system = run.os.system;
-  if (run.startManager == 0) {
+  if (!run.startManager) {
     run.startManager = scm.OpenSCManagerA(port::kScManagerAllAccess).value;
-    if (run.startManager == 0) return false;
+    if (!run.startManager) return false;
   }
   const port::UniqueService service(
       scm, scm.OpenServiceA(run.startManager, name, port::kServiceAllAccess).value);

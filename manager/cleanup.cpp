@@ -73,7 +73,7 @@ int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
   if (recursive && topLevel) {
     // Emptying a folder is safe only where the patch was unpacked, which
     // is the folder that holds the program.
-    const std::wstring program = os_.modules.GetModuleFileNameW().value_or(L"");
+    const std::wstring program = os_.modules.GetModuleFileNameW().value;
     if (program.empty() || !EqualsIgnoringCase(FolderOf(program), folder)) {
       WriteLog(kCleanup, L"Recursive cleanup refused, the folder does not hold the program:",
                folder);

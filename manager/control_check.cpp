@@ -35,7 +35,7 @@ void CVRNManager::CheckControl() {
 
   std::optional<std::wstring> programFiles;
   {
-    const port::Result<port::Handle> opened =
+    const port::Result<port::KeyHandle> opened =
         os_.registry.RegOpenKeyExW(kWindowsVersionKey, port::kKeyRead);
     const port::UniqueKey version(os_.registry, opened.value);
     if (!opened) {
@@ -73,13 +73,14 @@ bool CVRNManager::RegisterDll(const std::wstring& path) {
     bool registered = false;
     {
       const port::UniqueModule library(os_.modules, os_.modules.LoadLibraryW(path).value);
-      const std::optional<port::HRESULT> hr =
+      // Fails when there is no library or no export to call.
+      const port::Result<port::HRESULT> hr =
           library.Valid() && os_.modules.GetProcAddress(library.Get(), "DllRegisterServer")
               ? os_.modules.DllRegisterServer(library.Get())
-              : std::nullopt;
+              : port::Result<port::HRESULT>::Failed(port::kErrorProcNotFound);
       if (!hr) {
         WriteLog(kRegisterDll, L"Could not find DLLRegisterServer", L"Error");
-      } else if (*hr >= 0) {
+      } else if (hr.value >= 0) {
         WriteLog(kRegisterDll, path, L": Registered");
         registered = true;
       } else {

@@ -76,7 +76,7 @@ Lookup LookUp(port::Platform& os, const std::wstring& subKey, const std::wstring
               const std::wstring& relativePath, std::wstring& path) {
   std::vector<std::uint8_t> data;
   {
-    const port::Result<port::Handle> opened = os.registry.RegOpenKeyExW(subKey, port::kKeyRead);
+    const port::Result<port::KeyHandle> opened = os.registry.RegOpenKeyExW(subKey, port::kKeyRead);
     const port::UniqueKey key(os.registry, opened.value);
     if (!opened) return Lookup::kKeyAbsent;
     port::Result<port::RegistryValue> read =

@@ -108,7 +108,8 @@ std::int32_t CVRNManager::QZIsWow64Process() {
   const port::UniqueModule kernel32(os_.modules, os_.modules.LoadLibraryW(L"kernel32.dll").value);
   if (!kernel32.Valid()) return 0;
   // Windows 2000 has no IsWow64Process: it cannot be running under WOW64.
-  const bool wow64 = os_.modules.IsWow64Process(kernel32.Get()).value_or(false);
+  // A call that fails counts as no WOW64 too.
+  const bool wow64 = os_.modules.IsWow64Process(kernel32.Get()).value;
   if (wow64) WriteLog(kWow64, L"Running under Wow64Process", kInfo);
   return wow64 ? 1 : 0;
 }
@@ -117,7 +118,8 @@ bool CVRNManager::QZIsVistaOS() {
   const port::UniqueModule kernel32(os_.modules, os_.modules.LoadLibraryW(L"kernel32.dll").value);
   if (!kernel32.Valid()) return false;
   // GetLocaleInfoEx came with Vista; its presence is the test, never a call.
-  const bool vista = os_.modules.GetProcAddress(kernel32.Get(), "GetLocaleInfoEx");
+  const bool vista =
+      static_cast<bool>(os_.modules.GetProcAddress(kernel32.Get(), "GetLocaleInfoEx"));
   if (vista) {
     WriteLog(kVista, L"This OS is greater than or equal to Vista OS. GetLocaleInfoEx found", kInfo);
   }

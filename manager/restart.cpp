@@ -92,7 +92,7 @@ int CVRNManager::SystemShutdown() {
 
 int CVRNManager::ShutDown() {
   LogStarted(kClass, contract::kShutDown);
-  const port::Result<port::Handle> opened =
+  const port::Result<port::TokenHandle> opened =
       os_.shutdown.OpenProcessToken(port::kTokenAdjustPrivileges | port::kTokenQuery);
   const port::UniqueToken token(os_.shutdown, opened.value);
   if (!opened) {

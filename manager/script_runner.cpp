@@ -37,7 +37,7 @@ constexpr int kNoAnswer = 1;
 // have ended with that very code. The handle tells them apart: once it is
 // signalled the process has ended, and a 259 read after that is its code.
 std::optional<port::DWORD> WaitForExitCode(port::Processes& processes, port::SystemInfo& system,
-                                           port::Handle process) {
+                                           port::ProcessHandle process) {
   int failedInARow = 0;
   bool ended = false;
   for (;;) {

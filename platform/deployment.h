@@ -3,7 +3,6 @@
 // computer's name and its own console output.
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,16 +35,16 @@ class Deployment {
       const std::wstring& applicationName, const std::wstring& commandLine,
       const std::wstring& currentDirectory,
       const std::vector<std::pair<std::wstring, std::wstring>>& variables) = 0;
-  // GetFileAttributesExW's last write time (UTC, 100 ns since 1601);
-  // nullopt when the file cannot be read.
-  virtual std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) = 0;
+  // GetFileAttributesExW's last write time (UTC, 100 ns since 1601).
+  virtual Result<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) = 0;
   // GetSystemTimeAsFileTime, on the same scale.
   virtual std::uint64_t GetSystemTimeAsFileTime() = 0;
   virtual LocalTime GetLocalTime() = 0;
   // GetComputerNameW; empty when the system will not say.
   virtual std::wstring GetComputerNameW() = 0;
-  // WriteFile to GetStdHandle(STD_OUTPUT_HANDLE); false without a console.
-  virtual bool WriteStdOutput(const std::string& bytes) = 0;
+  // WriteFile to GetStdHandle(STD_OUTPUT_HANDLE); fails without a console
+  // (kErrorInvalidHandle) and on a short write.
+  virtual Status WriteStdOutput(const std::string& bytes) = 0;
 };
 
 }  // namespace qz::port

@@ -8,8 +8,8 @@
 namespace qz::port {
 
 struct ProcessInformation {
-  Handle process = 0;
-  Handle thread = 0;
+  ProcessHandle process;
+  ProcessHandle thread;
 };
 
 class Processes {
@@ -23,10 +23,11 @@ class Processes {
                                                     const std::wstring& commandLine,
                                                     DWORD creationFlags) = 0;
   // The exit code, or kStillActive while the process runs.
-  virtual Result<DWORD> GetExitCodeProcess(Handle process) = 0;
-  // kWaitObject0 when signalled, kWaitTimeout, or kWaitFailed.
-  virtual DWORD WaitForSingleObject(Handle object, DWORD milliseconds) = 0;
-  virtual bool CloseHandle(Handle object) = 0;
+  virtual Result<DWORD> GetExitCodeProcess(ProcessHandle process) = 0;
+  // kWaitObject0 when signalled, kWaitTimeout, or kWaitFailed: Win32's
+  // own answer, since a time-out is no failure.
+  virtual DWORD WaitForSingleObject(ProcessHandle object, DWORD milliseconds) = 0;
+  virtual Status CloseHandle(ProcessHandle object) = 0;
 };
 
 using UniqueProcessHandle = UniqueHandle<Processes, &Processes::CloseHandle>;

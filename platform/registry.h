@@ -24,11 +24,11 @@ class Registry {
  public:
   virtual ~Registry() = default;
   // RegOpenKeyExW under HKEY_LOCAL_MACHINE.
-  virtual Result<Handle> RegOpenKeyExW(const std::wstring& subKey, DWORD access) = 0;
+  virtual Result<KeyHandle> RegOpenKeyExW(const std::wstring& subKey, DWORD access) = 0;
   // RegQueryValueExW with a buffer of `bufferBytes`.
-  virtual Result<RegistryValue> RegQueryValueExW(Handle key, const std::wstring& valueName,
+  virtual Result<RegistryValue> RegQueryValueExW(KeyHandle key, const std::wstring& valueName,
                                                  DWORD bufferBytes) = 0;
-  virtual Status RegCloseKey(Handle key) = 0;
+  virtual Status RegCloseKey(KeyHandle key) = 0;
 };
 
 using UniqueKey = UniqueHandle<Registry, &Registry::RegCloseKey>;

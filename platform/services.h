@@ -31,24 +31,25 @@ struct ServiceConfig {
   DWORD bytesNeeded = 0;
 };
 
-// Every call but the close says how it went; the code is the one the
-// system gave right after it.
+// Every call says how it went; the code is the one the system gave right
+// after it.
 class Services {
  public:
   virtual ~Services() = default;
   // OpenSCManagerA on the local machine's active database.
-  virtual Result<Handle> OpenSCManagerA(DWORD access) = 0;
-  virtual Result<Handle> OpenServiceA(Handle manager, const std::string& name, DWORD access) = 0;
+  virtual Result<ServiceHandle> OpenSCManagerA(DWORD access) = 0;
+  virtual Result<ServiceHandle> OpenServiceA(ServiceHandle manager, const std::string& name,
+                                             DWORD access) = 0;
   // QueryServiceConfigA into a buffer of `bufferBytes`.
-  virtual Result<ServiceConfig> QueryServiceConfigA(Handle service, DWORD bufferBytes) = 0;
-  virtual Result<ServiceStatus> QueryServiceStatus(Handle service) = 0;
-  virtual Status ControlService(Handle service, DWORD control) = 0;
-  virtual Status DeleteService(Handle service) = 0;
+  virtual Result<ServiceConfig> QueryServiceConfigA(ServiceHandle service, DWORD bufferBytes) = 0;
+  virtual Result<ServiceStatus> QueryServiceStatus(ServiceHandle service) = 0;
+  virtual Status ControlService(ServiceHandle service, DWORD control) = 0;
+  virtual Status DeleteService(ServiceHandle service) = 0;
   // StartServiceA without arguments.
-  virtual Status StartServiceA(Handle service) = 0;
+  virtual Status StartServiceA(ServiceHandle service) = 0;
   // QueryServiceStatusEx with SC_STATUS_PROCESS_INFO.
-  virtual Result<ServiceStatus> QueryServiceStatusEx(Handle service) = 0;
-  virtual bool CloseServiceHandle(Handle handle) = 0;
+  virtual Result<ServiceStatus> QueryServiceStatusEx(ServiceHandle service) = 0;
+  virtual Status CloseServiceHandle(ServiceHandle handle) = 0;
 };
 
 using UniqueService = UniqueHandle<Services, &Services::CloseServiceHandle>;

@@ -24,15 +24,15 @@ class Shutdown {
  public:
   virtual ~Shutdown() = default;
   // OpenProcessToken on the current process.
-  virtual Result<Handle> OpenProcessToken(DWORD access) = 0;
-  virtual bool CloseHandle(Handle token) = 0;
+  virtual Result<TokenHandle> OpenProcessToken(DWORD access) = 0;
+  virtual Status CloseHandle(TokenHandle token) = 0;
   virtual Result<Luid> LookupPrivilegeValueW(const std::wstring& name) = 0;
   // AdjustTokenPrivileges for one privilege, without the previous state.
   // The call succeeds also when the token does not hold the privilege:
   // then its value, GetLastError right after it, is kErrorNotAllAssigned.
-  virtual Result<DWORD> AdjustTokenPrivileges(Handle token, Luid luid, DWORD attributes) = 0;
+  virtual Result<DWORD> AdjustTokenPrivileges(TokenHandle token, Luid luid, DWORD attributes) = 0;
   // ExitWindowsEx: asks for the restart and returns at once.
-  virtual bool ExitWindowsEx(unsigned flags, DWORD reason) = 0;
+  virtual Status ExitWindowsEx(unsigned flags, DWORD reason) = 0;
 };
 
 using UniqueToken = UniqueHandle<Shutdown, &Shutdown::CloseHandle>;

@@ -9,7 +9,7 @@
 namespace qz::port {
 
 struct NamedMutex {
-  Handle handle = 0;
+  MutexHandle handle;
   bool alreadyExists = false;
 };
 
@@ -20,7 +20,7 @@ class Synchronization {
   // process made it first (ERROR_ALREADY_EXISTS), also when its security
   // keeps this process out (ERROR_ACCESS_DENIED: the call fails, no handle).
   virtual Result<NamedMutex> CreateMutexW(const std::wstring& name) = 0;
-  virtual bool CloseHandle(Handle object) = 0;
+  virtual Status CloseHandle(MutexHandle object) = 0;
 };
 
 using UniqueMutex = UniqueHandle<Synchronization, &Synchronization::CloseHandle>;

@@ -19,15 +19,15 @@ port::Result<port::ProcessInformation> FakeDeployment::CreateProcessW(
   return processes->CreateProcessW(applicationName, commandLine, 0);
 }
 
-std::optional<std::uint64_t> FakeDeployment::GetFileLastWriteTime(const std::wstring& path) {
+port::Result<std::uint64_t> FakeDeployment::GetFileLastWriteTime(const std::wstring& path) {
   const auto it = writeTimes.find(Fold(path));
-  if (it == writeTimes.end()) return std::nullopt;
-  return it->second;
+  if (it == writeTimes.end()) return port::Result<std::uint64_t>::Failed(port::kErrorFileNotFound);
+  return port::Result<std::uint64_t>::Ok(it->second);
 }
 
-bool FakeDeployment::WriteStdOutput(const std::string& bytes) {
+port::Status FakeDeployment::WriteStdOutput(const std::string& bytes) {
   output += bytes;
-  return true;
+  return port::Status::Ok();
 }
 
 }  // namespace qz::fake

@@ -35,11 +35,11 @@ class FakeDeployment : public port::Deployment {
       const std::wstring& applicationName, const std::wstring& commandLine,
       const std::wstring& currentDirectory,
       const std::vector<std::pair<std::wstring, std::wstring>>& variables) override;
-  std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override;
+  port::Result<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override;
   std::uint64_t GetSystemTimeAsFileTime() override { return now; }
   port::LocalTime GetLocalTime() override { return localTime; }
   std::wstring GetComputerNameW() override { return computer; }
-  bool WriteStdOutput(const std::string& bytes) override;
+  port::Status WriteStdOutput(const std::string& bytes) override;
 };
 
 }  // namespace qz::fake

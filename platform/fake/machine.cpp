@@ -49,7 +49,7 @@ port::Result<port::NamedMutex> FakeSynchronization::CreateMutexW(const std::wstr
   for (const auto& [handle, held] : open_) alreadyExists = alreadyExists || held == name;
   if (fails) return port::Result<port::NamedMutex>::Failed(port::kErrorAccessDenied);
   created.push_back(name);
-  const Handle h = next_++;
+  const port::MutexHandle h{next_++};
   open_[h] = name;
   return port::Result<port::NamedMutex>::Ok({h, alreadyExists});
 }

@@ -5,52 +5,74 @@
 
 namespace qz::fake {
 
-port::Result<Handle> FakeModules::LoadLibraryW(const std::wstring& path) {
+namespace {
+constexpr std::uintptr_t kFirstNarrow = 0x700;
+}  // namespace
+
+port::Result<port::ModuleHandle> FakeModules::LoadLibraryW(const std::wstring& path) {
+  using Loaded = port::Result<port::ModuleHandle>;
   loaded.push_back(path);
-  if (!modules.count(Fold(path))) return port::Result<Handle>::Failed(126);  // ERROR_MOD_NOT_FOUND
-  const Handle h = next_++;
+  if (!modules.count(Fold(path))) return Loaded::Failed(126);  // ERROR_MOD_NOT_FOUND
+  const port::ModuleHandle h{next_++};
   open_[h] = Fold(path);
-  return port::Result<Handle>::Ok(h);
+  return Loaded::Ok(h);
 }
 
-bool FakeModules::GetProcAddress(Handle module, const std::string& name) {
+port::Status FakeModules::GetProcAddress(port::ModuleHandle module, const std::string& name) {
   auto it = open_.find(module);
-  return it != open_.end() && modules[it->second].exports.count(name) != 0;
+  if (it == open_.end()) return port::Status::Failed(port::kErrorInvalidHandle);
+  const bool exported = modules[it->second].exports.count(name) != 0;
+  return exported ? port::Status::Ok() : port::Status::Failed(port::kErrorProcNotFound);
 }
 
-std::optional<bool> FakeModules::IsWow64Process(Handle kernel32) {
+port::Result<bool> FakeModules::IsWow64Process(port::ModuleHandle kernel32) {
+  using Answer = port::Result<bool>;
   auto it = open_.find(kernel32);
-  if (it == open_.end()) return std::nullopt;
+  if (it == open_.end()) return Answer::Failed(port::kErrorInvalidHandle);
   const Module& m = modules[it->second];
-  if (!m.exports.count("IsWow64Process")) return std::nullopt;
-  return m.wow64.value_or(false);
+  if (!m.exports.count("IsWow64Process")) return Answer::Failed(port::kErrorProcNotFound);
+  return Answer::Ok(m.wow64.value_or(false));
 }
 
-std::optional<HRESULT> FakeModules::DllRegisterServer(Handle module) {
+port::Result<HRESULT> FakeModules::DllRegisterServer(port::ModuleHandle module) {
+  using Answer = port::Result<HRESULT>;
   auto it = open_.find(module);
-  if (it == open_.end()) return std::nullopt;
+  if (it == open_.end()) return Answer::Failed(port::kErrorInvalidHandle);
   Module& m = modules[it->second];
-  if (!m.exports.count("DllRegisterServer")) return std::nullopt;
+  if (!m.exports.count("DllRegisterServer")) return Answer::Failed(port::kErrorProcNotFound);
   if (m.onRegister) m.onRegister();
-  return m.registerResult.value_or(port::kSOk);
+  return Answer::Ok(m.registerResult.value_or(port::kSOk));
 }
 
-bool FakeModules::FreeLibrary(Handle module) { return open_.erase(module) != 0; }
+port::Status FakeModules::FreeLibrary(port::ModuleHandle module) {
+  return open_.erase(module) ? port::Status::Ok() : port::Status::Failed(port::kErrorInvalidHandle);
+}
 
-port::Result<Handle> FakeModules::LoadLibraryA(const std::string& path) {
+port::Result<std::wstring> FakeModules::GetModuleFileNameW() {
+  if (!programPath) return port::Result<std::wstring>::Failed(port::kErrorInsufficientBuffer);
+  return port::Result<std::wstring>::Ok(*programPath);
+}
+
+port::Result<std::string> FakeModules::GetModuleFileNameA() {
+  if (!programPath) return port::Result<std::string>::Failed(port::kErrorInsufficientBuffer);
+  return port::Result<std::string>::Ok(Narrow(*programPath));
+}
+
+port::Result<port::ModuleHandle> FakeModules::LoadLibraryA(const std::string& path) {
+  using Loaded = port::Result<port::ModuleHandle>;
   loadedA.push_back(path);
   const auto it = librariesA.find(path);
-  if (it == librariesA.end()) return port::Result<Handle>::Failed(126);  // ERROR_MOD_NOT_FOUND
-  return port::Result<Handle>::Ok(0x700 +
-                                  static_cast<Handle>(std::distance(librariesA.begin(), it)));
+  if (it == librariesA.end()) return Loaded::Failed(126);  // ERROR_MOD_NOT_FOUND
+  return Loaded::Ok(
+      {kFirstNarrow + static_cast<std::uintptr_t>(std::distance(librariesA.begin(), it))});
 }
 
-std::optional<int> FakeModules::IsCurrentUserLocalAdministrator(Handle module) {
+port::Result<int> FakeModules::IsCurrentUserLocalAdministrator(port::ModuleHandle module) {
   auto it = librariesA.begin();
-  std::advance(it, static_cast<long>(module - 0x700));
+  std::advance(it, static_cast<long>(module.value - kFirstNarrow));
   const auto proc = it->second.find("IsCurrentUserLocalAdministrator");
-  if (proc == it->second.end()) return std::nullopt;
-  return proc->second;
+  if (proc == it->second.end()) return port::Result<int>::Failed(port::kErrorProcNotFound);
+  return port::Result<int>::Ok(proc->second);
 }
 
 }  // namespace qz::fake

@@ -25,24 +25,24 @@ class FakeModules : public port::Modules {
   std::vector<std::wstring> loaded;
   std::size_t LoadedNow() const { return open_.size(); }
 
-  port::Result<Handle> LoadLibraryW(const std::wstring& path) override;
-  bool GetProcAddress(Handle module, const std::string& name) override;
-  std::optional<bool> IsWow64Process(Handle kernel32) override;
-  std::optional<HRESULT> DllRegisterServer(Handle module) override;
-  bool FreeLibrary(Handle module) override;
-  std::optional<std::wstring> programPath = L"C:\\patch\\QZVRN.exe";
-  std::optional<std::wstring> GetModuleFileNameW() override { return programPath; }
-  std::string GetModuleFileNameA() override { return programPath ? Narrow(*programPath) : ""; }
+  port::Result<port::ModuleHandle> LoadLibraryW(const std::wstring& path) override;
+  port::Status GetProcAddress(port::ModuleHandle module, const std::string& name) override;
+  port::Result<bool> IsWow64Process(port::ModuleHandle kernel32) override;
+  port::Result<HRESULT> DllRegisterServer(port::ModuleHandle module) override;
+  port::Status FreeLibrary(port::ModuleHandle module) override;
+  std::optional<std::wstring> programPath = L"C:\\patch\\QZVRN.exe";  // none: the call fails
+  port::Result<std::wstring> GetModuleFileNameW() override;
+  port::Result<std::string> GetModuleFileNameA() override;
   // Narrow libraries by path, with their int exports' answers; never
   // unloaded.
   std::map<std::string, std::map<std::string, int>> librariesA;
   std::vector<std::string> loadedA;
-  port::Result<Handle> LoadLibraryA(const std::string& path) override;
-  std::optional<int> IsCurrentUserLocalAdministrator(Handle module) override;
+  port::Result<port::ModuleHandle> LoadLibraryA(const std::string& path) override;
+  port::Result<int> IsCurrentUserLocalAdministrator(port::ModuleHandle module) override;
 
  private:
-  std::map<Handle, std::wstring> open_;
-  Handle next_ = 0x400;
+  std::map<port::ModuleHandle, std::wstring> open_;
+  std::uintptr_t next_ = 0x400;
 };
 
 }  // namespace qz::fake

@@ -15,14 +15,14 @@ port::Result<port::ProcessInformation> FakeProcesses::CreateProcessW(
   if (it->second.startError) return Started::Failed(*it->second.startError);
   if (it->second.onStart) it->second.onStart();
   port::ProcessInformation info;
-  info.process = next_++;
-  info.thread = next_++;
+  info.process = port::ProcessHandle{next_++};
+  info.thread = port::ProcessHandle{next_++};
   open_[info.process] = Running{it->second, false};
   open_[info.thread] = Running{{}, true};
   return Started::Ok(info);
 }
 
-port::Result<DWORD> FakeProcesses::GetExitCodeProcess(Handle process) {
+port::Result<DWORD> FakeProcesses::GetExitCodeProcess(port::ProcessHandle process) {
   using Code = port::Result<DWORD>;
   ++exitCodeQueries;
   auto it = open_.find(process);
@@ -39,7 +39,7 @@ port::Result<DWORD> FakeProcesses::GetExitCodeProcess(Handle process) {
   return Code::Ok(p.exitCode);
 }
 
-DWORD FakeProcesses::WaitForSingleObject(Handle object, DWORD milliseconds) {
+DWORD FakeProcesses::WaitForSingleObject(port::ProcessHandle object, DWORD milliseconds) {
   waits.push_back(milliseconds);
   auto it = open_.find(object);
   if (it == open_.end()) return port::kWaitFailed;
@@ -55,6 +55,8 @@ DWORD FakeProcesses::WaitForSingleObject(Handle object, DWORD milliseconds) {
   return port::kWaitObject0;
 }
 
-bool FakeProcesses::CloseHandle(Handle object) { return open_.erase(object) != 0; }
+port::Status FakeProcesses::CloseHandle(port::ProcessHandle object) {
+  return open_.erase(object) ? port::Status::Ok() : port::Status::Failed(port::kErrorInvalidHandle);
+}
 
 }  // namespace qz::fake

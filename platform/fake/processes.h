@@ -40,17 +40,17 @@ class FakeProcesses : public port::Processes {
   port::Result<port::ProcessInformation> CreateProcessW(const std::wstring& applicationName,
                                                         const std::wstring& commandLine,
                                                         DWORD creationFlags) override;
-  port::Result<DWORD> GetExitCodeProcess(Handle process) override;
-  DWORD WaitForSingleObject(Handle object, DWORD milliseconds) override;
-  bool CloseHandle(Handle object) override;
+  port::Result<DWORD> GetExitCodeProcess(port::ProcessHandle process) override;
+  DWORD WaitForSingleObject(port::ProcessHandle object, DWORD milliseconds) override;
+  port::Status CloseHandle(port::ProcessHandle object) override;
 
  private:
   struct Running {
     Program program;
     bool thread = false;
   };
-  std::map<Handle, Running> open_;
-  Handle next_ = 0x300;
+  std::map<port::ProcessHandle, Running> open_;
+  std::uintptr_t next_ = 0x300;
 };
 
 }  // namespace qz::fake

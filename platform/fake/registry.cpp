@@ -24,14 +24,15 @@ void FakeRegistry::SetString(const std::wstring& key, const std::wstring& name,
   SetValue(key, name, std::move(v));
 }
 
-port::Result<Handle> FakeRegistry::RegOpenKeyExW(const std::wstring& subKey, DWORD) {
-  if (!keys.count(Fold(subKey))) return port::Result<Handle>::Failed(port::kErrorFileNotFound);
-  const Handle key = next_++;
+port::Result<port::KeyHandle> FakeRegistry::RegOpenKeyExW(const std::wstring& subKey, DWORD) {
+  using Opened = port::Result<port::KeyHandle>;
+  if (!keys.count(Fold(subKey))) return Opened::Failed(port::kErrorFileNotFound);
+  const port::KeyHandle key{next_++};
   open_[key] = Fold(subKey);
-  return port::Result<Handle>::Ok(key);
+  return Opened::Ok(key);
 }
 
-port::Result<port::RegistryValue> FakeRegistry::RegQueryValueExW(Handle key,
+port::Result<port::RegistryValue> FakeRegistry::RegQueryValueExW(port::KeyHandle key,
                                                                  const std::wstring& valueName,
                                                                  DWORD bufferBytes) {
   using Read = port::Result<port::RegistryValue>;
@@ -48,7 +49,7 @@ port::Result<port::RegistryValue> FakeRegistry::RegQueryValueExW(Handle key,
   return Read::Ok(std::move(read));
 }
 
-port::Status FakeRegistry::RegCloseKey(Handle key) {
+port::Status FakeRegistry::RegCloseKey(port::KeyHandle key) {
   return open_.erase(key) ? port::Status::Ok() : port::Status::Failed(port::kErrorInvalidHandle);
 }
 

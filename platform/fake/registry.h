@@ -25,16 +25,17 @@ class FakeRegistry : public port::Registry {
   void AddKey(const std::wstring& key);
   std::size_t OpenKeys() const { return open_.size(); }
 
-  port::Result<Handle> RegOpenKeyExW(const std::wstring& subKey, DWORD access) override;
-  port::Result<port::RegistryValue> RegQueryValueExW(Handle key, const std::wstring& valueName,
+  port::Result<port::KeyHandle> RegOpenKeyExW(const std::wstring& subKey, DWORD access) override;
+  port::Result<port::RegistryValue> RegQueryValueExW(port::KeyHandle key,
+                                                     const std::wstring& valueName,
                                                      DWORD bufferBytes) override;
-  port::Status RegCloseKey(Handle key) override;
+  port::Status RegCloseKey(port::KeyHandle key) override;
 
   std::map<std::wstring, std::map<std::wstring, Value>> keys;  // folded
 
  private:
-  std::map<Handle, std::wstring> open_;
-  Handle next_ = 0x200;
+  std::map<port::KeyHandle, std::wstring> open_;
+  std::uintptr_t next_ = 0x200;
 };
 
 }  // namespace qz::fake

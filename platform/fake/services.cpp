@@ -13,33 +13,37 @@ using port::Status;
 
 }  // namespace
 
-FakeServices::Service* FakeServices::Find(port::Handle handle) {
+FakeServices::Service* FakeServices::Find(port::ServiceHandle handle) {
   auto it = open_.find(handle);
   if (it == open_.end() || it->second.empty()) return nullptr;
   auto service = services.find(it->second);
   return service == services.end() ? nullptr : &service->second;
 }
 
-Result<port::Handle> FakeServices::OpenSCManagerA(port::DWORD access) {
+Result<port::ServiceHandle> FakeServices::OpenSCManagerA(port::DWORD access) {
   calls.push_back("OpenSCManagerA " + std::to_string(access));
   if (refusedManagerAccess.count(access) || (managerOpensLeft && (*managerOpensLeft)-- <= 0)) {
-    return Result<port::Handle>::Failed(port::kErrorAccessDenied);
+    return Result<port::ServiceHandle>::Failed(port::kErrorAccessDenied);
   }
-  open_[++next_] = "";
-  return Result<port::Handle>::Ok(next_);
+  const port::ServiceHandle manager{++next_};
+  open_[manager] = "";
+  return Result<port::ServiceHandle>::Ok(manager);
 }
 
-Result<port::Handle> FakeServices::OpenServiceA(port::Handle manager, const std::string& name,
-                                                port::DWORD access) {
+Result<port::ServiceHandle> FakeServices::OpenServiceA(port::ServiceHandle manager,
+                                                       const std::string& name,
+                                                       port::DWORD access) {
+  using Opened = Result<port::ServiceHandle>;
   calls.push_back("OpenServiceA " + name + " " + std::to_string(access));
-  if (!open_.count(manager)) return Result<port::Handle>::Failed(port::kErrorInvalidHandle);
-  if (deleted.count(name)) return Result<port::Handle>::Failed(port::kErrorServiceMarkedForDelete);
-  if (!services.count(name)) return Result<port::Handle>::Failed(port::kErrorServiceDoesNotExist);
-  open_[++next_] = name;
-  return Result<port::Handle>::Ok(next_);
+  if (!open_.count(manager)) return Opened::Failed(port::kErrorInvalidHandle);
+  if (deleted.count(name)) return Opened::Failed(port::kErrorServiceMarkedForDelete);
+  if (!services.count(name)) return Opened::Failed(port::kErrorServiceDoesNotExist);
+  const port::ServiceHandle service{++next_};
+  open_[service] = name;
+  return Opened::Ok(service);
 }
 
-Result<ServiceConfig> FakeServices::QueryServiceConfigA(port::Handle service,
+Result<ServiceConfig> FakeServices::QueryServiceConfigA(port::ServiceHandle service,
                                                         port::DWORD bufferBytes) {
   calls.push_back("QueryServiceConfigA " + std::to_string(bufferBytes));
   Service* s = Find(service);
@@ -51,13 +55,13 @@ Result<ServiceConfig> FakeServices::QueryServiceConfigA(port::Handle service,
   return Result<ServiceConfig>::Ok({s->binaryPath, 0});
 }
 
-Result<ServiceStatus> FakeServices::QueryServiceStatus(port::Handle service) {
+Result<ServiceStatus> FakeServices::QueryServiceStatus(port::ServiceHandle service) {
   Service* s = Find(service);
   if (s == nullptr) return Result<ServiceStatus>::Failed(port::kErrorInvalidHandle);
   return Result<ServiceStatus>::Ok({s->state, 0, 0});
 }
 
-Status FakeServices::ControlService(port::Handle service, port::DWORD control) {
+Status FakeServices::ControlService(port::ServiceHandle service, port::DWORD control) {
   calls.push_back("ControlService " + std::to_string(control));
   Service* s = Find(service);
   if (s == nullptr) return Status::Failed(port::kErrorInvalidHandle);
@@ -66,7 +70,7 @@ Status FakeServices::ControlService(port::Handle service, port::DWORD control) {
   return Status::Ok();
 }
 
-Status FakeServices::DeleteService(port::Handle service) {
+Status FakeServices::DeleteService(port::ServiceHandle service) {
   calls.push_back("DeleteService");
   Service* s = Find(service);
   if (s == nullptr) return Status::Failed(port::kErrorInvalidHandle);
@@ -75,7 +79,7 @@ Status FakeServices::DeleteService(port::Handle service) {
   return Status::Ok();
 }
 
-Status FakeServices::StartServiceA(port::Handle service) {
+Status FakeServices::StartServiceA(port::ServiceHandle service) {
   calls.push_back("StartServiceA");
   Service* s = Find(service);
   if (s == nullptr) return Status::Failed(port::kErrorInvalidHandle);
@@ -85,7 +89,7 @@ Status FakeServices::StartServiceA(port::Handle service) {
   return Status::Ok();
 }
 
-Result<ServiceStatus> FakeServices::QueryServiceStatusEx(port::Handle service) {
+Result<ServiceStatus> FakeServices::QueryServiceStatusEx(port::ServiceHandle service) {
   calls.push_back("QueryServiceStatusEx");
   Service* s = Find(service);
   if (s == nullptr) return Result<ServiceStatus>::Failed(port::kErrorInvalidHandle);
@@ -98,6 +102,8 @@ Result<ServiceStatus> FakeServices::QueryServiceStatusEx(port::Handle service) {
   return Result<ServiceStatus>::Ok(status);
 }
 
-bool FakeServices::CloseServiceHandle(port::Handle handle) { return open_.erase(handle) == 1; }
+Status FakeServices::CloseServiceHandle(port::ServiceHandle handle) {
+  return open_.erase(handle) == 1 ? Status::Ok() : Status::Failed(port::kErrorInvalidHandle);
+}
 
 }  // namespace qz::fake

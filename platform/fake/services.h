@@ -29,23 +29,24 @@ class FakeServices : public port::Services {
   std::set<std::string> deleted;
   std::size_t OpenHandles() const { return open_.size(); }
 
-  port::Result<port::Handle> OpenSCManagerA(port::DWORD access) override;
-  port::Result<port::Handle> OpenServiceA(port::Handle manager, const std::string& name,
-                                          port::DWORD access) override;
-  port::Result<port::ServiceConfig> QueryServiceConfigA(port::Handle service,
+  port::Result<port::ServiceHandle> OpenSCManagerA(port::DWORD access) override;
+  port::Result<port::ServiceHandle> OpenServiceA(port::ServiceHandle manager,
+                                                 const std::string& name,
+                                                 port::DWORD access) override;
+  port::Result<port::ServiceConfig> QueryServiceConfigA(port::ServiceHandle service,
                                                         port::DWORD bufferBytes) override;
-  port::Result<port::ServiceStatus> QueryServiceStatus(port::Handle service) override;
-  port::Status ControlService(port::Handle service, port::DWORD control) override;
-  port::Status DeleteService(port::Handle service) override;
-  port::Status StartServiceA(port::Handle service) override;
-  port::Result<port::ServiceStatus> QueryServiceStatusEx(port::Handle service) override;
-  bool CloseServiceHandle(port::Handle handle) override;
+  port::Result<port::ServiceStatus> QueryServiceStatus(port::ServiceHandle service) override;
+  port::Status ControlService(port::ServiceHandle service, port::DWORD control) override;
+  port::Status DeleteService(port::ServiceHandle service) override;
+  port::Status StartServiceA(port::ServiceHandle service) override;
+  port::Result<port::ServiceStatus> QueryServiceStatusEx(port::ServiceHandle service) override;
+  port::Status CloseServiceHandle(port::ServiceHandle handle) override;
 
  private:
-  Service* Find(port::Handle handle);
-  std::map<port::Handle, std::string> open_;  // "" for a manager handle
+  Service* Find(port::ServiceHandle handle);
+  std::map<port::ServiceHandle, std::string> open_;  // "" for a manager handle
   std::map<std::string, std::size_t> queries_;
-  port::Handle next_ = 0x500;
+  std::uintptr_t next_ = 0x500;
 };
 
 }  // namespace qz::fake

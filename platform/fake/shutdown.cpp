@@ -5,21 +5,21 @@
 namespace qz::fake {
 
 namespace {
-constexpr Handle kToken = 0x500;
+constexpr port::TokenHandle kToken{0x500};
 constexpr port::Luid kShutdownLuid = 19;
 }  // namespace
 
-port::Result<Handle> FakeShutdown::OpenProcessToken(DWORD access) {
+port::Result<port::TokenHandle> FakeShutdown::OpenProcessToken(DWORD access) {
   tokenAccess = access;
-  if (!tokenOpens) return port::Result<Handle>::Failed(port::kErrorAccessDenied);
+  if (!tokenOpens) return port::Result<port::TokenHandle>::Failed(port::kErrorAccessDenied);
   ++open_;
-  return port::Result<Handle>::Ok(kToken);
+  return port::Result<port::TokenHandle>::Ok(kToken);
 }
 
-bool FakeShutdown::CloseHandle(Handle token) {
-  if (token != kToken || open_ == 0) return false;
+port::Status FakeShutdown::CloseHandle(port::TokenHandle token) {
+  if (token != kToken || open_ == 0) return port::Status::Failed(port::kErrorInvalidHandle);
   --open_;
-  return true;
+  return port::Status::Ok();
 }
 
 port::Result<port::Luid> FakeShutdown::LookupPrivilegeValueW(const std::wstring& name) {
@@ -29,7 +29,7 @@ port::Result<port::Luid> FakeShutdown::LookupPrivilegeValueW(const std::wstring&
   return port::Result<port::Luid>::Ok(kShutdownLuid);
 }
 
-port::Result<DWORD> FakeShutdown::AdjustTokenPrivileges(Handle token, port::Luid luid,
+port::Result<DWORD> FakeShutdown::AdjustTokenPrivileges(port::TokenHandle token, port::Luid luid,
                                                         DWORD attributes) {
   adjustedAttributes = attributes;
   if (token != kToken || luid != kShutdownLuid || adjustFails) {
@@ -40,10 +40,10 @@ port::Result<DWORD> FakeShutdown::AdjustTokenPrivileges(Handle token, port::Luid
   return port::Result<DWORD>::Ok(privilegeHeld ? 0 : port::kErrorNotAllAssigned);
 }
 
-bool FakeShutdown::ExitWindowsEx(unsigned flags, DWORD reason) {
-  if (exitWindowsRefused) return false;
+port::Status FakeShutdown::ExitWindowsEx(unsigned flags, DWORD reason) {
+  if (exitWindowsRefused) return port::Status::Failed(port::kErrorAccessDenied);
   restarts.emplace_back(flags, reason);
-  return true;
+  return port::Status::Ok();
 }
 
 }  // namespace qz::fake

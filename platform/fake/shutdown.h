@@ -23,12 +23,12 @@ class FakeShutdown : public port::Shutdown {
   std::vector<std::pair<unsigned, DWORD>> restarts;  // flags, reason
   std::size_t OpenTokens() const { return open_; }
 
-  port::Result<Handle> OpenProcessToken(DWORD access) override;
-  bool CloseHandle(Handle token) override;
+  port::Result<port::TokenHandle> OpenProcessToken(DWORD access) override;
+  port::Status CloseHandle(port::TokenHandle token) override;
   port::Result<port::Luid> LookupPrivilegeValueW(const std::wstring& name) override;
-  port::Result<DWORD> AdjustTokenPrivileges(Handle token, port::Luid luid,
+  port::Result<DWORD> AdjustTokenPrivileges(port::TokenHandle token, port::Luid luid,
                                             DWORD attributes) override;
-  bool ExitWindowsEx(unsigned flags, DWORD reason) override;
+  port::Status ExitWindowsEx(unsigned flags, DWORD reason) override;
 
  private:
   std::size_t open_ = 0;

@@ -20,11 +20,14 @@ class FakeSynchronization : public port::Synchronization {
   std::size_t OpenHandles() const { return open_.size(); }
 
   port::Result<port::NamedMutex> CreateMutexW(const std::wstring& name) override;
-  bool CloseHandle(Handle object) override { return open_.erase(object) != 0; }
+  port::Status CloseHandle(port::MutexHandle object) override {
+    return open_.erase(object) ? port::Status::Ok()
+                               : port::Status::Failed(port::kErrorInvalidHandle);
+  }
 
  private:
-  std::map<Handle, std::wstring> open_;
-  Handle next_ = 0x600;
+  std::map<port::MutexHandle, std::wstring> open_;
+  std::uintptr_t next_ = 0x600;
 };
 
 }  // namespace qz::fake

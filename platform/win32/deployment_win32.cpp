@@ -76,15 +76,18 @@ class Win32Deployment : public port::Deployment {
       return port::Result<port::ProcessInformation>::Failed(::GetLastError());
     }
     return port::Result<port::ProcessInformation>::Ok(
-        {reinterpret_cast<port::Handle>(started.hProcess),
-         reinterpret_cast<port::Handle>(started.hThread)});
+        {{reinterpret_cast<std::uintptr_t>(started.hProcess)},
+         {reinterpret_cast<std::uintptr_t>(started.hThread)}});
   }
 
-  std::optional<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override {
+  port::Result<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return std::nullopt;
-    return (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-           data.ftLastWriteTime.dwLowDateTime;
+    if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) {
+      return port::Result<std::uint64_t>::Failed(::GetLastError());
+    }
+    return port::Result<std::uint64_t>::Ok(
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime);
   }
 
   std::uint64_t GetSystemTimeAsFileTime() override {
@@ -106,12 +109,17 @@ class Win32Deployment : public port::Deployment {
     return std::wstring(name, size);
   }
 
-  bool WriteStdOutput(const std::string& bytes) override {
+  port::Status WriteStdOutput(const std::string& bytes) override {
     const HANDLE out = ::GetStdHandle(STD_OUTPUT_HANDLE);
-    if (out == nullptr || out == INVALID_HANDLE_VALUE) return false;
+    if (out == INVALID_HANDLE_VALUE) return port::Status::Failed(::GetLastError());
+    // No console and no redirection: nothing to write to, and no code said so.
+    if (out == nullptr) return port::Status::Failed(ERROR_INVALID_HANDLE);
     DWORD written = 0;
-    return ::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) &&
-           written == bytes.size();
+    if (!::WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr)) {
+      return port::Status::Failed(::GetLastError());
+    }
+    // A short write left no code of its own.
+    return written == bytes.size() ? port::Status::Ok() : port::Status::Failed(0);
   }
 };
 

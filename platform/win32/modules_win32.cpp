@@ -3,6 +3,7 @@
 // Windows 2000, which must still load the program.
 #include <windows.h>
 
+#include <string>
 #include <vector>
 
 #include "platform/win32/library_loading.h"
@@ -12,89 +13,97 @@ namespace qz::win32 {
 
 namespace {
 
-HMODULE ToModule(port::Handle h) { return reinterpret_cast<HMODULE>(h); }
+HMODULE ToModule(port::ModuleHandle h) { return reinterpret_cast<HMODULE>(h.value); }
+
+// GetProcAddress, its error taken right after it. An empty handle is
+// refused: the call would search the program itself.
+port::Result<FARPROC> Export(port::ModuleHandle module, const char* name) {
+  if (!module) return port::Result<FARPROC>::Failed(ERROR_INVALID_HANDLE);
+  const FARPROC proc = ::GetProcAddress(ToModule(module), name);
+  if (proc == nullptr) return port::Result<FARPROC>::Failed(::GetLastError());
+  return port::Result<FARPROC>::Ok(proc);
+}
 
 // GetProcAddress answers a generic function pointer; the detour through
 // void* states that the real type is known to us, not to the compiler.
 template <typename Function>
-Function Lookup(port::Handle module, const char* name) {
-  if (module == 0) return nullptr;
-  return reinterpret_cast<Function>(
-      reinterpret_cast<void*>(::GetProcAddress(ToModule(module), name)));
+Function As(FARPROC proc) {
+  return reinterpret_cast<Function>(reinterpret_cast<void*>(proc));
 }
 
-port::Result<port::Handle> Loaded(HMODULE module) {
-  if (module == nullptr) return port::Result<port::Handle>::Failed(::GetLastError());
-  return port::Result<port::Handle>::Ok(reinterpret_cast<port::Handle>(module));
+port::Result<port::ModuleHandle> Loaded(HMODULE module) {
+  if (module == nullptr) return port::Result<port::ModuleHandle>::Failed(::GetLastError());
+  return port::Result<port::ModuleHandle>::Ok({reinterpret_cast<std::uintptr_t>(module)});
+}
+
+// The call cuts a long path without saying so unless the buffer had room
+// to spare: grown until it does.
+template <typename Char, typename Call>
+port::Result<std::basic_string<Char>> OwnPath(DWORD firstSize, DWORD lastSize, Call call) {
+  using Path = port::Result<std::basic_string<Char>>;
+  for (DWORD size = firstSize; size <= lastSize; size *= 2) {
+    std::vector<Char> buffer(size, Char{});
+    const DWORD length = call(buffer.data(), size);
+    if (length == 0) return Path::Failed(::GetLastError());
+    if (length < size - 1) return Path::Ok(std::basic_string<Char>(buffer.data(), length));
+  }
+  return Path::Failed(ERROR_INSUFFICIENT_BUFFER);
 }
 
 class Win32Modules : public port::Modules {
  public:
-  port::Result<port::Handle> LoadLibraryW(const std::wstring& path) override {
+  port::Result<port::ModuleHandle> LoadLibraryW(const std::wstring& path) override {
     return Loaded(LoadLibraryBesideItself(path.c_str()));
   }
 
-  bool GetProcAddress(port::Handle module, const std::string& name) override {
-    return Lookup<void (*)()>(module, name.c_str()) != nullptr;
+  port::Status GetProcAddress(port::ModuleHandle module, const std::string& name) override {
+    return Export(module, name.c_str()).status;
   }
 
-  std::optional<bool> IsWow64Process(port::Handle kernel32) override {
+  port::Result<bool> IsWow64Process(port::ModuleHandle kernel32) override {
     using IsWow64ProcessFn = BOOL(WINAPI*)(HANDLE, PBOOL);
-    const auto isWow64 = Lookup<IsWow64ProcessFn>(kernel32, "IsWow64Process");
-    if (isWow64 == nullptr) return std::nullopt;
+    const port::Result<FARPROC> found = Export(kernel32, "IsWow64Process");
+    if (!found) return port::Result<bool>::Failed(found.status.error);
     BOOL wow64 = FALSE;
-    if (!isWow64(::GetCurrentProcess(), &wow64)) return false;
-    return wow64 != FALSE;
+    if (!As<IsWow64ProcessFn>(found.value)(::GetCurrentProcess(), &wow64)) {
+      return port::Result<bool>::Failed(::GetLastError());
+    }
+    return port::Result<bool>::Ok(wow64 != FALSE);
   }
 
-  std::optional<port::HRESULT> DllRegisterServer(port::Handle module) override {
+  port::Result<port::HRESULT> DllRegisterServer(port::ModuleHandle module) override {
     using DllRegisterServerFn = HRESULT(STDAPICALLTYPE*)();
-    const auto registerServer = Lookup<DllRegisterServerFn>(module, "DllRegisterServer");
-    if (registerServer == nullptr) return std::nullopt;
-    return registerServer();
+    const port::Result<FARPROC> found = Export(module, "DllRegisterServer");
+    if (!found) return port::Result<port::HRESULT>::Failed(found.status.error);
+    return port::Result<port::HRESULT>::Ok(As<DllRegisterServerFn>(found.value)());
   }
 
-  bool FreeLibrary(port::Handle module) override {
-    return ::FreeLibrary(ToModule(module)) != FALSE;
+  port::Status FreeLibrary(port::ModuleHandle module) override {
+    if (!::FreeLibrary(ToModule(module))) return port::Status::Failed(::GetLastError());
+    return port::Status::Ok();
   }
 
-  std::optional<std::wstring> GetModuleFileNameW() override {
-    // The call cuts a long path without saying so unless the buffer had
-    // room to spare: grow until it does.
-    for (DWORD size = MAX_PATH; size <= 32768; size *= 2) {
-      std::wstring path(size, L'\0');
-      const DWORD length = ::GetModuleFileNameW(nullptr, &path[0], size);
-      if (length == 0) return std::nullopt;
-      if (length < size - 1) {
-        path.resize(length);
-        return path;
-      }
-    }
-    return std::nullopt;
+  port::Result<std::wstring> GetModuleFileNameW() override {
+    return OwnPath<wchar_t>(MAX_PATH, 32768, [](wchar_t* buffer, DWORD size) {
+      return ::GetModuleFileNameW(nullptr, buffer, size);
+    });
   }
 
-  std::string GetModuleFileNameA() override {
-    // Grown until the path fits, so a deep folder is not cut.
-    for (DWORD size = 1024; size <= 65536; size *= 2) {
-      std::vector<char> buffer(size, '\0');
-      const DWORD length = ::GetModuleFileNameA(nullptr, buffer.data(), size);
-      if (length == 0) return std::string();
-      if (length < size - 1) return std::string(buffer.data(), length);
-    }
-    return std::string();
+  port::Result<std::string> GetModuleFileNameA() override {
+    return OwnPath<char>(1024, 65536, [](char* buffer, DWORD size) {
+      return ::GetModuleFileNameA(nullptr, buffer, size);
+    });
   }
 
-  port::Result<port::Handle> LoadLibraryA(const std::string& path) override {
+  port::Result<port::ModuleHandle> LoadLibraryA(const std::string& path) override {
     return Loaded(LoadLibraryBesideItselfA(path.c_str()));
   }
 
-  std::optional<int> IsCurrentUserLocalAdministrator(port::Handle module) override {
+  port::Result<int> IsCurrentUserLocalAdministrator(port::ModuleHandle module) override {
     using IntProc = int(WINAPI*)();
-    // The detour through void* states that the real type is known to us.
-    const auto proc = reinterpret_cast<IntProc>(reinterpret_cast<void*>(
-        ::GetProcAddress(reinterpret_cast<HMODULE>(module), "IsCurrentUserLocalAdministrator")));
-    if (proc == nullptr) return std::nullopt;
-    return proc();
+    const port::Result<FARPROC> found = Export(module, "IsCurrentUserLocalAdministrator");
+    if (!found) return port::Result<int>::Failed(found.status.error);
+    return port::Result<int>::Ok(As<IntProc>(found.value)());
   }
 };
 

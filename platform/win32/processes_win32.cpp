@@ -10,7 +10,8 @@ namespace qz::win32 {
 
 namespace {
 
-HANDLE ToHandle(port::Handle h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE ToHandle(port::ProcessHandle h) { return reinterpret_cast<HANDLE>(h.value); }
+port::ProcessHandle FromHandle(HANDLE h) { return {reinterpret_cast<std::uintptr_t>(h)}; }
 
 class Win32Processes : public port::Processes {
  public:
@@ -30,11 +31,10 @@ class Win32Processes : public port::Processes {
       return port::Result<port::ProcessInformation>::Failed(::GetLastError());
     }
     return port::Result<port::ProcessInformation>::Ok(
-        {reinterpret_cast<port::Handle>(started.hProcess),
-         reinterpret_cast<port::Handle>(started.hThread)});
+        {FromHandle(started.hProcess), FromHandle(started.hThread)});
   }
 
-  port::Result<port::DWORD> GetExitCodeProcess(port::Handle process) override {
+  port::Result<port::DWORD> GetExitCodeProcess(port::ProcessHandle process) override {
     DWORD code = 0;
     if (!::GetExitCodeProcess(ToHandle(process), &code)) {
       return port::Result<port::DWORD>::Failed(::GetLastError());
@@ -42,12 +42,13 @@ class Win32Processes : public port::Processes {
     return port::Result<port::DWORD>::Ok(code);
   }
 
-  port::DWORD WaitForSingleObject(port::Handle object, port::DWORD milliseconds) override {
+  port::DWORD WaitForSingleObject(port::ProcessHandle object, port::DWORD milliseconds) override {
     return ::WaitForSingleObject(ToHandle(object), milliseconds);
   }
 
-  bool CloseHandle(port::Handle object) override {
-    return ::CloseHandle(ToHandle(object)) != FALSE;
+  port::Status CloseHandle(port::ProcessHandle object) override {
+    if (!::CloseHandle(ToHandle(object))) return port::Status::Failed(::GetLastError());
+    return port::Status::Ok();
   }
 };
 

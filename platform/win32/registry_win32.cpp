@@ -8,7 +8,7 @@ namespace qz::win32 {
 
 namespace {
 
-HKEY ToKey(port::Handle key) { return reinterpret_cast<HKEY>(key); }
+HKEY ToKey(port::KeyHandle key) { return reinterpret_cast<HKEY>(key.value); }
 
 port::Status StatusOf(LONG status) {
   return status == ERROR_SUCCESS ? port::Status::Ok()
@@ -17,15 +17,15 @@ port::Status StatusOf(LONG status) {
 
 class Win32Registry : public port::Registry {
  public:
-  port::Result<port::Handle> RegOpenKeyExW(const std::wstring& subKey,
-                                           port::DWORD access) override {
+  port::Result<port::KeyHandle> RegOpenKeyExW(const std::wstring& subKey,
+                                              port::DWORD access) override {
     HKEY opened = nullptr;
     const LONG status = ::RegOpenKeyExW(HKEY_LOCAL_MACHINE, subKey.c_str(), 0, access, &opened);
-    if (status != ERROR_SUCCESS) return {0, StatusOf(status)};
-    return port::Result<port::Handle>::Ok(reinterpret_cast<port::Handle>(opened));
+    if (status != ERROR_SUCCESS) return {{}, StatusOf(status)};
+    return port::Result<port::KeyHandle>::Ok({reinterpret_cast<std::uintptr_t>(opened)});
   }
 
-  port::Result<port::RegistryValue> RegQueryValueExW(port::Handle key,
+  port::Result<port::RegistryValue> RegQueryValueExW(port::KeyHandle key,
                                                      const std::wstring& valueName,
                                                      port::DWORD bufferBytes) override {
     // Never a null data pointer: with one the call would answer the size
@@ -47,7 +47,7 @@ class Win32Registry : public port::Registry {
     return {std::move(value), StatusOf(status)};
   }
 
-  port::Status RegCloseKey(port::Handle key) override {
+  port::Status RegCloseKey(port::KeyHandle key) override {
     return StatusOf(::RegCloseKey(ToKey(key)));
   }
 };

@@ -9,8 +9,8 @@ namespace qz::win32 {
 
 namespace {
 
-SC_HANDLE ToSc(port::Handle h) { return reinterpret_cast<SC_HANDLE>(h); }
-port::Handle FromSc(SC_HANDLE h) { return reinterpret_cast<port::Handle>(h); }
+SC_HANDLE ToSc(port::ServiceHandle h) { return reinterpret_cast<SC_HANDLE>(h.value); }
+port::ServiceHandle FromSc(SC_HANDLE h) { return {reinterpret_cast<std::uintptr_t>(h)}; }
 
 template <typename T>
 port::Result<T> Failed() {
@@ -23,18 +23,21 @@ port::Status StatusOf(BOOL ok) {
 
 class Win32Services : public port::Services {
  public:
-  port::Result<port::Handle> OpenSCManagerA(port::DWORD access) override {
+  port::Result<port::ServiceHandle> OpenSCManagerA(port::DWORD access) override {
     const SC_HANDLE manager = ::OpenSCManagerA(nullptr, nullptr, access);
-    return manager ? port::Result<port::Handle>::Ok(FromSc(manager)) : Failed<port::Handle>();
+    return manager ? port::Result<port::ServiceHandle>::Ok(FromSc(manager))
+                   : Failed<port::ServiceHandle>();
   }
 
-  port::Result<port::Handle> OpenServiceA(port::Handle manager, const std::string& name,
-                                          port::DWORD access) override {
+  port::Result<port::ServiceHandle> OpenServiceA(port::ServiceHandle manager,
+                                                 const std::string& name,
+                                                 port::DWORD access) override {
     const SC_HANDLE service = ::OpenServiceA(ToSc(manager), name.c_str(), access);
-    return service ? port::Result<port::Handle>::Ok(FromSc(service)) : Failed<port::Handle>();
+    return service ? port::Result<port::ServiceHandle>::Ok(FromSc(service))
+                   : Failed<port::ServiceHandle>();
   }
 
-  port::Result<port::ServiceConfig> QueryServiceConfigA(port::Handle service,
+  port::Result<port::ServiceConfig> QueryServiceConfigA(port::ServiceHandle service,
                                                         port::DWORD bufferBytes) override {
     // DWORD-aligned, and at least the record itself.
     std::vector<DWORD> buffer((bufferBytes + sizeof(DWORD) - 1) / sizeof(DWORD) + 1);
@@ -48,27 +51,27 @@ class Win32Services : public port::Services {
         {config->lpBinaryPathName ? config->lpBinaryPathName : "", 0});
   }
 
-  port::Result<port::ServiceStatus> QueryServiceStatus(port::Handle service) override {
+  port::Result<port::ServiceStatus> QueryServiceStatus(port::ServiceHandle service) override {
     SERVICE_STATUS raw = {};
     if (!::QueryServiceStatus(ToSc(service), &raw)) return Failed<port::ServiceStatus>();
     return port::Result<port::ServiceStatus>::Ok(
         {raw.dwCurrentState, raw.dwCheckPoint, raw.dwWaitHint});
   }
 
-  port::Status ControlService(port::Handle service, port::DWORD control) override {
+  port::Status ControlService(port::ServiceHandle service, port::DWORD control) override {
     SERVICE_STATUS raw = {};
     return StatusOf(::ControlService(ToSc(service), control, &raw));
   }
 
-  port::Status DeleteService(port::Handle service) override {
+  port::Status DeleteService(port::ServiceHandle service) override {
     return StatusOf(::DeleteService(ToSc(service)));
   }
 
-  port::Status StartServiceA(port::Handle service) override {
+  port::Status StartServiceA(port::ServiceHandle service) override {
     return StatusOf(::StartServiceA(ToSc(service), 0, nullptr));
   }
 
-  port::Result<port::ServiceStatus> QueryServiceStatusEx(port::Handle service) override {
+  port::Result<port::ServiceStatus> QueryServiceStatusEx(port::ServiceHandle service) override {
     SERVICE_STATUS_PROCESS raw = {};
     DWORD needed = 0;
     if (!::QueryServiceStatusEx(ToSc(service), SC_STATUS_PROCESS_INFO,
@@ -79,8 +82,8 @@ class Win32Services : public port::Services {
         {raw.dwCurrentState, raw.dwCheckPoint, raw.dwWaitHint});
   }
 
-  bool CloseServiceHandle(port::Handle handle) override {
-    return ::CloseServiceHandle(ToSc(handle)) != FALSE;
+  port::Status CloseServiceHandle(port::ServiceHandle handle) override {
+    return StatusOf(::CloseServiceHandle(ToSc(handle)));
   }
 };
 

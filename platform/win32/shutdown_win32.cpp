@@ -7,18 +7,24 @@ namespace qz::win32 {
 
 namespace {
 
+HANDLE ToHandle(port::TokenHandle token) { return reinterpret_cast<HANDLE>(token.value); }
+
+port::Status StatusOf(BOOL ok) {
+  return ok ? port::Status::Ok() : port::Status::Failed(::GetLastError());
+}
+
 class Win32Shutdown : public port::Shutdown {
  public:
-  port::Result<port::Handle> OpenProcessToken(port::DWORD access) override {
+  port::Result<port::TokenHandle> OpenProcessToken(port::DWORD access) override {
     HANDLE h = nullptr;
     if (!::OpenProcessToken(::GetCurrentProcess(), access, &h)) {
-      return port::Result<port::Handle>::Failed(::GetLastError());
+      return port::Result<port::TokenHandle>::Failed(::GetLastError());
     }
-    return port::Result<port::Handle>::Ok(reinterpret_cast<port::Handle>(h));
+    return port::Result<port::TokenHandle>::Ok({reinterpret_cast<std::uintptr_t>(h)});
   }
 
-  bool CloseHandle(port::Handle token) override {
-    return ::CloseHandle(reinterpret_cast<HANDLE>(token)) != FALSE;
+  port::Status CloseHandle(port::TokenHandle token) override {
+    return StatusOf(::CloseHandle(ToHandle(token)));
   }
 
   port::Result<port::Luid> LookupPrivilegeValueW(const std::wstring& name) override {
@@ -30,7 +36,7 @@ class Win32Shutdown : public port::Shutdown {
         (static_cast<port::Luid>(static_cast<DWORD>(value.HighPart)) << 32) | value.LowPart);
   }
 
-  port::Result<port::DWORD> AdjustTokenPrivileges(port::Handle token, port::Luid luid,
+  port::Result<port::DWORD> AdjustTokenPrivileges(port::TokenHandle token, port::Luid luid,
                                                   port::DWORD attributes) override {
     TOKEN_PRIVILEGES privileges{};
     privileges.PrivilegeCount = 1;
@@ -38,15 +44,15 @@ class Win32Shutdown : public port::Shutdown {
     privileges.Privileges[0].Luid.HighPart = static_cast<LONG>(luid >> 32);
     privileges.Privileges[0].Attributes = attributes;
     ::SetLastError(0);
-    const BOOL ok = ::AdjustTokenPrivileges(reinterpret_cast<HANDLE>(token), FALSE, &privileges, 0,
-                                            nullptr, nullptr);
+    const BOOL ok =
+        ::AdjustTokenPrivileges(ToHandle(token), FALSE, &privileges, 0, nullptr, nullptr);
     const DWORD lastError = ::GetLastError();
     if (!ok) return port::Result<port::DWORD>::Failed(lastError);
     return port::Result<port::DWORD>::Ok(lastError);
   }
 
-  bool ExitWindowsEx(unsigned flags, port::DWORD reason) override {
-    return ::ExitWindowsEx(flags, reason) != FALSE;
+  port::Status ExitWindowsEx(unsigned flags, port::DWORD reason) override {
+    return StatusOf(::ExitWindowsEx(flags, reason));
   }
 };
 

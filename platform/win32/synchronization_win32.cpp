@@ -13,13 +13,16 @@ class Win32Synchronization : public port::Synchronization {
     const HANDLE mutex = ::CreateMutexW(nullptr, FALSE, name.c_str());
     const DWORD error = ::GetLastError();
     if (!mutex)
-      return port::Result<port::NamedMutex>::Failed(error, {0, error == ERROR_ACCESS_DENIED});
+      return port::Result<port::NamedMutex>::Failed(error, {{}, error == ERROR_ACCESS_DENIED});
     return port::Result<port::NamedMutex>::Ok(
-        {reinterpret_cast<port::Handle>(mutex), error == ERROR_ALREADY_EXISTS});
+        {{reinterpret_cast<std::uintptr_t>(mutex)}, error == ERROR_ALREADY_EXISTS});
   }
 
-  bool CloseHandle(port::Handle object) override {
-    return ::CloseHandle(reinterpret_cast<HANDLE>(object)) != FALSE;
+  port::Status CloseHandle(port::MutexHandle object) override {
+    if (!::CloseHandle(reinterpret_cast<HANDLE>(object.value))) {
+      return port::Status::Failed(::GetLastError());
+    }
+    return port::Status::Ok();
   }
 };
 

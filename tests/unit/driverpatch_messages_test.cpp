@@ -54,12 +54,12 @@ class RestartFake : public fake::FakeShutdown {
   bool lookupFails = false;
   bool nullToken = false;
   std::vector<std::string> calls;
-  port::Result<port::Handle> OpenProcessToken(port::DWORD access) override {
+  port::Result<port::TokenHandle> OpenProcessToken(port::DWORD access) override {
     calls.push_back("OpenProcessToken " + std::to_string(access));
-    port::Result<port::Handle> opened = FakeShutdown::OpenProcessToken(access);
+    port::Result<port::TokenHandle> opened = FakeShutdown::OpenProcessToken(access);
     if (opened && nullToken) {
       FakeShutdown::CloseHandle(opened.value);
-      opened.value = 0;
+      opened.value = {};
     }
     return opened;
   }
@@ -68,7 +68,7 @@ class RestartFake : public fake::FakeShutdown {
     const port::Result<port::Luid> luid = FakeShutdown::LookupPrivilegeValueW(name);
     return lookupFails ? port::Result<port::Luid>::Failed(1313) : luid;
   }
-  port::Result<port::DWORD> AdjustTokenPrivileges(port::Handle token, port::Luid luid,
+  port::Result<port::DWORD> AdjustTokenPrivileges(port::TokenHandle token, port::Luid luid,
                                                   port::DWORD attributes) override {
     calls.push_back("AdjustTokenPrivileges");
     return FakeShutdown::AdjustTokenPrivileges(token, luid, attributes);

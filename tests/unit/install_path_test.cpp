@@ -201,7 +201,7 @@ TEST(VerifySourceFilesPath, NeedsEveryFileAndRefusesNamesThatLeaveThePatchFolder
 
 // A registry whose every call throws, as an allocation failure below would.
 struct ThrowingRegistry : fake::FakeRegistry {
-  port::Result<port::Handle> RegOpenKeyExW(const std::wstring&, port::DWORD) override {
+  port::Result<port::KeyHandle> RegOpenKeyExW(const std::wstring&, port::DWORD) override {
     throw std::runtime_error("registry");
   }
 };

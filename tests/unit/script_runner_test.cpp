@@ -131,7 +131,7 @@ TEST_F(ScriptRunnerTest, OverlongHostPathOrCommandLineIsRefused) {
 
 // A process fake whose wait throws, to reach the handlers after a start.
 struct ThrowingWait : FakeProcesses {
-  port::DWORD WaitForSingleObject(port::Handle, port::DWORD) override {
+  port::DWORD WaitForSingleObject(port::ProcessHandle, port::DWORD) override {
     throw std::runtime_error("wait");
   }
 };
@@ -164,7 +164,9 @@ TEST(ScriptRunnerExceptions, AreLoggedAndNoHandleIsLeft) {
 
 // A handle that cannot be waited on: the runner falls back to polling.
 struct UnwaitableHandles : FakeProcesses {
-  port::DWORD WaitForSingleObject(port::Handle, port::DWORD) override { return port::kWaitFailed; }
+  port::DWORD WaitForSingleObject(port::ProcessHandle, port::DWORD) override {
+    return port::kWaitFailed;
+  }
 };
 
 TEST(ScriptRunnerWaitFailure, FallsBackToPollingEvery500Ms) {

@@ -118,8 +118,8 @@ void RegistryChecks(qz::port::Registry& registry) {
 
   const auto openedKey = registry.RegOpenKeyExW(subKey, qz::port::kKeyRead);
   CHECK(openedKey);
-  const qz::port::Handle opened = openedKey.value;
-  CHECK(opened != 0);
+  const qz::port::KeyHandle opened = openedKey.value;
+  CHECK(opened);
   auto read = registry.RegQueryValueExW(opened, L"Path", 255);
   CHECK(read && read.value.type == REG_SZ && read.value.data.size() == sizeof path &&
         std::memcmp(read.value.data.data(), path, sizeof path) == 0);
@@ -139,7 +139,7 @@ void RegistryChecks(qz::port::Registry& registry) {
 
   const auto none = registry.RegOpenKeyExW(L"SOFTWARE\\QZAdapterTest\\Absent", qz::port::kKeyRead);
   CHECK(none.status.error == ERROR_FILE_NOT_FOUND);
-  CHECK(none.value == 0);
+  CHECK(!none.value);
   ::RegDeleteKeyW(HKEY_LOCAL_MACHINE, subKey);
 }
 

@@ -76,35 +76,35 @@ int Child(const std::wstring& mode) {
 // --- modules -----------------------------------------------------------------
 
 void ModulesChecks(qz::port::Modules& modules) {
-  const qz::port::Handle kernel32 = modules.LoadLibraryW(L"kernel32.dll").value;
-  CHECK(kernel32 != 0);
+  const qz::port::ModuleHandle kernel32 = modules.LoadLibraryW(L"kernel32.dll").value;
+  CHECK(kernel32);
   CHECK(modules.GetProcAddress(kernel32, "GetTickCount"));
   CHECK(!modules.GetProcAddress(kernel32, "NoSuchExport"));
-  CHECK(modules.GetProcAddress(kernel32, "GetLocaleInfoEx") ==
+  CHECK(static_cast<bool>(modules.GetProcAddress(kernel32, "GetLocaleInfoEx")) ==
         (::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "GetLocaleInfoEx") != nullptr));
 
   using IsWow64Fn = BOOL(WINAPI*)(HANDLE, PBOOL);
   const auto direct = reinterpret_cast<IsWow64Fn>(reinterpret_cast<void*>(
       ::GetProcAddress(::GetModuleHandleW(L"kernel32.dll"), "IsWow64Process")));
   const auto wow64 = modules.IsWow64Process(kernel32);
-  CHECK(wow64.has_value() == (direct != nullptr));
+  CHECK(static_cast<bool>(wow64) == (direct != nullptr));
   if (direct && wow64) {
     BOOL expected = FALSE;
     direct(::GetCurrentProcess(), &expected);
-    CHECK(*wow64 == (expected != FALSE));
+    CHECK(wow64.value == (expected != FALSE));
   }
-  CHECK(!modules.IsWow64Process(0));
+  CHECK(!modules.IsWow64Process({}));
   CHECK(!modules.DllRegisterServer(kernel32));  // exports none
   CHECK(modules.FreeLibrary(kernel32));
 
   const auto missing = modules.LoadLibraryW(Temp() + L"qz_no_such.dll");
-  CHECK(!missing && missing.value == 0);
+  CHECK(!missing && !missing.value);
 
   // msxml3 registers itself again as at prefix creation: harmless.
-  const qz::port::Handle msxml = modules.LoadLibraryW(L"msxml3.dll").value;
-  CHECK(msxml != 0);
+  const qz::port::ModuleHandle msxml = modules.LoadLibraryW(L"msxml3.dll").value;
+  CHECK(msxml);
   const auto registered = modules.DllRegisterServer(msxml);
-  CHECK(registered && *registered >= 0);
+  CHECK(registered && registered.value >= 0);
   CHECK(modules.FreeLibrary(msxml));
 }
 
