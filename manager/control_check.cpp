@@ -30,7 +30,7 @@ void CVRNManager::CheckControl() {
     return;
   }
 
-  if (!os_.files.FindFirstFileW(kControlFile)) {
+  if (!os_.files.AnyMatch(kControlFile)) {
     WriteLog(kCheckControl, L"qzkdiag.dll:", L"not found");
     return;
   }

@@ -24,15 +24,15 @@ struct TypedHandle {
   friend bool operator!=(TypedHandle a, TypedHandle b) { return a.value != b.value; }
   friend bool operator<(TypedHandle a, TypedHandle b) { return a.value < b.value; }
 };
-using FileHandle = TypedHandle<struct FileKind>;          // CreateFileW
-using FindHandle = TypedHandle<struct FindKind>;          // FindFirstFileW
-using KeyHandle = TypedHandle<struct KeyKind>;            // RegOpenKeyExW
-using ServiceHandle = TypedHandle<struct ServiceKind>;    // OpenSCManagerA, OpenServiceA
-using ModuleHandle = TypedHandle<struct ModuleKind>;      // LoadLibraryW
-using ProcessHandle = TypedHandle<struct ProcessKind>;    // CreateProcessW's process and thread
-using TokenHandle = TypedHandle<struct TokenKind>;        // OpenProcessToken
-using MutexHandle = TypedHandle<struct MutexKind>;        // CreateMutexW
-using WindowHandle = TypedHandle<struct WindowKind>;      // HWND
+using FileHandle = TypedHandle<struct FileKind>;        // CreateFileW
+using FindHandle = TypedHandle<struct FindKind>;        // FindFirstFileW
+using KeyHandle = TypedHandle<struct KeyKind>;          // RegOpenKeyExW
+using ServiceHandle = TypedHandle<struct ServiceKind>;  // OpenSCManagerA, OpenServiceA
+using ModuleHandle = TypedHandle<struct ModuleKind>;    // LoadLibraryW
+using ProcessHandle = TypedHandle<struct ProcessKind>;  // CreateProcessW's process and thread
+using TokenHandle = TypedHandle<struct TokenKind>;      // OpenProcessToken
+using MutexHandle = TypedHandle<struct MutexKind>;      // CreateMutexW
+using WindowHandle = TypedHandle<struct WindowKind>;    // HWND
 
 // The outcome of a call whose failure decides what the core does: the
 // Win32 error code the call left (GetLastError), 0 on success.
@@ -73,7 +73,6 @@ inline constexpr DWORD kInfinite = 0xFFFFFFFFu;
 inline constexpr DWORD kCreateNoWindow = 0x08000000u;
 inline constexpr DWORD kKeyRead = 0x20019u;
 
-inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr DWORD kFileAttributeReadOnly = 0x1;
 inline constexpr DWORD kFileAttributeDirectory = 0x10;
 inline constexpr DWORD kFileAttributeNormal = 0x80;
