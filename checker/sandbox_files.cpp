@@ -13,20 +13,24 @@ std::optional<std::string> SandboxFiles::Written(const std::wstring& name) const
   return std::nullopt;
 }
 
-port::Handle SandboxFiles::CreateFileW(const std::wstring& path) {
-  const port::Handle handle = ++next_;
+port::Result<port::FileHandle> SandboxFiles::CreateFileW(const std::wstring& path) {
+  const port::FileHandle handle{++next_};
   open_[handle] = path;
   written_[path].clear();
-  return handle;
+  return port::Result<port::FileHandle>::Ok(handle);
 }
 
-bool SandboxFiles::WriteFile(port::Handle file, const void* data, std::size_t size) {
+port::Status SandboxFiles::WriteFile(port::FileHandle file, const void* data, std::size_t size) {
   const auto it = open_.find(file);
-  if (it == open_.end()) return false;
+  if (it == open_.end()) return Held(file);
   written_[it->second].append(static_cast<const char*>(data), size);
-  return true;
+  return port::Status::Ok();
 }
 
-bool SandboxFiles::CloseHandle(port::Handle file) { return open_.erase(file) == 1; }
+port::Status SandboxFiles::CloseHandle(port::FileHandle file) {
+  const port::Status held = Held(file);
+  open_.erase(file);
+  return held;
+}
 
 }  // namespace qz::check

@@ -2,6 +2,7 @@
 // and searches reach the real files, but what they write (the log, the
 // rule scripts) stays in memory, and nothing can be changed on disk.
 #pragma once
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -16,34 +17,38 @@ class SandboxFiles : public port::Files {
   // What was written under a path whose last part is `name` (any case).
   std::optional<std::string> Written(const std::wstring& name) const;
 
-  using port::Files::FindFirstFileW;
-  port::Handle CreateFileW(const std::wstring& path) override;
+  port::Result<port::FileHandle> CreateFileW(const std::wstring& path) override;
   // Only the checker's own writes are opened; nothing is read or flushed.
-  port::Handle CreateFileW(const std::wstring&, port::DWORD, port::DWORD) override { return 0; }
-  port::Handle CreateFileW(const std::wstring&, port::DWORD, port::DWORD, port::DWORD) override {
-    return 0;
+  port::Result<port::FileHandle> CreateFileW(const std::wstring&, port::DWORD,
+                                             port::DWORD) override {
+    return {{}, Refused()};
   }
-  bool WriteFile(port::Handle file, const void* data, std::size_t size) override;
-  bool ReadFile(port::Handle, void*, std::size_t, std::size_t& read) override {
-    read = 0;
-    return false;
+  port::Result<port::FileHandle> CreateFileW(const std::wstring&, port::DWORD, port::DWORD,
+                                             port::DWORD) override {
+    return {{}, Refused()};
   }
-  bool FlushFileBuffers(port::Handle file) override { return open_.count(file) != 0; }
-  bool CloseHandle(port::Handle file) override;
-  port::Handle FindFirstFileW(const std::wstring& pattern, port::FindData& found) override {
-    return real_.FindFirstFileW(pattern, found);
+  port::Status WriteFile(port::FileHandle file, const void* data, std::size_t size) override;
+  port::Result<std::size_t> ReadFile(port::FileHandle, void*, std::size_t) override {
+    return {0, Refused()};
   }
-  bool FindNextFileW(port::Handle search, port::FindData& found) override {
-    return real_.FindNextFileW(search, found);
+  port::Status FlushFileBuffers(port::FileHandle file) override { return Held(file); }
+  port::Status CloseHandle(port::FileHandle file) override;
+  port::Result<port::FindFirst> FindFirstFileW(const std::wstring& pattern) override {
+    return real_.FindFirstFileW(pattern);
   }
-  bool FindClose(port::Handle search) override { return real_.FindClose(search); }
-  port::DWORD GetFileAttributesW(const std::wstring& path) override {
+  port::Result<port::FindData> FindNextFileW(port::FindHandle search) override {
+    return real_.FindNextFileW(search);
+  }
+  port::Status FindClose(port::FindHandle search) override { return real_.FindClose(search); }
+  port::Result<port::DWORD> GetFileAttributesW(const std::wstring& path) override {
     return real_.GetFileAttributesW(path);
   }
-  port::DWORD GetFileAttributesA(const std::string& path) override {
+  port::Result<port::DWORD> GetFileAttributesA(const std::string& path) override {
     return real_.GetFileAttributesA(path);
   }
-  bool CopyFileA(const std::string&, const std::string&, bool) override { return false; }
+  port::Status CopyFileA(const std::string&, const std::string&, bool) override {
+    return Refused();
+  }
   port::Status SetFileAttributesW(const std::wstring&, port::DWORD) override { return Refused(); }
   port::Status CreateDirectoryW(const std::wstring&) override { return Refused(); }
   port::Status RemoveDirectoryW(const std::wstring&) override { return Refused(); }
@@ -61,11 +66,16 @@ class SandboxFiles : public port::Files {
 
  private:
   static port::Status Refused() { return port::Status::Failed(5); }  // access denied
+  // Ok for a handle of ours.
+  port::Status Held(port::FileHandle file) const {
+    return open_.count(file) != 0 ? port::Status::Ok()
+                                  : port::Status::Failed(port::kErrorInvalidHandle);
+  }
   port::Files& real_;
   std::map<std::wstring, std::string> written_;  // by path as given
-  std::map<port::Handle, std::wstring> open_;
+  std::map<port::FileHandle, std::wstring> open_;
   // Far above what the real adapter hands out, so the two never meet.
-  port::Handle next_ = static_cast<port::Handle>(0x7F000000u);
+  std::uintptr_t next_ = 0x7F000000u;
 };
 
 }  // namespace qz::check

@@ -47,36 +47,35 @@ std::string EncodeUtf16WithBom(const std::wstring& text) {
 
 bool EightBitTextFile::Open(const std::wstring& path) {
   Close();
-  handle_ = files_.CreateFileW(path);
-  failed_ = handle_ == 0;
+  const port::Result<port::FileHandle> opened = files_.CreateFileW(path);
+  handle_.Put() = opened.value;
+  failed_ = !opened;
   return !failed_;
 }
 
 bool EightBitTextFile::OpenNew(const std::wstring& path) {
   Close();
   files_.DeleteFileW(path);
-  handle_ = files_.CreateFileW(path, port::kGenericWrite, port::kCreateNew,
-                               port::kFileShareRead | port::kFileShareWrite);
-  failed_ = handle_ == 0;
+  const port::Result<port::FileHandle> opened = files_.CreateFileW(
+      path, port::kGenericWrite, port::kCreateNew, port::kFileShareRead | port::kFileShareWrite);
+  handle_.Put() = opened.value;
+  failed_ = !opened;
   return !failed_;
 }
 
 bool EightBitTextFile::WriteBytes(const std::string& bytes) {
-  if (failed_ || handle_ == 0) {
+  if (failed_ || !handle_.Valid()) {
     failed_ = true;
     return false;
   }
-  if (!files_.WriteFile(handle_, bytes.data(), bytes.size())) failed_ = true;
+  if (!files_.WriteFile(handle_.Get(), bytes.data(), bytes.size())) failed_ = true;
   return !failed_;
 }
 
 bool EightBitTextFile::Write(const std::wstring& text) { return WriteBytes(EncodeEightBit(text)); }
 
 void EightBitTextFile::Close() {
-  if (handle_ != 0) {
-    if (!files_.CloseHandle(handle_)) failed_ = true;
-    handle_ = 0;
-  }
+  if (!handle_.Close()) failed_ = true;
 }
 
 }  // namespace qz

@@ -20,7 +20,7 @@ std::string EncodeUtf16WithBom(const std::wstring& text);
 // stream in text mode: once failed, it stays failed and drops all writes.
 class EightBitTextFile {
  public:
-  explicit EightBitTextFile(port::Files& files) : files_(files) {}
+  explicit EightBitTextFile(port::Files& files) : files_(files), handle_(files) {}
   ~EightBitTextFile() { Close(); }
   EightBitTextFile(const EightBitTextFile&) = delete;
   EightBitTextFile& operator=(const EightBitTextFile&) = delete;
@@ -37,12 +37,12 @@ class EightBitTextFile {
   bool Write(const std::wstring& text);
   bool WriteBytes(const std::string& bytes);
   void Close();
-  bool IsOpen() const { return handle_ != 0; }
+  bool IsOpen() const { return handle_.Valid(); }
   bool Failed() const { return failed_; }
 
  private:
   port::Files& files_;
-  port::Handle handle_ = 0;
+  port::UniqueFile handle_;
   bool failed_ = false;
 };
 

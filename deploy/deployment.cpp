@@ -51,26 +51,25 @@ std::wstring LockName(const std::wstring& folder) {
 }
 
 std::optional<std::string> ReadWholeFile(port::Files& files, const std::wstring& path) {
-  const port::UniqueFile file(files,
-                              files.CreateFileW(path, port::kGenericRead, port::kOpenExisting));
+  const port::UniqueFile file(
+      files, files.CreateFileW(path, port::kGenericRead, port::kOpenExisting).value);
   if (!file.Valid()) return std::nullopt;
   std::string bytes;
   char chunk[8192];
-  std::size_t got = 0;
-  bool ok = true;
-  while ((ok = files.ReadFile(file.Get(), chunk, sizeof chunk, got)) && got > 0 &&
-         bytes.size() < kMostLogBytes) {
-    bytes.append(chunk, got);
+  for (;;) {
+    const port::Result<std::size_t> got = files.ReadFile(file.Get(), chunk, sizeof chunk);
+    if (!got) return std::nullopt;
+    if (got.value == 0 || bytes.size() >= kMostLogBytes) break;
+    bytes.append(chunk, got.value);
   }
-  if (!ok) return std::nullopt;
   return bytes;
 }
 
 bool WriteNewFile(port::Files& files, const std::wstring& path, const std::string& bytes,
                   port::DWORD disposition) {
-  port::UniqueFile file(files, files.CreateFileW(path, port::kGenericWrite, disposition));
+  port::UniqueFile file(files, files.CreateFileW(path, port::kGenericWrite, disposition).value);
   if (!file.Valid()) return false;
-  const bool written = files.WriteFile(file.Get(), bytes.data(), bytes.size());
+  const bool written = static_cast<bool>(files.WriteFile(file.Get(), bytes.data(), bytes.size()));
   return file.Close() && written;
 }
 
@@ -86,10 +85,8 @@ bool CreateFolders(port::Files& files, const std::wstring& folder) {
   if (folder.size() > 3 && folder.back() == L'\\') {
     return CreateFolders(files, folder.substr(0, folder.size() - 1));
   }
-  const port::DWORD attributes = files.GetFileAttributesW(folder);
-  if (attributes != port::kInvalidFileAttributes) {
-    return (attributes & port::kFileAttributeDirectory) != 0;
-  }
+  const port::Result<port::DWORD> attributes = files.GetFileAttributesW(folder);
+  if (attributes) return (attributes.value & port::kFileAttributeDirectory) != 0;
   const std::size_t cut = folder.find_last_of(L"\\/");
   if (cut != std::wstring::npos && cut > 0 && folder[cut - 1] != L'\\' && folder[cut - 1] != L':') {
     if (!CreateFolders(files, folder.substr(0, cut))) return false;
@@ -143,7 +140,7 @@ class Run {
     lock_.Put() = lock.value.handle;
     if (lock.value.alreadyExists) return Busy("another QZVRNDeploy.exe runs this patch folder");
     const std::wstring manager = folder_ + L"\\" + kManager;
-    if (os_.files.GetFileAttributesW(manager) == port::kInvalidFileAttributes) {
+    if (!os_.files.GetFileAttributesW(manager)) {
       return Failure("QZVRN.exe is not beside QZVRNDeploy.exe");
     }
     // A running program's image cannot be opened for writing: the update
@@ -240,9 +237,8 @@ class Run {
     if (!programFiles) return std::nullopt;
     const std::vector<std::wstring> levels = ControlFolderLevels(*programFiles);
     for (const std::wstring& level : levels) os_.files.CreateDirectoryW(level);
-    const port::DWORD attributes = os_.files.GetFileAttributesW(levels.back());
-    if (attributes == port::kInvalidFileAttributes ||
-        !(attributes & port::kFileAttributeDirectory)) {
+    const port::Result<port::DWORD> attributes = os_.files.GetFileAttributesW(levels.back());
+    if (!attributes || !(attributes.value & port::kFileAttributeDirectory)) {
       return std::nullopt;
     }
     return levels.back();
@@ -263,15 +259,13 @@ class Run {
       const std::wstring base = *logFolder + (logFolder->back() == L'\\' ? L"" : L"\\");
       for (int attempt = 1; attempt <= 100; ++attempt) {
         const std::wstring stem = base + ReportStem(report_.computer, report_.started, attempt);
-        if (os_.files.GetFileAttributesW(stem + L".log") != port::kInvalidFileAttributes) continue;
+        if (os_.files.GetFileAttributesW(stem + L".log")) continue;
         // Claimed by creating the JSON file: two runs never share a name.
         port::UniqueFile claim(
             os_.files,
-            os_.files.CreateFileW(stem + L".json", port::kGenericWrite, port::kCreateNew));
+            os_.files.CreateFileW(stem + L".json", port::kGenericWrite, port::kCreateNew).value);
         if (!claim.Valid()) {
-          if (os_.files.GetFileAttributesW(stem + L".json") != port::kInvalidFileAttributes) {
-            continue;
-          }
+          if (os_.files.GetFileAttributesW(stem + L".json")) continue;
           break;
         }
         claim.Reset();

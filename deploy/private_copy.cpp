@@ -82,23 +82,27 @@ bool PrivateCopy::DigestTree(std::string& digest, const std::wstring* copyTo) {
     }
     if (entry.folder) continue;
 
-    const port::UniqueFile in(files_, files_.CreateFileW(Join(source_, entry.relative),
-                                                         port::kGenericRead, port::kOpenExisting));
+    const port::Result<port::FileHandle> opened =
+        files_.CreateFileW(Join(source_, entry.relative), port::kGenericRead, port::kOpenExisting);
+    const port::UniqueFile in(files_, opened.value);
     if (!in.Valid()) return Fail("a patch file cannot be read: " + name);
     port::UniqueFile out(files_);
     if (copyTo) {
-      out.Put() = files_.CreateFileW(Join(*copyTo, entry.relative), port::kGenericWrite,
-                                     port::kCreateNew, 0);
+      const port::Result<port::FileHandle> made = files_.CreateFileW(
+          Join(*copyTo, entry.relative), port::kGenericWrite, port::kCreateNew, 0);
+      out.Put() = made.value;
     }
     bool ok = !copyTo || out.Valid();
     Sha256 file;
     std::uint64_t size = 0;
     char chunk[65536];
-    std::size_t got = 0;
-    while (ok && (ok = files_.ReadFile(in.Get(), chunk, sizeof chunk, got)) && got > 0) {
-      file.Update(chunk, got);
-      size += got;
-      if (out.Valid()) ok = files_.WriteFile(out.Get(), chunk, got);
+    while (ok) {
+      const port::Result<std::size_t> got = files_.ReadFile(in.Get(), chunk, sizeof chunk);
+      ok = static_cast<bool>(got);
+      if (!ok || got.value == 0) break;
+      file.Update(chunk, got.value);
+      size += got.value;
+      if (out.Valid()) ok = static_cast<bool>(files_.WriteFile(out.Get(), chunk, got.value));
     }
     if (!out.Close()) ok = false;
     if (!ok) {
@@ -160,16 +164,18 @@ bool PrivateCopy::MakeTempFolder() {
 // Depth first, never through a link: a link is removed, not what it
 // points to. Nothing there is true when the tree is gone.
 bool PrivateCopy::RemoveTree(const std::wstring& root) {
-  const port::DWORD rootAttributes = files_.GetFileAttributesW(root);
-  if (rootAttributes == port::kInvalidFileAttributes) return true;
-  if (!(rootAttributes & port::kFileAttributeDirectory)) {
+  const port::Result<port::DWORD> rootAttributes = files_.GetFileAttributesW(root);
+  if (!rootAttributes) return true;
+  if (!(rootAttributes.value & port::kFileAttributeDirectory)) {
     files_.SetFileAttributesW(root, port::kFileAttributeNormal);
     return static_cast<bool>(files_.DeleteFileW(root));
   }
   std::vector<std::wstring> folders{root};
   bool removed = true;
   for (std::size_t i = 0; i < folders.size(); ++i) {
-    if (files_.GetFileAttributesW(folders[i]) & port::kFileAttributeReparsePoint) continue;
+    // One that cannot be read is not searched either.
+    const port::Result<port::DWORD> attributes = files_.GetFileAttributesW(folders[i]);
+    if (!attributes || (attributes.value & port::kFileAttributeReparsePoint)) continue;
     for (const port::FindData& data : files_.FindAll(folders[i] + L"\\*")) {
       if (IsDotName(data.fileName)) continue;
       const std::wstring path = folders[i] + L"\\" + data.fileName;

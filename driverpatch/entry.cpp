@@ -85,8 +85,8 @@ int Run(DriverPatch& run, const std::string& commandLine) {
 
   // Without the new executable the service would be deleted with nothing
   // to put back: stop before anything is touched.
-  const port::DWORD source = os.files.GetFileAttributesA(sourceFile);
-  if (source == port::kInvalidFileAttributes || (source & port::kFileAttributeDirectory)) {
+  const port::Result<port::DWORD> source = os.files.GetFileAttributesA(sourceFile);
+  if (!source || (source.value & port::kFileAttributeDirectory)) {
     os.debug.OutputDebugStringA("No QZZipm12.exe beside the driver patch");
     return -1;
   }

@@ -13,7 +13,7 @@ struct Target {
 };
 
 bool Copy(DriverPatch& run, const std::string& from, const Target& to) {
-  return run.os.files.CopyFileA(from, to.path, false);
+  return static_cast<bool>(run.os.files.CopyFileA(from, to.path, false));
 }
 
 // The driver target, formed before the service is touched so that the

@@ -28,7 +28,7 @@ void CVRNManager::Backup() {
     entry.backedUp = 0;
     if (entry.installPath.empty()) continue;
     const std::wstring destination = entry.installPath + L"\\" + name;
-    if (os_.files.FindFirstFileW(destination)) {
+    if (os_.files.AnyMatch(destination)) {
       if (const port::Status saved = m_walk.SaveOriginal(i, destination, name); !saved) {
         WriteLog(kBackup, L"Backup :", L"Failed");
         WriteResult(kBackup, destination, saved);

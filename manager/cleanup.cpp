@@ -88,7 +88,7 @@ int CVRNManager::Cleanup(std::wstring folder, int topLevel) {
         const std::wstring path = folder + L"\\" + found.fileName;
         // A backup folder still holding a walk's record holds the only
         // originals of an interrupted run: it is the next start's.
-        if (os_.files.FindFirstFileW(path + L"\\" + kJournalName)) continue;
+        if (os_.files.AnyMatch(path + L"\\" + kJournalName)) continue;
         // Only a plain folder is entered: one that also carries another
         // attribute (a junction, say) is taken as a file, and stays.
         if (found.attributes == port::kFileAttributeDirectory) {

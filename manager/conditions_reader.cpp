@@ -24,7 +24,7 @@ bool CVRNManager::ReadConditions() {
                               L"Failed", L"Unknown error: ", L"Failed"};
   return xml::RunGuarded(*this, texts, [&] {
     const std::wstring path = m_sourceFolder + L"\\" + contract::kConditionsFile;
-    if (!os_.files.FindFirstFileW(path)) {
+    if (!os_.files.AnyMatch(path)) {
       WriteLog(kSource, L"QZVRN_Conditions Config file not found: ", L"Info");
       return true;
     }

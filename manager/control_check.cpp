@@ -28,7 +28,7 @@ void CVRNManager::CheckControl() {
   const port::ComResult<port::Clsid> clsid = os_.com.CLSIDFromProgID(kControlProgId);
   if (clsid && os_.com.CoCreateInstance(clsid.value) >= 0) return;
 
-  if (!os_.files.FindFirstFileW(kControlFile)) {
+  if (!os_.files.AnyMatch(kControlFile)) {
     WriteLog(kCheckControl, L"qzkdiag.dll:", L"not found");
     return;
   }

@@ -13,12 +13,10 @@ inline const wchar_t* Outcome(bool ok) { return ok ? L"Succeeded" : L"Failed"; }
 
 // Nothing when the file is not read-only; else whether the flag came off.
 inline std::optional<bool> ClearReadOnly(port::Files& files, const std::wstring& path) {
-  const port::DWORD attributes = files.GetFileAttributesW(path);
-  if (attributes == port::kInvalidFileAttributes || !(attributes & port::kFileAttributeReadOnly)) {
-    return std::nullopt;
-  }
+  const port::Result<port::DWORD> attributes = files.GetFileAttributesW(path);
+  if (!attributes || !(attributes.value & port::kFileAttributeReadOnly)) return std::nullopt;
   return static_cast<bool>(
-      files.SetFileAttributesW(path, attributes & ~port::kFileAttributeReadOnly));
+      files.SetFileAttributesW(path, attributes.value & ~port::kFileAttributeReadOnly));
 }
 
 }  // namespace qz

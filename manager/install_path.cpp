@@ -93,7 +93,7 @@ Lookup LookUp(port::Platform& os, const std::wstring& subKey, const std::wstring
     if (path.back() != L'\\') path += L'\\';
     path += relativePath;
   }
-  return os.files.FindFirstFileW(path) ? Lookup::kFound : Lookup::kMissing;
+  return os.files.AnyMatch(path) ? Lookup::kFound : Lookup::kMissing;
 }
 
 }  // namespace
@@ -148,8 +148,7 @@ bool CVRNManager::VerifySourceFilesPath() {
         WriteLog(kVerify, L"Patch file name not allowed: " + entry.fileName, L"Failed");
         return false;
       }
-      if (entry.fileName.empty() ||
-          !os_.files.FindFirstFileW(m_sourceFolder + L"\\" + entry.fileName)) {
+      if (entry.fileName.empty() || !os_.files.AnyMatch(m_sourceFolder + L"\\" + entry.fileName)) {
         return false;
       }
     }

@@ -178,21 +178,23 @@ JournalFile ReadJournalFile(port::Files& files, const std::wstring& folder) {
   }
   if (!result.present) return result;
 
-  port::UniqueFile file(files, files.CreateFileW(folder + L"\\" + kJournalName, port::kGenericRead,
-                                                 port::kOpenExisting, port::kFileShareRead));
+  const port::Result<port::FileHandle> opened = files.CreateFileW(
+      folder + L"\\" + kJournalName, port::kGenericRead, port::kOpenExisting, port::kFileShareRead);
+  port::UniqueFile file(files, opened.value);
   if (!file.Valid()) {
     result.refusal = L"the record cannot be opened";
     return result;
   }
   std::string text;
   char buffer[65536];
-  for (std::size_t read = 0;;) {
-    if (!files.ReadFile(file.Get(), buffer, sizeof buffer, read)) {
+  for (;;) {
+    const port::Result<std::size_t> read = files.ReadFile(file.Get(), buffer, sizeof buffer);
+    if (!read) {
       result.refusal = L"the record cannot be read past byte " + std::to_wstring(text.size());
       return result;
     }
-    if (read == 0) break;
-    text.append(buffer, read);
+    if (read.value == 0) break;
+    text.append(buffer, read.value);
     if (text.size() > kMaxRecordBytes) {
       result.refusal = L"the record is larger than any walk writes";
       return result;
@@ -203,7 +205,8 @@ JournalFile ReadJournalFile(port::Files& files, const std::wstring& folder) {
 }
 
 bool FlushToDisk(port::Files& files, const std::wstring& path) {
-  port::UniqueFile file(files, files.CreateFileW(path, port::kGenericWrite, port::kOpenExisting));
+  port::UniqueFile file(files,
+                        files.CreateFileW(path, port::kGenericWrite, port::kOpenExisting).value);
   return file.Valid() && files.FlushFileBuffers(file.Get());
 }
 
@@ -211,7 +214,7 @@ bool WalkJournal::Create(const std::wstring& folder, const std::vector<FileChang
   Close();
   path_ = folder + L"\\" + kJournalName;
   handle_.Put() =
-      files_.CreateFileW(path_, port::kGenericWrite, port::kCreateNew, port::kFileShareRead);
+      files_.CreateFileW(path_, port::kGenericWrite, port::kCreateNew, port::kFileShareRead).value;
   if (!handle_.Valid()) {
     path_.clear();
     return false;

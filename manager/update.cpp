@@ -51,7 +51,7 @@ bool CVRNManager::DoUpdate() {
         }
         const std::wstring script = RuleScriptName(entry.conditionRef);
         // No script: the condition was never defined, and the entry applies.
-        if (os_.files.FindFirstFileW(script)) {
+        if (os_.files.AnyMatch(script)) {
           const int rule = CallJScript(script);
           if (rule == kRuleFailed) {
             WriteLog(kSubCondition, L"Javascript Error", L"Failed");
@@ -70,7 +70,7 @@ bool CVRNManager::DoUpdate() {
       if (entry.executionRequired) {
         const std::wstring program = m_sourceFolder + L"\\" + entry.fileName;
         const std::wstring commandLine = ProgramCommandLine(program, entry.arguments);
-        if (!os_.files.FindFirstFileW(program)) {
+        if (!os_.files.AnyMatch(program)) {
           WriteLog(kDoUpdate, L"Execution_Required=TRUE, File Not Found", L"Failed to Load");
           continue;
         }
@@ -100,7 +100,7 @@ bool CVRNManager::DoUpdate() {
       const std::wstring folderPart = FolderPart(entry.fileName);
       const std::wstring sourceFolder =
           folderPart.empty() ? m_sourceFolder : m_sourceFolder + L"\\" + folderPart;
-      if (!os_.files.FindFirstFileW(sourceFolder + L"\\" + name)) {
+      if (!os_.files.AnyMatch(sourceFolder + L"\\" + name)) {
         WriteLog(kDoUpdate, L"File Not Found", L"Failed to Load");
         continue;
       }

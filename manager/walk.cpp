@@ -14,18 +14,27 @@ constexpr wchar_t kDoUpdate[] = L"CVRNManager:DoUpdate";
 using port::UniqueFile;
 
 // Size and SHA-256 of an open file, read from its start.
-bool HashOpenFile(port::Files& files, port::Handle file, std::uint64_t& size, std::string& hash) {
+bool HashOpenFile(port::Files& files, port::FileHandle file, std::uint64_t& size,
+                  std::string& hash) {
   Sha256 sha;
   std::vector<char> buffer(1 << 16);
   size = 0;
-  for (std::size_t read = 0;;) {
-    if (!files.ReadFile(file, buffer.data(), buffer.size(), read)) return false;
-    if (read == 0) break;
-    sha.Update(buffer.data(), read);
-    size += read;
+  for (;;) {
+    const port::Result<std::size_t> read = files.ReadFile(file, buffer.data(), buffer.size());
+    if (!read) return false;
+    if (read.value == 0) break;
+    sha.Update(buffer.data(), read.value);
+    size += read.value;
   }
   hash = sha.HexDigest();
   return true;
+}
+
+// An existing file, shared for reading only: nobody writes it while it
+// is held.
+UniqueFile OpenHeld(port::Files& files, const std::wstring& path, port::DWORD access) {
+  return UniqueFile(
+      files, files.CreateFileW(path, access, port::kOpenExisting, port::kFileShareRead).value);
 }
 
 std::wstring NameOf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
@@ -53,8 +62,7 @@ port::Status WalkChanges::SaveOriginal(std::size_t index, const std::wstring& de
   change.copyName = copyName;
   // The copy must outlive a power cut as long as the record that names
   // it, and prove at the next start that it is still what was saved.
-  UniqueFile file(files_, files_.CreateFileW(copy, port::kGenericRead | port::kGenericWrite,
-                                             port::kOpenExisting, port::kFileShareRead));
+  UniqueFile file = OpenHeld(files_, copy, port::kGenericRead | port::kGenericWrite);
   if (!file.Valid() || !files_.FlushFileBuffers(file.Get()) ||
       !HashOpenFile(files_, file.Get(), change.copySize, change.copyHash)) {
     return port::Status::Failed(0);
@@ -99,7 +107,7 @@ bool WalkChanges::OwnsCopy(const FileChange& change) {
 RollbackResult WalkChanges::Rollback(const FileChange& change) {
   const std::wstring& destination = change.destination;
   if (change.copyName.empty()) {
-    if (!files_.FindFirstFileW(destination)) return {RollbackResult::kNothingThere, {}};
+    if (!files_.AnyMatch(destination)) return {RollbackResult::kNothingThere, {}};
     ClearReadOnly(files_, destination);
     const port::Status removed = files_.DeleteFileW(destination);
     return {removed ? RollbackResult::kRemoved : RollbackResult::kFailed, removed};
@@ -108,8 +116,7 @@ RollbackResult WalkChanges::Rollback(const FileChange& change) {
   // Held against writers from the check to the end of the copy, so that
   // what is put back is what was checked.
   const std::wstring copy = folder_ + L"\\" + change.copyName;
-  UniqueFile held(files_, files_.CreateFileW(copy, port::kGenericRead, port::kOpenExisting,
-                                             port::kFileShareRead));
+  const UniqueFile held = OpenHeld(files_, copy, port::kGenericRead);
   std::uint64_t size = 0;
   std::string hash;
   if (!held.Valid() || !HashOpenFile(files_, held.Get(), size, hash) || size != change.copySize ||
@@ -207,8 +214,7 @@ std::wstring WalkChanges::Load(const std::wstring& folder,
   if (walkEnded_) return {};
   for (const FileChange& c : changes_) {
     if (!c.begun || c.copyName.empty() || !OwnsCopy(c)) continue;
-    UniqueFile held(files_, files_.CreateFileW(folder + L"\\" + c.copyName, port::kGenericRead,
-                                               port::kOpenExisting, port::kFileShareRead));
+    const UniqueFile held = OpenHeld(files_, folder + L"\\" + c.copyName, port::kGenericRead);
     std::uint64_t size = 0;
     std::string hash;
     if (!held.Valid() || !HashOpenFile(files_, held.Get(), size, hash) || size != c.copySize ||

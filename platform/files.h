@@ -2,6 +2,7 @@
 #pragma once
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/handles.h"
@@ -15,67 +16,57 @@ struct FindData {
   DWORD attributes = 0;
 };
 
+// What FindFirstFileW opens: the search, and the first entry it found.
+struct FindFirst {
+  FindHandle search;
+  FindData found;
+};
+
 class Files {
  public:
   virtual ~Files() = default;
   // CreateFileW for writing: GENERIC_WRITE, shared for reading and writing,
-  // CREATE_ALWAYS (an existing file is emptied). 0 when it cannot be opened.
-  virtual Handle CreateFileW(const std::wstring& path) = 0;
+  // CREATE_ALWAYS (an existing file is emptied).
+  virtual Result<FileHandle> CreateFileW(const std::wstring& path) = 0;
   // CreateFileW with the access (kGenericRead, kGenericWrite) and the
   // creation disposition (kOpenExisting, kCreateAlways, kCreateNew) given, shared for
-  // reading and writing. 0 when it cannot be opened.
-  virtual Handle CreateFileW(const std::wstring& path, DWORD desiredAccess,
-                             DWORD creationDisposition) = 0;
+  // reading and writing.
+  virtual Result<FileHandle> CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                                         DWORD creationDisposition) = 0;
   // The same with the sharing given (kFileShareRead, kFileShareWrite): a
   // file held without write sharing cannot be opened for writing, nor
   // deleted, by anyone else until it is closed.
-  virtual Handle CreateFileW(const std::wstring& path, DWORD desiredAccess,
-                             DWORD creationDisposition, DWORD shareMode) = 0;
-  // Writes all bytes; false on any failure.
-  virtual bool WriteFile(Handle file, const void* data, std::size_t size) = 0;
-  // ReadFile: up to `size` bytes from the file position; `read` is 0 at the
-  // end of the file.
-  virtual bool ReadFile(Handle file, void* data, std::size_t size, std::size_t& read) = 0;
+  virtual Result<FileHandle> CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                                         DWORD creationDisposition, DWORD shareMode) = 0;
+  // Writes all bytes, or fails.
+  virtual Status WriteFile(FileHandle file, const void* data, std::size_t size) = 0;
+  // ReadFile: up to `size` bytes from the file position; how many were
+  // read, 0 at the end of the file.
+  virtual Result<std::size_t> ReadFile(FileHandle file, void* data, std::size_t size) = 0;
   // FlushFileBuffers: what was written reaches the disk (the handle needs
   // write access).
-  virtual bool FlushFileBuffers(Handle file) = 0;
-  virtual bool CloseHandle(Handle file) = 0;
+  virtual Status FlushFileBuffers(FileHandle file) = 0;
+  virtual Status CloseHandle(FileHandle file) = 0;
 
   // FindFirstFileW: the first entry that matches `pattern` (wildcards * and
-  // ? in its last component). 0 when nothing matches.
-  virtual Handle FindFirstFileW(const std::wstring& pattern, FindData& found) = 0;
-  // The next match; false at the end of the search.
-  virtual bool FindNextFileW(Handle search, FindData& found) = 0;
-  virtual bool FindClose(Handle search) = 0;
+  // ? in its last component); fails when nothing matches.
+  virtual Result<FindFirst> FindFirstFileW(const std::wstring& pattern) = 0;
+  // The next match; the end of the search fails with kErrorNoMoreFiles.
+  virtual Result<FindData> FindNextFileW(FindHandle search) = 0;
+  virtual Status FindClose(FindHandle search) = 0;
   // FindFirstFileW and FindNextFileW to the end: every entry that matches,
   // "." and ".." too where the pattern takes them. Empty when nothing
   // matches or the folder cannot be searched.
-  std::vector<FindData> FindAll(const std::wstring& pattern) {
-    std::vector<FindData> all;
-    FindData found;
-    const Handle search = FindFirstFileW(pattern, found);
-    if (search == 0) return all;
-    do {
-      all.push_back(found);
-    } while (FindNextFileW(search, found));
-    FindClose(search);
-    return all;
-  }
+  std::vector<FindData> FindAll(const std::wstring& pattern);
   // FindFirstFileW used as an existence test: true when any entry (file or
   // folder) matches; the search is closed again.
-  bool FindFirstFileW(const std::wstring& pattern) {
-    FindData found;
-    const Handle search = FindFirstFileW(pattern, found);
-    if (search == 0) return false;
-    FindClose(search);
-    return true;
-  }
+  bool AnyMatch(const std::wstring& pattern);
 
-  // kInvalidFileAttributes when the entry cannot be read.
-  virtual DWORD GetFileAttributesW(const std::wstring& path) = 0;
+  // GetFileAttributesW: fails when the entry cannot be read.
+  virtual Result<DWORD> GetFileAttributesW(const std::wstring& path) = 0;
   // The narrow forms, for paths in the ANSI code page (the driver patch).
-  virtual DWORD GetFileAttributesA(const std::string& path) = 0;
-  virtual bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) = 0;
+  virtual Result<DWORD> GetFileAttributesA(const std::string& path) = 0;
+  virtual Status CopyFileA(const std::string& from, const std::string& to, bool failIfExists) = 0;
   virtual Status SetFileAttributesW(const std::wstring& path, DWORD attributes) = 0;
   virtual Status CreateDirectoryW(const std::wstring& path) = 0;
   virtual Status RemoveDirectoryW(const std::wstring& path) = 0;
@@ -96,5 +87,24 @@ class Files {
 
 using UniqueFind = UniqueHandle<Files, &Files::FindClose>;
 using UniqueFile = UniqueHandle<Files, &Files::CloseHandle>;
+
+inline std::vector<FindData> Files::FindAll(const std::wstring& pattern) {
+  std::vector<FindData> all;
+  Result<FindFirst> first = FindFirstFileW(pattern);
+  if (!first) return all;
+  const UniqueFind search(*this, first.value.search);
+  all.push_back(std::move(first.value.found));
+  for (Result<FindData> next = FindNextFileW(search.Get()); next;
+       next = FindNextFileW(search.Get())) {
+    all.push_back(std::move(next.value));
+  }
+  return all;
+}
+
+inline bool Files::AnyMatch(const std::wstring& pattern) {
+  const Result<FindFirst> first = FindFirstFileW(pattern);
+  const UniqueFind search(*this, first.value.search);
+  return static_cast<bool>(first);
+}
 
 }  // namespace qz::port

@@ -73,7 +73,6 @@ inline constexpr DWORD kInfinite = 0xFFFFFFFFu;
 inline constexpr DWORD kCreateNoWindow = 0x08000000u;
 inline constexpr DWORD kKeyRead = 0x20019u;
 
-inline constexpr DWORD kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr DWORD kFileAttributeReadOnly = 0x1;
 inline constexpr DWORD kFileAttributeDirectory = 0x10;
 inline constexpr DWORD kFileAttributeNormal = 0x80;

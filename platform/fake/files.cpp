@@ -122,19 +122,21 @@ void FakeFiles::Erase(const std::wstring& full) {
   names_.erase(Fold(full));
 }
 
-Handle FakeFiles::CreateFileW(const std::wstring& path) {
+port::Result<port::FileHandle> FakeFiles::CreateFileW(const std::wstring& path) {
+  using Opened = port::Result<port::FileHandle>;
   const std::wstring full = Absolute(path);
-  if (!WritableFolder(full)) return 0;
+  if (!WritableFolder(full)) return Opened::Failed(port::kErrorPathNotFound);
   Entry* existing = Find(full);
-  if (existing && (existing->directory || existing->locked)) return 0;
+  if (existing && existing->directory) return Opened::Failed(port::kErrorAccessDenied);
+  if (existing && existing->locked) return Opened::Failed(port::kErrorSharingViolation);
   Put(full, Entry{});
-  const Handle h = next_++;
+  const port::FileHandle h{next_++};
   open_[h] = Open{Fold(full)};
-  return h;
+  return Opened::Ok(h);
 }
 
-Handle FakeFiles::CreateFileW(const std::wstring& path, DWORD desiredAccess,
-                              DWORD creationDisposition) {
+port::Result<port::FileHandle> FakeFiles::CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                                                      DWORD creationDisposition) {
   return CreateFileW(path, desiredAccess, creationDisposition,
                      port::kFileShareRead | port::kFileShareWrite);
 }
@@ -147,60 +149,77 @@ bool FakeFiles::HeldAgainstWriting(const std::wstring& path) const {
   return false;
 }
 
-Handle FakeFiles::CreateFileW(const std::wstring& path, DWORD desiredAccess,
-                              DWORD creationDisposition, DWORD shareMode) {
-  if (creationDisposition == port::kCreateNew && Find(path)) return 0;
+port::Result<port::FileHandle> FakeFiles::CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                                                      DWORD creationDisposition, DWORD shareMode) {
+  using Opened = port::Result<port::FileHandle>;
+  if (creationDisposition == port::kCreateNew && Find(path)) {
+    return Opened::Failed(port::kErrorFileExists);
+  }
   const bool writable = (desiredAccess & port::kGenericWrite) != 0;
   if ((writable || creationDisposition != port::kOpenExisting) && HeldAgainstWriting(path)) {
-    return 0;
+    return Opened::Failed(port::kErrorSharingViolation);
   }
-  Handle h = 0;
+  Opened opened;
   if (creationDisposition != port::kOpenExisting) {
-    h = CreateFileW(path);
+    opened = CreateFileW(path);
   } else {
     const Entry* e = Find(path);
-    if (!e || e->directory || e->locked) return 0;
-    if (writable && (e->attributes & port::kFileAttributeReadOnly)) return 0;
-    h = next_++;
-    open_[h] = Open{Fold(Absolute(path)), writable};
+    if (!e) return Opened::Failed(port::kErrorFileNotFound);
+    if (e->directory) return Opened::Failed(port::kErrorAccessDenied);
+    if (e->locked) return Opened::Failed(port::kErrorSharingViolation);
+    if (writable && (e->attributes & port::kFileAttributeReadOnly)) {
+      return Opened::Failed(port::kErrorAccessDenied);
+    }
+    opened = Opened::Ok(port::FileHandle{next_++});
+    open_[opened.value] = Open{Fold(Absolute(path)), writable};
   }
-  if (h != 0) open_[h].share = shareMode;
-  return h;
+  if (opened) open_[opened.value].share = shareMode;
+  return opened;
 }
 
-bool FakeFiles::WriteFile(Handle file, const void* data, std::size_t size) {
+port::Status FakeFiles::WriteFile(port::FileHandle file, const void* data, std::size_t size) {
   auto it = open_.find(file);
-  if (it == open_.end() || !it->second.writable || failWrites) return false;
+  if (it == open_.end()) return port::Status::Failed(port::kErrorInvalidHandle);
+  if (!it->second.writable) return port::Status::Failed(port::kErrorAccessDenied);
+  if (failWrites) return port::Status::Failed(port::kErrorDiskFull);
   entries[it->second.path].contents.append(static_cast<const char*>(data), size);
-  return true;
+  return port::Status::Ok();
 }
 
-bool FakeFiles::ReadFile(Handle file, void* data, std::size_t size, std::size_t& read) {
-  read = 0;
+port::Result<std::size_t> FakeFiles::ReadFile(port::FileHandle file, void* data, std::size_t size) {
+  using Read = port::Result<std::size_t>;
   auto it = open_.find(file);
-  if (it == open_.end()) return false;
+  if (it == open_.end()) return Read::Failed(port::kErrorInvalidHandle);
   const Entry& e = entries[it->second.path];
   const std::string& contents = e.contents;
-  if (e.readFailsAt && it->second.position >= *e.readFailsAt) return false;
+  if (e.readFailsAt && it->second.position >= *e.readFailsAt) {
+    return Read::Failed(port::kErrorCrc);
+  }
+  std::size_t read = 0;
   if (it->second.position < contents.size()) {
     read = std::min(size, contents.size() - it->second.position);
     if (e.readFailsAt) read = std::min(read, *e.readFailsAt - it->second.position);
     contents.copy(static_cast<char*>(data), read, it->second.position);
     it->second.position += read;
   }
-  return true;
+  return Read::Ok(read);
 }
 
-bool FakeFiles::FlushFileBuffers(Handle file) {
+port::Status FakeFiles::FlushFileBuffers(port::FileHandle file) {
   auto it = open_.find(file);
-  if (it == open_.end() || !it->second.writable) return false;
+  if (it == open_.end()) return port::Status::Failed(port::kErrorInvalidHandle);
+  if (!it->second.writable) return port::Status::Failed(port::kErrorAccessDenied);
   flushedSizes[it->second.path] = entries[it->second.path].contents.size();
-  return true;
+  return port::Status::Ok();
 }
 
-bool FakeFiles::CloseHandle(Handle file) { return open_.erase(file) != 0; }
+port::Status FakeFiles::CloseHandle(port::FileHandle file) {
+  if (open_.erase(file) == 0) return port::Status::Failed(port::kErrorInvalidHandle);
+  return port::Status::Ok();
+}
 
-Handle FakeFiles::FindFirstFileW(const std::wstring& pattern, port::FindData& found) {
+port::Result<port::FindFirst> FakeFiles::FindFirstFileW(const std::wstring& pattern) {
+  using Found = port::Result<port::FindFirst>;
   const std::wstring full = Absolute(pattern);
   const std::wstring folder = ParentOf(full);
   const std::wstring wanted = Fold(NameOf(full));
@@ -218,25 +237,30 @@ Handle FakeFiles::FindFirstFileW(const std::wstring& pattern, port::FindData& fo
       matches.push_back({name, Find(path)->attributes});
     }
   }
-  if (matches.empty()) return 0;
-  found = matches.front();
-  const Handle h = next_++;
+  if (matches.empty()) return Found::Failed(port::kErrorFileNotFound);
+  const port::FindHandle h{next_++};
+  port::FindFirst first{h, matches.front()};
   searches_[h] = {std::move(matches), 1};
-  return h;
+  return Found::Ok(std::move(first));
 }
 
-bool FakeFiles::FindNextFileW(Handle search, port::FindData& found) {
+port::Result<port::FindData> FakeFiles::FindNextFileW(port::FindHandle search) {
+  using Next = port::Result<port::FindData>;
   auto it = searches_.find(search);
-  if (it == searches_.end() || it->second.next >= it->second.matches.size()) return false;
-  found = it->second.matches[it->second.next++];
-  return true;
+  if (it == searches_.end()) return Next::Failed(port::kErrorInvalidHandle);
+  if (it->second.next >= it->second.matches.size()) return Next::Failed(port::kErrorNoMoreFiles);
+  return Next::Ok(it->second.matches[it->second.next++]);
 }
 
-bool FakeFiles::FindClose(Handle search) { return searches_.erase(search) != 0; }
+port::Status FakeFiles::FindClose(port::FindHandle search) {
+  if (searches_.erase(search) == 0) return port::Status::Failed(port::kErrorInvalidHandle);
+  return port::Status::Ok();
+}
 
-DWORD FakeFiles::GetFileAttributesW(const std::wstring& path) {
+port::Result<DWORD> FakeFiles::GetFileAttributesW(const std::wstring& path) {
   const Entry* e = Find(path);
-  return e ? e->attributes : port::kInvalidFileAttributes;
+  if (!e) return port::Result<DWORD>::Failed(port::kErrorFileNotFound);
+  return port::Result<DWORD>::Ok(e->attributes);
 }
 
 port::Status FakeFiles::SetFileAttributesW(const std::wstring& path, DWORD attributes) {
@@ -320,15 +344,17 @@ port::Status FakeFiles::DeleteFileW(const std::wstring& path) {
   return port::Status::Ok();
 }
 
-DWORD FakeFiles::GetFileAttributesA(const std::string& path) {
+port::Result<DWORD> FakeFiles::GetFileAttributesA(const std::string& path) {
   const Entry* entry = Find(W(path));
-  if (entry == nullptr) return port::kInvalidFileAttributes;
-  return entry->directory ? port::kFileAttributeDirectory : port::kFileAttributeNormal;
+  if (entry == nullptr) return port::Result<DWORD>::Failed(port::kErrorFileNotFound);
+  return port::Result<DWORD>::Ok(entry->directory ? port::kFileAttributeDirectory
+                                                  : port::kFileAttributeNormal);
 }
 
-bool FakeFiles::CopyFileA(const std::string& from, const std::string& to, bool failIfExists) {
+port::Status FakeFiles::CopyFileA(const std::string& from, const std::string& to,
+                                  bool failIfExists) {
   copiesA.emplace_back(from, to);
-  return static_cast<bool>(CopyFileW(W(from), W(to), failIfExists));
+  return CopyFileW(W(from), W(to), failIfExists);
 }
 
 }  // namespace qz::fake

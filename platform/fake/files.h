@@ -39,23 +39,23 @@ class FakeFiles : public port::Files {
   std::wstring Absolute(const std::wstring& path) const;
   std::size_t OpenHandles() const { return open_.size() + searches_.size(); }
 
-  using port::Files::FindFirstFileW;
-  Handle CreateFileW(const std::wstring& path) override;
-  Handle CreateFileW(const std::wstring& path, DWORD desiredAccess,
-                     DWORD creationDisposition) override;
-  Handle CreateFileW(const std::wstring& path, DWORD desiredAccess, DWORD creationDisposition,
-                     DWORD shareMode) override;
-  bool WriteFile(Handle file, const void* data, std::size_t size) override;
-  bool ReadFile(Handle file, void* data, std::size_t size, std::size_t& read) override;
-  bool FlushFileBuffers(Handle file) override;
-  bool CloseHandle(Handle file) override;
-  Handle FindFirstFileW(const std::wstring& pattern, port::FindData& found) override;
-  bool FindNextFileW(Handle search, port::FindData& found) override;
-  bool FindClose(Handle search) override;
-  DWORD GetFileAttributesW(const std::wstring& path) override;
+  port::Result<port::FileHandle> CreateFileW(const std::wstring& path) override;
+  port::Result<port::FileHandle> CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                                             DWORD creationDisposition) override;
+  port::Result<port::FileHandle> CreateFileW(const std::wstring& path, DWORD desiredAccess,
+                                             DWORD creationDisposition, DWORD shareMode) override;
+  port::Status WriteFile(port::FileHandle file, const void* data, std::size_t size) override;
+  port::Result<std::size_t> ReadFile(port::FileHandle file, void* data, std::size_t size) override;
+  port::Status FlushFileBuffers(port::FileHandle file) override;
+  port::Status CloseHandle(port::FileHandle file) override;
+  port::Result<port::FindFirst> FindFirstFileW(const std::wstring& pattern) override;
+  port::Result<port::FindData> FindNextFileW(port::FindHandle search) override;
+  port::Status FindClose(port::FindHandle search) override;
+  port::Result<DWORD> GetFileAttributesW(const std::wstring& path) override;
   // Narrow paths are Latin-1; narrow copies are also recorded here.
-  DWORD GetFileAttributesA(const std::string& path) override;
-  bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override;
+  port::Result<DWORD> GetFileAttributesA(const std::string& path) override;
+  port::Status CopyFileA(const std::string& from, const std::string& to,
+                         bool failIfExists) override;
   std::vector<std::pair<std::string, std::string>> copiesA;
   port::Status SetFileAttributesW(const std::wstring& path, DWORD attributes) override;
   port::Status CreateDirectoryW(const std::wstring& path) override;
@@ -93,12 +93,12 @@ class FakeFiles : public port::Files {
   bool WritableFolder(const std::wstring& full) const;
   void Erase(const std::wstring& full);
   std::map<std::wstring, std::wstring> names_;  // folded path -> name as created
-  std::map<Handle, Open> open_;
+  std::map<port::FileHandle, Open> open_;
   struct Search {
     std::vector<port::FindData> matches;
     std::size_t next = 0;
   };
-  std::map<Handle, Search> searches_;
+  std::map<port::FindHandle, Search> searches_;
   Handle next_ = 0x100;
 };
 

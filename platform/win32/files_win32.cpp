@@ -1,5 +1,6 @@
-// Files over kernel32. File handles go to the core as they are, except
-// that CreateFileW's INVALID_HANDLE_VALUE becomes the port's 0.
+// Files over kernel32. File and search handles go to the core as they
+// are; INVALID_HANDLE_VALUE and INVALID_FILE_ATTRIBUTES become failures
+// with the call's error code.
 #include <windows.h>
 
 #include "platform/win32/library_loading.h"
@@ -9,92 +10,118 @@ namespace qz::win32 {
 
 namespace {
 
-HANDLE ToHandle(port::Handle h) { return reinterpret_cast<HANDLE>(h); }
+HANDLE ToHandle(port::FileHandle h) { return reinterpret_cast<HANDLE>(h.value); }
+HANDLE ToHandle(port::FindHandle h) { return reinterpret_cast<HANDLE>(h.value); }
+
+// The error is read where the call failed, before anything else runs.
+port::Result<port::FileHandle> Opened(HANDLE file) {
+  if (file == INVALID_HANDLE_VALUE) return port::Result<port::FileHandle>::Failed(::GetLastError());
+  return port::Result<port::FileHandle>::Ok(
+      port::FileHandle{reinterpret_cast<std::uintptr_t>(file)});
+}
+
+port::Result<port::DWORD> Attributes(DWORD attributes) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    return port::Result<port::DWORD>::Failed(::GetLastError());
+  }
+  return port::Result<port::DWORD>::Ok(attributes);
+}
+
+port::FindData Found(const WIN32_FIND_DATAW& data) {
+  port::FindData found;
+  found.fileName = data.cFileName;
+  found.attributes = data.dwFileAttributes;
+  return found;
+}
 
 class Win32Files : public port::Files {
  public:
-  port::Handle CreateFileW(const std::wstring& path) override {
-    const HANDLE file =
-        ::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    return reinterpret_cast<port::Handle>(file);
+  port::Result<port::FileHandle> CreateFileW(const std::wstring& path) override {
+    return Opened(::CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
   }
 
-  port::Handle CreateFileW(const std::wstring& path, port::DWORD desiredAccess,
-                           port::DWORD creationDisposition) override {
-    const HANDLE file =
-        ::CreateFileW(path.c_str(), desiredAccess, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                      creationDisposition, Flags(creationDisposition), nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    return reinterpret_cast<port::Handle>(file);
+  port::Result<port::FileHandle> CreateFileW(const std::wstring& path, port::DWORD desiredAccess,
+                                             port::DWORD creationDisposition) override {
+    return Opened(::CreateFileW(path.c_str(), desiredAccess, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, creationDisposition, Flags(creationDisposition), nullptr));
   }
 
-  port::Handle CreateFileW(const std::wstring& path, port::DWORD desiredAccess,
-                           port::DWORD creationDisposition, port::DWORD shareMode) override {
-    const HANDLE file = ::CreateFileW(path.c_str(), desiredAccess, shareMode, nullptr,
-                                      creationDisposition, Flags(creationDisposition), nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 0;
-    return reinterpret_cast<port::Handle>(file);
+  port::Result<port::FileHandle> CreateFileW(const std::wstring& path, port::DWORD desiredAccess,
+                                             port::DWORD creationDisposition,
+                                             port::DWORD shareMode) override {
+    return Opened(::CreateFileW(path.c_str(), desiredAccess, shareMode, nullptr,
+                                creationDisposition, Flags(creationDisposition), nullptr));
   }
 
-  bool ReadFile(port::Handle file, void* data, std::size_t size, std::size_t& read) override {
+  port::Result<std::size_t> ReadFile(port::FileHandle file, void* data, std::size_t size) override {
     DWORD got = 0;
     const DWORD chunk = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
-    const bool ok = ::ReadFile(ToHandle(file), data, chunk, &got, nullptr) != FALSE;
-    read = ok ? got : 0;
-    return ok;
+    if (!::ReadFile(ToHandle(file), data, chunk, &got, nullptr)) {
+      return port::Result<std::size_t>::Failed(::GetLastError());
+    }
+    return port::Result<std::size_t>::Ok(got);
   }
 
-  bool FlushFileBuffers(port::Handle file) override {
-    return ::FlushFileBuffers(ToHandle(file)) != FALSE;
+  port::Status FlushFileBuffers(port::FileHandle file) override {
+    return Result(::FlushFileBuffers(ToHandle(file)));
   }
 
-  bool WriteFile(port::Handle file, const void* data, std::size_t size) override {
+  port::Status WriteFile(port::FileHandle file, const void* data, std::size_t size) override {
     const auto* bytes = static_cast<const BYTE*>(data);
     // WriteFile may take less than asked (pipes, odd devices): go on
     // until every byte is written or a call fails.
     while (size > 0) {
       DWORD written = 0;
       const DWORD chunk = size > 0x10000000u ? 0x10000000u : static_cast<DWORD>(size);
-      if (!::WriteFile(ToHandle(file), bytes, chunk, &written, nullptr) || written == 0) {
-        return false;
+      if (!::WriteFile(ToHandle(file), bytes, chunk, &written, nullptr)) {
+        return port::Status::Failed(::GetLastError());
       }
+      // A write that takes nothing and reports nothing would never end.
+      if (written == 0) return port::Status::Failed(ERROR_WRITE_FAULT);
       bytes += written;
       size -= written;
     }
-    return true;
+    return port::Status::Ok();
   }
 
-  bool CloseHandle(port::Handle file) override { return ::CloseHandle(ToHandle(file)) != FALSE; }
+  port::Status CloseHandle(port::FileHandle file) override {
+    return Result(::CloseHandle(ToHandle(file)));
+  }
 
-  port::Handle FindFirstFileW(const std::wstring& pattern, port::FindData& found) override {
+  port::Result<port::FindFirst> FindFirstFileW(const std::wstring& pattern) override {
     WIN32_FIND_DATAW data;
     const HANDLE search = ::FindFirstFileW(pattern.c_str(), &data);
-    if (search == INVALID_HANDLE_VALUE) return 0;
-    Fill(data, found);
-    return reinterpret_cast<port::Handle>(search);
+    if (search == INVALID_HANDLE_VALUE) {
+      return port::Result<port::FindFirst>::Failed(::GetLastError());
+    }
+    return port::Result<port::FindFirst>::Ok(
+        {port::FindHandle{reinterpret_cast<std::uintptr_t>(search)}, Found(data)});
   }
 
-  bool FindNextFileW(port::Handle search, port::FindData& found) override {
+  port::Result<port::FindData> FindNextFileW(port::FindHandle search) override {
     WIN32_FIND_DATAW data;
-    if (!::FindNextFileW(ToHandle(search), &data)) return false;
-    Fill(data, found);
-    return true;
+    if (!::FindNextFileW(ToHandle(search), &data)) {
+      return port::Result<port::FindData>::Failed(::GetLastError());
+    }
+    return port::Result<port::FindData>::Ok(Found(data));
   }
 
-  bool FindClose(port::Handle search) override { return ::FindClose(ToHandle(search)) != FALSE; }
-
-  port::DWORD GetFileAttributesW(const std::wstring& path) override {
-    return ::GetFileAttributesW(path.c_str());
+  port::Status FindClose(port::FindHandle search) override {
+    return Result(::FindClose(ToHandle(search)));
   }
 
-  port::DWORD GetFileAttributesA(const std::string& path) override {
-    return ::GetFileAttributesA(path.c_str());
+  port::Result<port::DWORD> GetFileAttributesW(const std::wstring& path) override {
+    return Attributes(::GetFileAttributesW(path.c_str()));
   }
 
-  bool CopyFileA(const std::string& from, const std::string& to, bool failIfExists) override {
-    return ::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE) != FALSE;
+  port::Result<port::DWORD> GetFileAttributesA(const std::string& path) override {
+    return Attributes(::GetFileAttributesA(path.c_str()));
+  }
+
+  port::Status CopyFileA(const std::string& from, const std::string& to,
+                         bool failIfExists) override {
+    return Result(::CopyFileA(from.c_str(), to.c_str(), failIfExists ? TRUE : FALSE));
   }
 
   port::Status SetFileAttributesW(const std::wstring& path, port::DWORD attributes) override {
@@ -157,10 +184,6 @@ class Win32Files : public port::Files {
   // The error is read where the call failed, before anything else runs.
   static port::Status Result(BOOL ok) {
     return ok ? port::Status::Ok() : port::Status::Failed(::GetLastError());
-  }
-  static void Fill(const WIN32_FIND_DATAW& data, port::FindData& found) {
-    found.fileName = data.cFileName;
-    found.attributes = data.dwFileAttributes;
   }
 };
 

@@ -39,30 +39,32 @@ void FilesChecks(qz::port::Files& files) {
 
   CHECK(files.CreateDirectoryW(dir));
   CHECK(files.CreateDirectoryW(dir).error == ERROR_ALREADY_EXISTS);
-  CHECK(files.FindFirstFileW(dir));
-  CHECK(!files.FindFirstFileW(path));
+  CHECK(files.AnyMatch(dir));
+  CHECK(!files.AnyMatch(path));
 
-  // A failed open is 0, never INVALID_HANDLE_VALUE.
-  CHECK(files.CreateFileW(dir + L"\\no such folder\\x.txt") == 0);
+  // A failed open holds no handle, never INVALID_HANDLE_VALUE, and the
+  // call's error.
+  const auto failed = files.CreateFileW(dir + L"\\no such folder\\x.txt");
+  CHECK(!failed && !failed.value && failed.status.error == ERROR_PATH_NOT_FOUND);
 
-  qz::port::Handle file = files.CreateFileW(path);
-  CHECK(file != 0);
+  qz::port::FileHandle file = files.CreateFileW(path).value;
+  CHECK(file);
   CHECK(files.WriteFile(file, "first run\r\n", 11));
   // Others may read the open file, as a reader of the log does.
   CHECK(ReadAll(path) == "first run\r\n");
   CHECK(files.CloseHandle(file));
 
   // An existing file is emptied.
-  file = files.CreateFileW(path);
-  CHECK(file != 0);
+  file = files.CreateFileW(path).value;
+  CHECK(file);
   CHECK(files.WriteFile(file, "", 0));
   CHECK(files.WriteFile(file, "2", 1));
   CHECK(files.CloseHandle(file));
   CHECK(ReadAll(path) == "2");
 
-  CHECK(files.FindFirstFileW(path));
-  CHECK(files.FindFirstFileW(dir + L"\\*.txt"));
-  CHECK(!files.FindFirstFileW(dir + L"\\*.js"));
+  CHECK(files.AnyMatch(path));
+  CHECK(files.AnyMatch(dir + L"\\*.txt"));
+  CHECK(!files.AnyMatch(dir + L"\\*.js"));
 
   const std::wstring copy = dir + L"\\copy.txt";
   CHECK(files.CopyFileW(path, copy, true));
@@ -72,24 +74,27 @@ void FilesChecks(qz::port::Files& files) {
 
   // A search reports "." and ".." beside the names, with their attributes.
   std::vector<std::wstring> names;
-  qz::port::FindData found;
   {
-    qz::port::UniqueFind search(files, files.FindFirstFileW(dir + L"\\*.*", found));
+    const auto first = files.FindFirstFileW(dir + L"\\*.*");
+    qz::port::UniqueFind search(files, first.value.search);
     CHECK(search.Valid());
-    do {
-      names.push_back(found.fileName);
-      if (found.fileName == L".") CHECK(found.attributes == FILE_ATTRIBUTE_DIRECTORY);
-    } while (files.FindNextFileW(search.Get(), found));
+    qz::port::Result<qz::port::FindData> found{first.value.found, first.status};
+    for (; found; found = files.FindNextFileW(search.Get())) {
+      names.push_back(found.value.fileName);
+      if (found.value.fileName == L".") CHECK(found.value.attributes == FILE_ATTRIBUTE_DIRECTORY);
+    }
+    // The end of the search is a failure, as Win32 has it.
+    CHECK(found.status.error == ERROR_NO_MORE_FILES);
   }
   std::sort(names.begin(), names.end());
   CHECK((names == std::vector<std::wstring>{L".", L"..", L"copy.txt", L"log.txt"}));
 
   // A read-only file resists deletion until its attribute is cleared.
-  const DWORD attributes = files.GetFileAttributesW(copy);
+  const DWORD attributes = files.GetFileAttributesW(copy).value;
   CHECK(files.SetFileAttributesW(copy, attributes | FILE_ATTRIBUTE_READONLY));
   CHECK(files.DeleteFileW(copy).error == ERROR_ACCESS_DENIED);
   CHECK(files.SetFileAttributesW(copy, attributes));
-  CHECK(files.GetFileAttributesW(dir + L"\\missing.txt") == INVALID_FILE_ATTRIBUTES);
+  CHECK(files.GetFileAttributesW(dir + L"\\missing.txt").status.error == ERROR_FILE_NOT_FOUND);
 
   CHECK(files.MoveFileW(copy, path).error == ERROR_ALREADY_EXISTS);
   CHECK(files.RemoveDirectoryW(dir).error == ERROR_DIR_NOT_EMPTY);
