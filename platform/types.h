@@ -11,11 +11,9 @@ using LONG = std::int32_t;
 using HRESULT = std::int32_t;
 using LANGID = std::uint16_t;
 
-// An opaque handle as the adapter hands it out; 0 is never a valid one.
-using Handle = std::uintptr_t;
-
-// A handle of one kind. Kinds do not convert into each other, nor into a
-// number: a search handle does not compile where a key is asked for.
+// A handle of one kind, as the adapter hands it out; 0 is never a valid
+// one. Kinds do not convert into each other, nor into a number: a search
+// handle does not compile where a key is asked for.
 template <typename Kind>
 struct TypedHandle {
   std::uintptr_t value = 0;

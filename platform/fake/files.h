@@ -99,7 +99,7 @@ class FakeFiles : public port::Files {
     std::size_t next = 0;
   };
   std::map<port::FindHandle, Search> searches_;
-  Handle next_ = 0x100;
+  std::uintptr_t next_ = 0x100;
 };
 
 }  // namespace qz::fake

@@ -8,7 +8,6 @@
 namespace qz::fake {
 
 using port::DWORD;
-using port::Handle;
 using port::HRESULT;
 using port::LANGID;
 using port::LONG;
