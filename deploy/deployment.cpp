@@ -177,6 +177,10 @@ class Run {
   Verdict RunManager(const PrivateCopy& copy) {
     const std::wstring manager = copy.Folder() + L"\\" + kManager;
     const std::wstring temp = copy.TempFolder();
+    // The build that runs: the copy's, whose bytes this run wrote itself.
+    if (const auto version = d_.GetFileVersionInfoW(manager)) {
+      report_.managerVersion = VersionText(version.value);
+    }
     // The manager takes its folder from the current directory, its log's
     // folder from TMP.
     const port::Result<port::ProcessInformation> started = d_.CreateProcessW(

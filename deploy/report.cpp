@@ -49,6 +49,12 @@ const char* RestartName(Restart restart) {
 
 }  // namespace
 
+std::string VersionText(const std::array<std::uint16_t, 4>& parts) {
+  std::string text;
+  for (const std::uint16_t part : parts) text += (text.empty() ? "" : ".") + std::to_string(part);
+  return text;
+}
+
 std::string JsonLine(const RunReport& r) {
   const Verdict& v = r.verdict;
   char duration[32], started[32];
@@ -64,6 +70,8 @@ std::string JsonLine(const RunReport& r) {
   json += ",\"durationSeconds\":" + std::string(duration);
   json += ",\"managerExitCode\":" +
           (r.managerExitCode ? std::to_string(*r.managerExitCode) : std::string("null"));
+  json +=
+      ",\"managerVersion\":" + (r.managerVersion ? Quoted(*r.managerVersion) : std::string("null"));
   json += ",\"computer\":" + Quoted(ToUtf8(r.computer));
   json += ",\"started\":" + Quoted(started);
   json += ",\"log\":" + (r.logCopy ? Quoted(ToUtf8(*r.logCopy)) : std::string("null"));

@@ -2,6 +2,7 @@
 // with its own folders, the clock, the
 // computer's name and its own console output.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -40,6 +41,11 @@ class Deployment {
   // GetSystemTimeAsFileTime, on the same scale.
   virtual std::uint64_t GetSystemTimeAsFileTime() = 0;
   virtual LocalTime GetLocalTime() = 0;
+  // GetFileVersionInfoW and VerQueryValueW(L"\\"): the file version of the
+  // fixed record, its four parts from the most significant. Fails when the
+  // file has no version record (kErrorResourceTypeNotFound) or version.dll
+  // is missing.
+  virtual Result<std::array<std::uint16_t, 4>> GetFileVersionInfoW(const std::wstring& path) = 0;
   // GetComputerNameW; empty when the system will not say.
   virtual std::wstring GetComputerNameW() = 0;
   // WriteFile to GetStdHandle(STD_OUTPUT_HANDLE); fails without a console

@@ -27,6 +27,7 @@ inline constexpr DWORD kErrorServiceNotActive = 1062;
 inline constexpr DWORD kErrorServiceMarkedForDelete = 1072;
 inline constexpr DWORD kErrorNotAllAssigned = 1300;
 inline constexpr DWORD kErrorInvalidWindowHandle = 1400;
+inline constexpr DWORD kErrorResourceTypeNotFound = 1813;
 inline constexpr DWORD kErrorResourceNameNotFound = 1814;
 
 }  // namespace qz::port

@@ -25,6 +25,15 @@ port::Result<std::uint64_t> FakeDeployment::GetFileLastWriteTime(const std::wstr
   return port::Result<std::uint64_t>::Ok(it->second);
 }
 
+port::Result<std::array<std::uint16_t, 4>> FakeDeployment::GetFileVersionInfoW(
+    const std::wstring& path) {
+  const auto it = versions.find(Fold(path));
+  if (it == versions.end()) {
+    return port::Result<std::array<std::uint16_t, 4>>::Failed(port::kErrorResourceTypeNotFound);
+  }
+  return port::Result<std::array<std::uint16_t, 4>>::Ok(it->second);
+}
+
 port::Status FakeDeployment::WriteStdOutput(const std::string& bytes) {
   output += bytes;
   return port::Status::Ok();

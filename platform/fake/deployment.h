@@ -24,7 +24,8 @@ class FakeDeployment : public port::Deployment {
   FakeProcesses* processes = nullptr;
   std::optional<std::wstring> currentDirectory;
   std::vector<std::pair<std::wstring, std::wstring>> variables;
-  std::map<std::wstring, std::uint64_t> writeTimes;  // folded
+  std::map<std::wstring, std::uint64_t> writeTimes;               // folded
+  std::map<std::wstring, std::array<std::uint16_t, 4>> versions;  // folded
   std::uint64_t now = 134000000000000000ull;
   port::LocalTime localTime{2026, 12, 9, 10, 15, 0};
   std::wstring computer = L"WS0042";
@@ -36,6 +37,7 @@ class FakeDeployment : public port::Deployment {
       const std::wstring& currentDirectory,
       const std::vector<std::pair<std::wstring, std::wstring>>& variables) override;
   port::Result<std::uint64_t> GetFileLastWriteTime(const std::wstring& path) override;
+  port::Result<std::array<std::uint16_t, 4>> GetFileVersionInfoW(const std::wstring& path) override;
   std::uint64_t GetSystemTimeAsFileTime() override { return now; }
   port::LocalTime GetLocalTime() override { return localTime; }
   std::wstring GetComputerNameW() override { return computer; }

@@ -5,6 +5,7 @@
 #include <cwctype>
 #include <vector>
 
+#include "platform/win32/library_loading.h"
 #include "platform/win32/win32_platform.h"
 
 namespace qz::win32 {
@@ -100,6 +101,35 @@ class Win32Deployment : public port::Deployment {
     SYSTEMTIME t{};
     ::GetLocalTime(&t);
     return {t.wYear, t.wMonth, t.wDay, t.wHour, t.wMinute, t.wSecond};
+  }
+
+  // version.dll is no known DLL on every Windows: it is taken from the
+  // system folder at run time, never from beside the program.
+  port::Result<std::array<std::uint16_t, 4>> GetFileVersionInfoW(
+      const std::wstring& path) override {
+    using Version = port::Result<std::array<std::uint16_t, 4>>;
+    using SizeFn = DWORD(WINAPI*)(LPCWSTR, LPDWORD);
+    using InfoFn = BOOL(WINAPI*)(LPCWSTR, DWORD, DWORD, LPVOID);
+    using QueryFn = BOOL(WINAPI*)(LPCVOID, LPCWSTR, LPVOID*, PUINT);
+    const auto size = SystemFunctionAs<SizeFn>(L"version.dll", "GetFileVersionInfoSizeW");
+    const auto info = SystemFunctionAs<InfoFn>(L"version.dll", "GetFileVersionInfoW");
+    const auto query = SystemFunctionAs<QueryFn>(L"version.dll", "VerQueryValueW");
+    if (!size || !info || !query) return Version::Failed(ERROR_PROC_NOT_FOUND);
+    DWORD ignored = 0;
+    const DWORD bytes = size(path.c_str(), &ignored);
+    if (bytes == 0) return Version::Failed(::GetLastError());
+    std::vector<std::uint8_t> block(bytes);
+    if (!info(path.c_str(), 0, bytes, block.data())) return Version::Failed(::GetLastError());
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!query(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) || !fixed ||
+        length < sizeof *fixed || fixed->dwSignature != 0xFEEF04BD) {
+      return Version::Failed(ERROR_RESOURCE_TYPE_NOT_FOUND);
+    }
+    return Version::Ok({static_cast<std::uint16_t>(fixed->dwFileVersionMS >> 16),
+                        static_cast<std::uint16_t>(fixed->dwFileVersionMS),
+                        static_cast<std::uint16_t>(fixed->dwFileVersionLS >> 16),
+                        static_cast<std::uint16_t>(fixed->dwFileVersionLS)});
   }
 
   std::wstring GetComputerNameW() override {

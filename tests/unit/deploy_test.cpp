@@ -92,6 +92,7 @@ TEST(DeploymentRun, RunsTheManagerOnAPrivateCopyAndLeavesItsFolderAsItWas) {
     EXPECT_FALSE(t.m.files.Exists(t.copy + L".temp"));
   }
   // Without a log folder, both reports go beside the program.
+  t.d.versions[fake::Fold(t.copy + L"\\QZVRN.exe")] = {1, 0, 0, 182};
   EXPECT_EQ(t.Run(), 0);
   const std::string json = t.Json(L"C:\\patch\\QZVRNDeploy.json");
   EXPECT_EQ(json.rfind("{\"outcome\":\"applied\",\"exitCode\":0,\"restart\":\"none\","
@@ -99,7 +100,8 @@ TEST(DeploymentRun, RunsTheManagerOnAPrivateCopyAndLeavesItsFolderAsItWas) {
                        0),
             0u)
       << json;
-  EXPECT_NE(json.find("\"managerExitCode\":0,\"computer\":\"WS0042\","
+  EXPECT_NE(json.find("\"managerExitCode\":0,\"managerVersion\":\"1.0.0.182\","
+                      "\"computer\":\"WS0042\","
                       "\"started\":\"2026-12-09T10:15:00\","
                       "\"log\":\"C:\\\\patch\\\\QZVRNDeploy.log\"}\r\n"),
             std::string::npos)

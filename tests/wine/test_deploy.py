@@ -8,6 +8,7 @@ Run by hand: python3 tests/wine/test_deploy.py [-k pattern]
 """
 
 import json
+import re
 import shutil
 import subprocess
 import sys
@@ -84,6 +85,9 @@ class DeployTest(harness.WineTestCase):
         self.assertEqual((record['exitCode'], record['outcome'], record['restart'],
                           record['failedStep']), (code, outcome, restart, step), record)
         self.assertEqual(record['managerExitCode'], 0, record)
+        # The build that ran, as its version record has it.
+        version = re.escape((harness.ROOT / 'VERSION').read_text().strip())
+        self.assertRegex(record['managerVersion'], rf'^{version}\.\d+$', record)
         # The copy is the run's own log, whole; the copy it ran on is gone.
         lines = harness.parse_log(log)
         self.assertEqual((lines[0], lines[-1]), (('QZVRN', 'Main', 'Started'),
