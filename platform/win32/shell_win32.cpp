@@ -23,6 +23,7 @@ class Win32Shell : public port::Shell {
   port::Status ShellExecuteW(port::WindowHandle owner, const std::wstring& verb,
                              const std::wstring& file, const std::wstring& parameters,
                              const std::wstring& directory, int showCommand) override {
+    ::SetLastError(0);  // a failure without a code of its own gives its SE_ERR value
     return Outcome(::ShellExecuteW(reinterpret_cast<HWND>(owner.value), verb.c_str(), file.c_str(),
                                    parameters.empty() ? nullptr : parameters.c_str(),
                                    directory.empty() ? nullptr : directory.c_str(), showCommand));
@@ -30,6 +31,7 @@ class Win32Shell : public port::Shell {
 
   port::Status ShellExecuteA(const std::string& verb, const std::string& file,
                              const std::string& parameters, int showCommand) override {
+    ::SetLastError(0);
     return Outcome(::ShellExecuteA(nullptr, verb.c_str(), file.c_str(), parameters.c_str(), nullptr,
                                    showCommand));
   }

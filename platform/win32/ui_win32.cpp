@@ -41,10 +41,14 @@ class Win32Ui : public port::Ui {
 
   port::Result<std::intptr_t> DialogBoxParamW(unsigned templateId, port::WindowHandle owner,
                                               port::DialogProcedure& procedure) override {
+    // -1 is both the failure and what EndDialog(-1) gives: only a failure
+    // leaves a code.
+    ::SetLastError(0);
     const INT_PTR result =
         ::DialogBoxParamW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(templateId),
                           ToWindow(owner), DialogTrampoline, reinterpret_cast<LPARAM>(&procedure));
-    if (result == -1) return port::Result<std::intptr_t>::Failed(::GetLastError());
+    const DWORD error = ::GetLastError();
+    if (result == -1 && error != 0) return port::Result<std::intptr_t>::Failed(error);
     return port::Result<std::intptr_t>::Ok(result);
   }
 
