@@ -1,13 +1,20 @@
 #!/usr/bin/env bash
 # package-release.sh <bin-dir> <out-dir>: the four deliverables from a
 # build, signed when a key is given (cmake/sign-release.sh), with the two
-# guides and SHA256SUMS; every file dated SOURCE_DATE_EPOCH.
+# guides and SHA256SUMS; every file dated as the commit is.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 bin=$1
 out=$2
-: "${SOURCE_DATE_EPOCH:?package-release: SOURCE_DATE_EPOCH is not set}"
+# The release's date is the commit's, or SOURCE_DATE_EPOCH where there is
+# no git checkout.
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) || {
+    echo "package-release: no git checkout and no SOURCE_DATE_EPOCH: cannot date the release" >&2
+    exit 1
+  }
+fi
 deliverables=(QZVRN.exe TXLDriverPatch.exe QZVRNCheck.exe QZVRNDeploy.exe)
 guides=(deployment.md patch-authoring.md)
 

@@ -4,22 +4,11 @@
 # the two guides and SHA256SUMS (cmake/package-release.sh, which signs them
 # when a key is given). The same commit gives the same bytes wherever and
 # whenever it is built (cmake/windows.cmake).
-#
-# The date of the release (the files' times) is the commit's, or
-# SOURCE_DATE_EPOCH where there is no git checkout.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${1:-$root/out/release}
 build=${RELEASE_BUILD_DIR:-$root/out/release-build}
-
-if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
-  SOURCE_DATE_EPOCH=$(git -C "$root" log -1 --format=%ct 2>/dev/null) || {
-    echo "release: no git checkout and no SOURCE_DATE_EPOCH: cannot date the release" >&2
-    exit 1
-  }
-fi
-export SOURCE_DATE_EPOCH
 
 # Built clean every time: nothing a previous build left can reach a release.
 rm -rf "$build" "$out"
